@@ -1,0 +1,137 @@
+// The equaliser: its per-callback ramp, head-room pre-gain, switching, and its response measured
+// from rendered audio.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "BufferList.h"
+#include "CoreTestSupport.h"
+
+namespace {
+
+using velmora::test::BufferList;
+using velmora::test::makeState;
+
+constexpr double kRate = 48000.0;
+constexpr uint32_t kFrames = 512;
+
+void setEQ(OMState* state, bool enabled, std::array<float, 5> gains) {
+  OMSetRouteEQ(state, 0, enabled, gains.data());
+}
+
+// Level change in dB of a sine through the state, once every ramp has settled.
+double responseDB(std::array<float, 5> gains, double frequency) {
+  auto state = makeState(1, 1.0f, kRate);
+  setEQ(state.get(), true, gains);
+  BufferList in({{2, kFrames}});
+  BufferList out({{2, kFrames}});
+  for (uint64_t callback = 0; callback < 60; ++callback) {
+    velmora::test::writeSine(in, 0, 0, frequency, kRate, 0.5f, callback * kFrames);
+    velmora::test::writeSine(in, 0, 1, frequency, kRate, 0.5f, callback * kFrames);
+    OMRender(state.get(), in.get(), out.get());
+  }
+  return 20.0 * std::log10(velmora::test::rms(out, 0, 0, 0, kFrames) /
+                           velmora::test::rms(in, 0, 0, 0, kFrames));
+}
+
+TEST(Equalizer, BoostedBandComesOutAtInputLevelAndTheRestLower) {
+  // The pre-gain takes the +12 dB back, so the lifted band stays near the input level.
+  EXPECT_NEAR(responseDB({0, 0, 12, 0, 0}, 1000.0), 0.0, 0.5);
+  EXPECT_NEAR(responseDB({0, 0, 12, 0, 0}, 80.0), -12.0, 0.5);
+  // A cut needs no head-room.
+  EXPECT_NEAR(responseDB({-12, 0, 0, 0, 0}, 80.0), -12.0, 0.5);
+  EXPECT_NEAR(responseDB({-12, 0, 0, 0, 0}, 1000.0), 0.0, 0.5);
+  EXPECT_NEAR(responseDB({0, 0, 0, 0, 9}, 12000.0), 0.0, 0.5);
+  EXPECT_NEAR(responseDB({0, 0, 0, 0, 9}, 250.0), -9.0, 0.5);
+}
+
+TEST(Equalizer, AppliedGainRampsHalfADecibelPerCallbackWithPreGain) {
+  auto state = makeState(1, 1.0f, kRate);
+  setEQ(state.get(), true, {0, 0, 12, 0, 0});
+  BufferList in({{2, 16}});
+  BufferList out({{2, 16}});
+  const OMRoute& route = state->routes[0];
+  for (int callback = 1; callback <= 26; ++callback) {
+    OMRender(state.get(), in.get(), out.get());
+    const float applied = std::min(0.5f * float(callback), 12.0f);
+    ASSERT_EQ(route.smoothedEQ[2], applied) << "callback " << callback;
+    ASSERT_FLOAT_EQ(route.preGain, std::pow(10.0f, -applied / 20.0f));
+    ASSERT_EQ(route.eqActive, 1u);
+  }
+  EXPECT_NEAR(route.preGain, 0.251f, 0.001f);
+  // Flat bands have unity sections.
+  EXPECT_EQ(route.stages[0].b0, 1.0);
+  EXPECT_EQ(route.stages[0].b1, route.stages[0].a1);
+  EXPECT_EQ(route.stages[0].b2, route.stages[0].a2);
+
+  // An unchanged band keeps its coefficients: nothing is redesigned once settled.
+  state->routes[0].stages[2].b0 = 42.0;
+  OMRender(state.get(), in.get(), out.get());
+  EXPECT_EQ(route.stages[2].b0, 42.0);
+}
+
+TEST(Equalizer, SwitchingOffIsImmediateAndOnRampsFromCleanState) {
+  auto state = makeState(1, 1.0f, kRate);
+  setEQ(state.get(), true, {12, 0, 12, 0, 0});
+  BufferList in({{2, kFrames}});
+  BufferList out({{2, kFrames}});
+  velmora::test::writeSine(in, 0, 0, 80.0, kRate, 0.8f);
+  velmora::test::writeSine(in, 0, 1, 1000.0, kRate, 0.8f);
+  for (int callback = 0; callback < 30; ++callback) OMRender(state.get(), in.get(), out.get());
+  const OMRoute& route = state->routes[0];
+  ASSERT_NE(route.stages[0].z1[0], 0.0);
+
+  setEQ(state.get(), false, {12, 0, 12, 0, 0});
+  OMRender(state.get(), in.get(), out.get());
+  EXPECT_EQ(route.eqActive, 0u);
+  EXPECT_EQ(route.preGain, 1.0f);
+  EXPECT_EQ(route.smoothedEQ[0], 12.0f) << "applied gains are left as they are";
+  for (uint32_t s = 0; s < kFrames * 2; ++s) ASSERT_EQ(out.samples(0)[s], in.samples(0)[s]);
+
+  // On again, with silence in: the sections were cleared, so nothing rings out of them.
+  setEQ(state.get(), true, {12, 0, 12, 0, 0});
+  BufferList silence({{2, kFrames}});
+  OMRender(state.get(), silence.get(), out.get());
+  EXPECT_EQ(route.smoothedEQ[0], 0.5f);
+  EXPECT_EQ(route.smoothedEQ[1], 0.0f);
+  for (const OMBiquad& stage : route.stages) {
+    EXPECT_EQ(stage.z1[0], 0.0);
+    EXPECT_EQ(stage.z2[1], 0.0);
+  }
+  EXPECT_EQ(OMOutputPeak(state.get()), 0.0f);
+}
+
+TEST(Equalizer, FlatEnabledIsIdentityAndDisabledIgnoresGains) {
+  auto flat = makeState(1, 1.0f, kRate);
+  setEQ(flat.get(), true, {0, 0, 0, 0, 0});
+  auto off = makeState(1, 1.0f, kRate);
+  setEQ(off.get(), false, {12, -12, 12, -12, 12});
+  BufferList in({{2, kFrames}});
+  BufferList out({{2, kFrames}});
+  velmora::test::writeSine(in, 0, 0, 440.0, kRate, 0.9f);
+  velmora::test::writeSine(in, 0, 1, 5000.0, kRate, 0.9f);
+  for (OMState* state : {flat.get(), off.get()}) {
+    for (int callback = 0; callback < 3; ++callback) {
+      OMRender(state, in.get(), out.get());
+      for (uint32_t s = 0; s < kFrames * 2; ++s) ASSERT_EQ(out.samples(0)[s], in.samples(0)[s]);
+    }
+  }
+  EXPECT_EQ(flat->routes[0].eqActive, 1u);
+  EXPECT_EQ(off->routes[0].eqActive, 0u);
+}
+
+TEST(Equalizer, BandsAboveTheLimitAreCentredAtPointFourFiveOfTheRate) {
+  auto state = makeState(1, 1.0f, 8000.0);
+  setEQ(state.get(), true, {0, 0, 0, 6, 6});
+  BufferList in({{2, 8}});
+  BufferList out({{2, 8}});
+  for (int callback = 0; callback < 12; ++callback) OMRender(state.get(), in.get(), out.get());
+  const OMBiquad& band4k = state->routes[0].stages[3];
+  const OMBiquad& band12k = state->routes[0].stages[4];
+  EXPECT_EQ(band4k.b1, band12k.b1);
+  EXPECT_EQ(band4k.b0, band12k.b0);
+  EXPECT_DOUBLE_EQ(band4k.b1 * (1.0 + std::sin(2 * M_PI * 0.45) / 1.8 / std::pow(10.0, 6.0 / 40)),
+                   -2.0 * std::cos(2 * M_PI * 0.45));
+}
+
+}  // namespace

@@ -1,0 +1,315 @@
+// The render cycle: channel mapping, layouts and faults, ramps, limiter, peaks, block-size
+// invariance.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "BufferList.h"
+#include "CoreTestSupport.h"
+
+namespace {
+
+using velmora::test::BufferList;
+using velmora::test::BufferSpec;
+using velmora::test::makeState;
+
+constexpr double kRate = 48000.0;
+
+void fillRamp(BufferList& list, uint32_t index, float scale, float offset = 0.0f) {
+  const AudioBuffer& b = list.buffer(index);
+  for (uint32_t s = 0; s < b.dataByteSize / 4; ++s) {
+    list.samples(index)[s] = offset + scale * float(s % 97) / 97.0f;
+  }
+}
+
+TEST(RenderCycle, MapsTapChannelsOntoRoutes) {
+  {
+    SCOPED_TRACE("stereo tap behind a hardware input, fresh state: route 0 auto-configured");
+    auto state = makeState(1, 0.5f, kRate);
+    BufferList in({{2, 64}, {2, 64}});
+    BufferList out({{2, 64}});
+    in.fill(0.9f);  // hardware input must be ignored
+    fillRamp(in, 1, 0.8f, -0.4f);
+    OMRender(state.get(), in.get(), out.get());
+    EXPECT_EQ(state->routes[0].channelCount, 2u);
+    EXPECT_EQ(state->routes[0].firstChannel, 0u);
+    for (uint32_t i = 0; i < 64; ++i) {
+      for (uint32_t c = 0; c < 2; ++c) ASSERT_EQ(out.at(0, i, c), 0.5f * in.at(1, i, c));
+    }
+  }
+  {
+    SCOPED_TRACE("mono tap: both route inputs carry it; a mono route gets the signal itself");
+    auto state = makeState(1, 1.0f, kRate);
+    ASSERT_TRUE(OMConfigureRoute(state.get(), 0, 0, 2));
+    ASSERT_TRUE(OMConfigureRoute(state.get(), 1, 2, 1));
+    BufferList in({{1, 32}});
+    BufferList out({{2, 32}, {1, 32}});
+    fillRamp(in, 0, 0.6f, -0.3f);
+    OMRender(state.get(), in.get(), out.get());
+    for (uint32_t i = 0; i < 32; ++i) {
+      ASSERT_EQ(out.at(0, i, 0), in.at(0, i, 0));
+      ASSERT_EQ(out.at(0, i, 1), in.at(0, i, 0));
+      ASSERT_EQ(out.at(1, i, 0), in.at(0, i, 0));
+    }
+  }
+  {
+    SCOPED_TRACE("non-interleaved stereo tap: left from the first tap buffer, right from the second");
+    auto state = makeState(2, 1.0f, kRate);
+    BufferList in({{2, 16}, {1, 16}, {1, 16}});
+    BufferList out({{2, 16}});
+    in.fill(0.7f);
+    fillRamp(in, 1, 0.5f);
+    fillRamp(in, 2, -0.5f);
+    OMRender(state.get(), in.get(), out.get());
+    for (uint32_t i = 0; i < 16; ++i) {
+      ASSERT_EQ(out.at(0, i, 0), in.at(1, i, 0));
+      ASSERT_EQ(out.at(0, i, 1), in.at(2, i, 0));
+    }
+  }
+  {
+    SCOPED_TRACE("two stereo devices: route 1 writes channels 2 and 3, which is buffer 1");
+    auto state = makeState(1, 1.0f, kRate);
+    ASSERT_TRUE(OMConfigureRoute(state.get(), 0, 0, 2));
+    ASSERT_TRUE(OMConfigureRoute(state.get(), 1, 2, 2));
+    OMSetRouteGain(state.get(), 1, 0.0f);
+    BufferList in({{2, 512}});
+    BufferList out({{2, 512}, {2, 512}});
+    in.fill(0.5f);
+    OMRender(state.get(), in.get(), out.get());
+    EXPECT_EQ(out.at(0, 511, 0), 0.5f);
+    EXPECT_EQ(out.at(1, 0, 1), 0.5f * (1.0f - state->rampStep));
+    EXPECT_EQ(out.at(1, 511, 0), 0.0f) << "route 1 ramped to its own gain";
+    EXPECT_EQ(OMRoutePeak(state.get(), 0), 0.5f);
+    EXPECT_NEAR(OMRoutePeak(state.get(), 1), 0.5f * (1.0f - state->rampStep), 1e-7);
+  }
+}
+
+TEST(RenderCycle, FramesAreTheShortestBufferWithData) {
+  auto state = makeState(1, 1.0f, kRate);
+  ASSERT_TRUE(OMConfigureRoute(state.get(), 0, 0, 2));
+  ASSERT_TRUE(OMConfigureRoute(state.get(), 1, 2, 2));
+  ASSERT_TRUE(OMConfigureRoute(state.get(), 2, 4, 1));
+  // Buffer 1 has no data: its channels still count for the routes but are never written.
+  BufferList in({{2, 100}});
+  BufferList out({{2, 80}, {2, 10, false}, {1, 120}});
+  in.fill(0.25f);
+  OMRender(state.get(), in.get(), out.get());
+  EXPECT_EQ(OMFaultCount(state.get()), 0u);
+  EXPECT_EQ(out.at(0, 79, 1), 0.25f);
+  EXPECT_EQ(out.at(2, 79, 0), 0.25f);
+  EXPECT_EQ(out.at(2, 80, 0), 0.0f) << "only 80 frames rendered";
+  EXPECT_TRUE(out.guardsIntact());
+}
+
+struct LayoutCase {
+  const char* name;
+  uint32_t taps;
+  std::vector<std::array<uint32_t, 3>> routes;  // configured (route, first, count)
+  std::vector<BufferSpec> input;
+  std::vector<BufferSpec> output;
+  bool nullInput = false;
+  bool fault = true;
+};
+
+TEST(RenderCycle, BadLayoutsLeaveSilenceAndCountFaultsOnlyForFaults) {
+  const std::vector<LayoutCase> cases = {
+      {"two stereo routes, two output channels", 1, {{0, 0, 2}, {1, 2, 2}}, {{2, 64}}, {{2, 64}}},
+      {"1026 bytes for 2 channels", 1, {}, {{2, 64}}, {{2, 128, true, 2}}},
+      {"tap byte size not whole frames", 1, {}, {{2, 64, true, 4}}, {{2, 64}}},
+      {"no input list", 1, {}, {{2, 64}}, {{2, 64}}, true},
+      {"no tap buffers configured", 0, {}, {{2, 64}}, {{2, 64}}},
+      {"fewer input buffers than tap buffers", 3, {}, {{1, 64}, {1, 64}}, {{2, 64}}},
+      {"a third tap channel", 2, {}, {{2, 64}, {1, 64}}, {{2, 64}}},
+      {"nine output channels", 1, {{0, 0, 2}, {1, 2, 2}, {2, 4, 2}, {3, 6, 2}}, {{2, 8}},
+       {{8, 8}, {1, 8}}},
+      {"auto-configuration with four channels", 1, {}, {{2, 64}}, {{4, 64}}},
+      {"route count 4 with routes 1 and 2 never configured", 1, {{3, 6, 2}}, {{2, 8}}, {{8, 8}}},
+      {"gap between routes", 1, {{0, 0, 2}, {1, 3, 1}}, {{2, 8}}, {{4, 8}}},
+      {"absurd output channel count", 1, {}, {{2, 8}}, {{0x40000000u, 8}}},
+      {"absurd tap channel count", 1, {}, {{0x40000000u, 0, true, 0, true, 0}}, {{2, 8}}},
+      {"tap buffer without data", 1, {}, {{2, 64, false}}, {{2, 64}}, false, false},
+      {"tap buffer without channels", 1, {}, {{2, 64}, {0, 64}}, {{2, 64}}, false, false},
+      {"output list without buffers", 1, {}, {{2, 64}}, {}, false, false},
+      {"output buffers without channels", 1, {}, {{2, 64}}, {{0, 64}}, false, false},
+  };
+  for (const LayoutCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto state = makeState(c.taps, 1.0f, kRate);
+    for (const auto& [route, first, count] : c.routes) {
+      ASSERT_TRUE(OMConfigureRoute(state.get(), route, first, count));
+    }
+    state->routes[0].peak = 0.125f;
+    state->inputPeak = 0.25f;
+    BufferList in(c.input);
+    BufferList out(c.output);
+    in.fill(0.5f);
+    out.fill(7.0f);
+    for (int callback = 1; callback <= 3; ++callback) {
+      OMRender(state.get(), c.nullInput ? nullptr : in.get(), out.get());
+      EXPECT_EQ(OMCallbackCount(state.get()), uint64_t(callback));
+      EXPECT_EQ(OMFaultCount(state.get()), c.fault ? uint64_t(callback) : 0u);
+    }
+    for (uint32_t b = 0; b < out.get()->numberBuffers; ++b) {
+      const AudioBuffer& buffer = out.buffer(b);
+      for (uint32_t s = 0; s < buffer.dataByteSize / 4 && buffer.data; ++s) {
+        ASSERT_EQ(out.samples(b)[s], 0.0f) << "buffer " << b << " sample " << s;
+      }
+    }
+    EXPECT_EQ(state->routes[0].peak, 0.125f) << "peaks untouched";
+    EXPECT_EQ(state->inputPeak, 0.25f);
+    EXPECT_EQ(state->routes[0].eqActive, 0u);
+    EXPECT_TRUE(out.guardsIntact());
+  }
+}
+
+TEST(RenderCycle, NullStateOrOutputIsNotACallback) {
+  auto state = makeState();
+  BufferList in({{2, 8}});
+  OMRender(state.get(), in.get(), nullptr);
+  OMRender(nullptr, in.get(), nullptr);
+  EXPECT_EQ(OMCallbackCount(state.get()), 0u);
+}
+
+TEST(RenderCycle, GainsRampPerFrameAndBoostTenTimesSlower) {
+  auto state = makeState(1, 1.0f, kRate);
+  BufferList in({{2, 512}});
+  BufferList out({{2, 512}});
+  in.fill(0.5f);
+  OMRender(state.get(), in.get(), out.get());
+  const float step = state->rampStep;
+
+  OMSetGain(state.get(), 0.0f);
+  EXPECT_EQ(out.at(0, 0, 0), 0.5f) << "a setter takes effect at the next callback";
+  OMRender(state.get(), in.get(), out.get());
+  // A full ramp takes 5 ms: 240 frames at 48 kHz.
+  float expected = 1.0f;
+  for (uint32_t i = 0; i < 240; ++i) {
+    expected -= step;
+    ASSERT_NEAR(out.at(0, i, 0), 0.5f * expected, 1e-6f) << "frame " << i;
+  }
+  EXPECT_LT(out.at(0, 235, 0), 0.5f * 6 * step);
+  EXPECT_EQ(out.at(0, 241, 1), 0.0f);
+
+  // Boost 1 to 2 takes 50 ms: 2400 frames.
+  OMSetGain(state.get(), 1.0f);
+  OMRender(state.get(), in.get(), out.get());
+  OMSetRouteBoost(state.get(), 0, 2.0f);
+  in.fill(0.25f);
+  uint32_t frames = 0;
+  while (state->routes[0].smoothedBoost < 2.0f && frames < 10000) {
+    OMRender(state.get(), in.get(), out.get());
+    frames += 512;
+  }
+  EXPECT_EQ(frames, 2560u) << "the ramp ends in the fifth callback";
+  EXPECT_NEAR(out.at(0, 511, 0), 0.5f, 1e-6f);
+}
+
+TEST(RenderCycle, OneLongBlockEqualsAnySplit) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
+  constexpr uint32_t kFrames = 4096;
+  std::vector<float> signal(kFrames * 2);
+  for (float& s : signal) s = sample(random);
+
+  auto prepare = [](OMState* state) {
+    OMConfigureRoute(state, 0, 0, 2);
+    OMConfigureRoute(state, 1, 2, 1);
+    const float eq[5] = {6, -3, 12, 0, -12};
+    OMSetRouteEQ(state, 0, true, eq);
+    BufferList in({{2, 64}});
+    BufferList out({{2, 64}, {1, 64}});
+    for (int i = 0; i < 30; ++i) OMRender(state, in.get(), out.get());  // settle the EQ
+    // Ramps in flight across the splits.
+    OMSetGain(state, 0.3f);
+    OMSetRouteGain(state, 1, 0.1f);
+    OMSetRouteBoost(state, 0, 2.0f);
+  };
+  auto whole = makeState(1, 1.0f, kRate);
+  prepare(whole.get());
+  BufferList in({{2, kFrames}});
+  BufferList out({{2, kFrames}, {1, kFrames}});
+  std::copy(signal.begin(), signal.end(), in.samples(0));
+  OMRender(whole.get(), in.get(), out.get());
+
+  for (int trial = 0; trial < 5; ++trial) {
+    auto split = makeState(1, 1.0f, kRate);
+    prepare(split.get());
+    uint32_t done = 0;
+    while (done < kFrames) {
+      const uint32_t n = std::min<uint32_t>(kFrames - done, 1 + random() % 700);
+      BufferList part({{2, n}});
+      BufferList partOut({{2, n}, {1, n}});
+      std::copy(signal.begin() + done * 2, signal.begin() + (done + n) * 2, part.samples(0));
+      OMRender(split.get(), part.get(), partOut.get());
+      for (uint32_t i = 0; i < n; ++i) {
+        ASSERT_EQ(partOut.at(0, i, 0), out.at(0, done + i, 0)) << "frame " << done + i;
+        ASSERT_EQ(partOut.at(0, i, 1), out.at(0, done + i, 1));
+        ASSERT_EQ(partOut.at(1, i, 0), out.at(1, done + i, 0));
+      }
+      done += n;
+    }
+  }
+}
+
+TEST(RenderCycle, BoostLimiterKeepsLoudSignalsBelowFullScale) {
+  auto state = makeState(1, 1.0f, kRate);
+  OMSetRouteBoost(state.get(), 0, 2.0f);
+  BufferList in({{2, 4800}});
+  BufferList out({{2, 4800}});
+  velmora::test::writeSine(in, 0, 0, 1000.0, kRate, 1.0f);
+  velmora::test::writeSine(in, 0, 1, 1000.0, kRate, 1.0f);
+  OMRender(state.get(), in.get(), out.get());  // boost ramps over the first 2400 frames
+  OMRender(state.get(), in.get(), out.get());
+  // p = 2.0 before the limiter: 0.85 + 1.15 x 0.15 / 1.3.
+  EXPECT_NEAR(OMOutputPeak(state.get()), 0.85f + 1.15f * 0.15f / 1.3f, 1e-3f);
+
+  std::mt19937 random(3);
+  std::uniform_real_distribution<float> loud(-1.0f, 1.0f);
+  for (int callback = 0; callback < 20; ++callback) {
+    for (uint32_t s = 0; s < 4800 * 2; ++s) in.samples(0)[s] = loud(random);
+    OMSetGain(state.get(), 1.0f - float(callback % 5) * 0.1f);
+    OMSetRouteGain(state.get(), 0, 1.0f - float(callback % 3) * 0.2f);
+    OMRender(state.get(), in.get(), out.get());
+    for (uint32_t s = 0; s < 4800 * 2; ++s) {
+      // The hard clip is at 1.0; the soft limiter alone must keep the output under it.
+      ASSERT_LT(std::fabs(out.samples(0)[s]), 0.9827f) << "callback " << callback;
+    }
+  }
+
+  auto plain = makeState(1, 1.0f, kRate);
+  BufferList quiet({{2, 8}});
+  BufferList plainOut({{2, 8}});
+  quiet.fill(0.95f);
+  OMRender(plain.get(), quiet.get(), plainOut.get());
+  EXPECT_EQ(plainOut.at(0, 7, 0), 0.95f) << "no limiting without boost";
+}
+
+TEST(RenderCycle, NonFiniteInputIsSilenceAndPeaksArePerCallback) {
+  auto state = makeState(1, 1.0f, kRate);
+  BufferList in({{2, 4}});
+  BufferList out({{2, 4}});
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const float inf = std::numeric_limits<float>::infinity();
+  const float samples[8] = {nan, 0.5f, inf, -0.75f, -inf, 0.25f, 0.125f, nan};
+  std::copy(std::begin(samples), std::end(samples), in.samples(0));
+  OMRender(state.get(), in.get(), out.get());
+  const float expected[8] = {0.0f, 0.5f, 0.0f, -0.75f, 0.0f, 0.25f, 0.125f, 0.0f};
+  for (int s = 0; s < 8; ++s) EXPECT_EQ(out.samples(0)[s], expected[s]) << s;
+  EXPECT_EQ(OMInputPeak(state.get()), 0.75f);
+  EXPECT_EQ(OMOutputPeak(state.get()), 0.75f);
+  EXPECT_EQ(OMRoutePeak(state.get(), 0), 0.75f);
+
+  in.fill(0.1f);
+  OMRender(state.get(), in.get(), out.get());
+  EXPECT_EQ(OMInputPeak(state.get()), 0.1f) << "no hold: the quieter callback lowers the peak";
+
+  BufferList empty({{2, 0}});
+  OMRender(state.get(), empty.get(), out.get());
+  EXPECT_EQ(OMInputPeak(state.get()), 0.0f) << "zero frames";
+  EXPECT_EQ(OMFaultCount(state.get()), 0u);
+}
+
+}  // namespace
