@@ -1,0 +1,191 @@
+// Random buffer layouts against an independent model of which layouts render: a render either
+// fills every route from the tap or counts one fault and leaves silence, and never writes
+// outside the buffers it was given.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <random>
+
+#include "BufferList.h"
+#include "CoreTestSupport.h"
+
+namespace {
+
+using velmora::test::BufferList;
+using velmora::test::BufferSpec;
+
+enum class Outcome { render, silence, fault };
+
+struct Layout {
+  uint32_t taps = 1;
+  std::vector<std::array<uint32_t, 3>> routes;  // route, first, count
+  std::vector<BufferSpec> input;
+  std::vector<BufferSpec> output;
+  bool nullInput = false;
+};
+
+struct Expected {
+  Outcome outcome;
+  uint32_t frames = 0;
+  std::vector<std::pair<uint32_t, uint32_t>> routes = {};  // first, count, after auto-config
+};
+
+uint32_t bytesOf(const BufferSpec& b) {
+  const uint64_t channels = b.channels > 8 ? 1 : b.channels;
+  return b.explicitByteSize ? b.byteSize : uint32_t(b.frames * channels * 4 + b.extraBytes);
+}
+
+Expected model(const Layout& l) {
+  if (l.nullInput || l.taps == 0 || l.input.size() < l.taps) return {Outcome::fault};
+  uint64_t frames = UINT64_MAX;
+  uint64_t tapChannels = 0;
+  for (size_t i = l.input.size() - l.taps; i < l.input.size(); ++i) {
+    const BufferSpec& b = l.input[i];
+    if (b.channels == 0 || !b.hasData) return {Outcome::silence};
+    if (bytesOf(b) % (uint64_t(b.channels) * 4) != 0) return {Outcome::fault};
+    frames = std::min<uint64_t>(frames, bytesOf(b) / (uint64_t(b.channels) * 4));
+    tapChannels += b.channels;
+    if (tapChannels > 2) return {Outcome::fault};
+  }
+  uint64_t outChannels = 0;
+  for (const BufferSpec& b : l.output) {
+    if (b.channels == 0) continue;
+    if (bytesOf(b) % (uint64_t(b.channels) * 4) != 0) return {Outcome::fault};
+    if (b.hasData) frames = std::min<uint64_t>(frames, bytesOf(b) / (uint64_t(b.channels) * 4));
+    outChannels += b.channels;
+    if (outChannels > 8) return {Outcome::fault};
+  }
+  if (l.output.empty() || outChannels == 0) return {Outcome::silence};
+  std::vector<std::pair<uint32_t, uint32_t>> routes(4, {0, 0});
+  size_t routeCount = 1;
+  for (const auto& [route, first, count] : l.routes) {
+    routes[route] = {first, count};
+    routeCount = std::max<size_t>(routeCount, route + 1);
+  }
+  routes.resize(routeCount);
+  if (routes[0].second == 0) {
+    if (outChannels > 2) return {Outcome::fault};
+    routes[0] = {0, uint32_t(outChannels)};
+  }
+  uint32_t next = 0;
+  for (const auto& [first, count] : routes) {
+    if (count == 0 || first != next) return {Outcome::fault};
+    next += count;
+  }
+  if (next != outChannels) return {Outcome::fault};
+  return {Outcome::render, uint32_t(frames), routes};
+}
+
+Layout randomLayout(std::mt19937& random) {
+  auto pick = [&](uint32_t n) { return uint32_t(random() % n); };
+  auto channels = [&](uint32_t usual) {
+    const uint32_t roll = pick(20);
+    if (roll == 0) return 0u;
+    if (roll == 1) return 0x40000000u;
+    if (roll == 2) return 3u + pick(7);
+    return 1 + pick(usual);
+  };
+  auto buffer = [&](uint32_t usualChannels) {
+    BufferSpec b;
+    b.channels = channels(usualChannels);
+    b.frames = pick(5) == 0 ? 0 : 1 + pick(300);
+    b.hasData = pick(8) != 0;
+    b.extraBytes = pick(6) == 0 ? 1 + pick(3) : 0;
+    return b;
+  };
+  Layout l;
+  l.taps = pick(10) == 0 ? pick(4) : 1 + pick(2);
+  l.nullInput = pick(40) == 0;
+  // Usually the tap buffers, sometimes hardware inputs in front, sometimes one too few.
+  uint32_t inputs = l.taps + (pick(4) == 0 ? pick(3) : 0);
+  if (inputs > 0 && pick(20) == 0) --inputs;
+  for (uint32_t i = 0; i < inputs; ++i) l.input.push_back(buffer(l.taps == 1 ? 2 : 1));
+  const uint32_t outputs = pick(12) == 0 ? 0 : 1 + pick(4);
+  uint32_t channelTotal = 0;
+  for (uint32_t i = 0; i < outputs; ++i) {
+    l.output.push_back(buffer(2));
+    channelTotal += l.output.back().channels;
+  }
+  if (pick(3) != 0 && channelTotal <= 8) {
+    // Routes that cover the output exactly, one or two channels each, as the engine configures.
+    uint32_t first = 0;
+    for (uint32_t route = 0; route < 4 && first < channelTotal; ++route) {
+      const uint32_t count = std::min(channelTotal - first, 1 + pick(2));
+      l.routes.push_back({route, first, count});
+      first += count;
+    }
+  } else {
+    for (uint32_t r = pick(3); r > 0; --r) l.routes.push_back({pick(4), pick(8), 1 + pick(2)});
+    std::erase_if(l.routes, [](const auto& r) { return r[1] + r[2] > 8; });
+  }
+  return l;
+}
+
+TEST(RandomLayouts, RenderFillsRoutesOrLeavesSilenceAndStaysInsideBuffers) {
+  std::mt19937 random(20261206);
+  std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
+  int rendered = 0, faults = 0, silent = 0;
+  for (int trial = 0; trial < 4000; ++trial) {
+    const Layout layout = randomLayout(random);
+    SCOPED_TRACE(trial);
+    auto state = velmora::test::makeState(layout.taps, 1.0f, 48000.0);
+    for (const auto& [route, first, count] : layout.routes) {
+      ASSERT_TRUE(OMConfigureRoute(state.get(), route, first, count));
+    }
+    BufferList in(layout.input);
+    BufferList out(layout.output);
+    for (uint32_t b = 0; b < layout.input.size(); ++b) {
+      if (in.buffer(b).data == nullptr) continue;
+      for (uint32_t s = 0; s < in.buffer(b).dataByteSize / 4; ++s) in.samples(b)[s] = sample(random);
+    }
+    out.fill(3.0f);
+    OMRender(state.get(), layout.nullInput ? nullptr : in.get(), out.get());
+    ASSERT_TRUE(out.guardsIntact());
+    ASSERT_TRUE(in.guardsIntact());
+
+    const Expected expected = model(layout);
+    ASSERT_EQ(OMFaultCount(state.get()), expected.outcome == Outcome::fault ? 1u : 0u);
+    // The tap: the last buffers of the input list, left then right (mono feeds both).
+    std::vector<std::pair<uint32_t, uint32_t>> tap;  // buffer, channel
+    if (expected.outcome == Outcome::render) {
+      for (size_t i = layout.input.size() - layout.taps; i < layout.input.size(); ++i) {
+        for (uint32_t c = 0; c < layout.input[i].channels; ++c) tap.push_back({uint32_t(i), c});
+      }
+    }
+    std::vector<std::pair<uint32_t, uint32_t>> channels;  // flattened output channels
+    for (uint32_t b = 0; b < layout.output.size(); ++b) {
+      for (uint32_t c = 0; c < layout.output[b].channels && c < 8; ++c) channels.push_back({b, c});
+    }
+    for (uint32_t b = 0; b < layout.output.size(); ++b) {
+      const AudioBuffer& buffer = out.buffer(b);
+      if (buffer.data == nullptr) continue;
+      const uint32_t words = buffer.dataByteSize / 4;
+      for (uint32_t s = 0; s < words; ++s) {
+        const uint32_t frame = s / std::max(buffer.numberChannels, 1u);
+        const uint32_t channel = s % std::max(buffer.numberChannels, 1u);
+        float want = 0.0f;
+        if (expected.outcome == Outcome::render && frame < expected.frames) {
+          const float left = in.at(tap[0].first, frame, tap[0].second);
+          const float right = tap.size() == 2 ? in.at(tap[1].first, frame, tap[1].second) : left;
+          const auto flat = std::find(channels.begin(), channels.end(), std::pair{b, channel});
+          const uint32_t index = uint32_t(flat - channels.begin());
+          for (const auto& [first, count] : expected.routes) {
+            if (index == first) want = count == 1 ? (left + right) * 0.5f : left;
+            if (count == 2 && index == first + 1) want = right;
+          }
+        }
+        ASSERT_EQ(out.samples(b)[s], want) << "buffer " << b << " word " << s;
+      }
+    }
+    rendered += expected.outcome == Outcome::render;
+    faults += expected.outcome == Outcome::fault;
+    silent += expected.outcome == Outcome::silence;
+  }
+  // The generator must reach every outcome often, or the comparison proves little.
+  EXPECT_GT(rendered, 400) << faults << " faults, " << silent << " silent";
+  EXPECT_GT(faults, 400);
+  EXPECT_GT(silent, 200);
+}
+
+}  // namespace
