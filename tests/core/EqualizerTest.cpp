@@ -2,6 +2,7 @@
 // from rendered audio.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "BufferList.h"
@@ -132,6 +133,38 @@ TEST(Equalizer, BandsAboveTheLimitAreCentredAtPointFourFiveOfTheRate) {
   EXPECT_EQ(band4k.b0, band12k.b0);
   EXPECT_DOUBLE_EQ(band4k.b1 * (1.0 + std::sin(2 * M_PI * 0.45) / 1.8 / std::pow(10.0, 6.0 / 40)),
                    -2.0 * std::cos(2 * M_PI * 0.45));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Equalizer, EveryRouteIsFilteredAsIfItWereAlone) {
+  // Routes with the EQ on are filtered two at a time; each must come out exactly as it would alone.
+  const std::array<float, 5> settings[3] = {{12, -6, 0, 3, -12}, {-3, 9, -9, 0, 6}, {0, 0, 12, -12, 1}};
+  auto together = makeState(1, 1.0f, kRate);
+  velmora::test::State alone[3];
+  for (uint32_t r = 0; r < 3; ++r) {
+    ASSERT_TRUE(OMConfigureRoute(together.get(), r, r * 2, 2));
+    OMSetRouteEQ(together.get(), r, true, settings[r].data());
+    alone[r] = makeState(1, 1.0f, kRate);
+    ASSERT_TRUE(OMConfigureRoute(alone[r].get(), 0, 0, 2));
+    OMSetRouteEQ(alone[r].get(), 0, true, settings[r].data());
+  }
+  BufferList in({{2, kFrames}});
+  BufferList out({{2, kFrames}, {2, kFrames}, {2, kFrames}});
+  BufferList single({{2, kFrames}});
+  for (uint64_t callback = 0; callback < 30; ++callback) {
+    velmora::test::writeSine(in, 0, 0, 90.0, kRate, 0.7f, callback * kFrames);
+    velmora::test::writeSine(in, 0, 1, 3900.0, kRate, 0.7f, callback * kFrames);
+    OMRender(together.get(), in.get(), out.get());
+    for (uint32_t r = 0; r < 3; ++r) {
+      OMRender(alone[r].get(), in.get(), single.get());
+      for (uint32_t s = 0; s < kFrames * 2; ++s) {
+        ASSERT_EQ(out.samples(r)[s], single.samples(0)[s]) << "route " << r << " sample " << s;
+      }
+    }
+  }
 }
 
 }  // namespace
