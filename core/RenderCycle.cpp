@@ -190,12 +190,30 @@ void filterRoute(OMRoute& route, float* left, float* right, uint32_t frames) {
   filterRoutes<1>({&route}, {left, right}, frames);
 }
 
-// Where the processor has 256-bit vectors, two routes take the time of one.
-__attribute__((target_clones("avx", "default"))) void filterTwoRoutes(
+using FilterTwoRoutes = void (*)(OMRoute&, OMRoute&, float*, float*, float*, float*, uint32_t);
+
+template <int>
+void filterTwoRoutesWith(OMRoute& first, OMRoute& second, float* firstLeft, float* firstRight,
+                         float* secondLeft, float* secondRight, uint32_t frames) {
+  filterRoutes<2>({&first, &second}, {firstLeft, firstRight, secondLeft, secondRight}, frames);
+}
+
+// The same code built for 256-bit vectors: there two routes take the time of one.
+template <>
+__attribute__((target("avx"))) void filterTwoRoutesWith<256>(
     OMRoute& first, OMRoute& second, float* firstLeft, float* firstRight, float* secondLeft,
     float* secondRight, uint32_t frames) {
   filterRoutes<2>({&first, &second}, {firstLeft, firstRight, secondLeft, secondRight}, frames);
 }
+
+// Chosen once when the library loads (not through an ifunc, whose resolver would run before a
+// sanitizer runtime is ready).
+FilterTwoRoutes chooseFilterTwoRoutes() {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx") ? filterTwoRoutesWith<256> : filterTwoRoutesWith<128>;
+}
+
+const FilterTwoRoutes filterTwoRoutes = chooseFilterTwoRoutes();
 
 // A knee at 0.85 whose output approaches 1.0; faded in over the first tenth of the boost range.
 // Branch-free so that the loop over a settled boost vectorises.
