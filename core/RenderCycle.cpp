@@ -339,8 +339,8 @@ float writeRoute(const OMRoute& route, const Layout& layout, float* left, float*
       // A stereo device of its own: one interleaving pass.
       float* frame = first.data + size_t(firstFrame) * 2;
       for (uint32_t i = 0; i < frames; ++i) {
-        frame[2 * i] = left[i];
-        frame[2 * i + 1] = right[i];
+        frame[size_t(2) * i] = left[i];
+        frame[size_t(2) * i + 1] = right[i];
       }
     } else {
       scatter(left, firstFrame, first, frames);
@@ -380,8 +380,8 @@ void renderFrames(OMState& state, const Layout& layout) {
       // An interleaved stereo tap: one de-interleaving pass.
       const float* frame = tapLeft.data + size_t(start) * 2;
       for (uint32_t i = 0; i < frames; ++i) {
-        left[i] = frame[2 * i];
-        right[i] = frame[2 * i + 1];
+        left[i] = frame[size_t(2) * i];
+        right[i] = frame[size_t(2) * i + 1];
       }
     } else {
       gather(tapLeft, start, left, frames);
