@@ -2,14 +2,20 @@
 // server). The free functions of AudioHardware.h dispatch to the one installed backend.
 //
 // Threading: calls arrive from the main thread and the engine's queue, never from an I/O
-// thread; a backend may block them for a bounded time.
+// thread; a backend may block them for a bounded time. Rules every backend keeps: an object id
+// is never reused within a run; reads come from the backend's own up-to-date picture and a
+// successful write is visible to the next read; a process object is one process for its whole
+// life, and a tap captures its current and future streams.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "platform/audio/AggregateDeviceDescription.h"
 #include "platform/audio/AudioTypes.h"
+#include "platform/audio/TapDescription.h"
 
 namespace velmora::platform {
 
@@ -17,12 +23,40 @@ class AudioBackend {
  public:
   virtual ~AudioBackend() = default;
 
-  virtual OSStatus createIOProcID(AudioObjectID device, AudioDeviceIOProc proc, void* clientData,
-                                  AudioDeviceIOProcID* outID) = 0;
-
+  // Properties whose values are plain data (numbers, id lists, stream descriptions, buffer lists).
+  virtual bool hasProperty(AudioObjectID object, const AudioObjectPropertyAddress& address) = 0;
+  virtual OSStatus isPropertySettable(AudioObjectID object,
+                                      const AudioObjectPropertyAddress& address,
+                                      bool* settable) = 0;
+  virtual OSStatus getPropertyDataSize(AudioObjectID object,
+                                       const AudioObjectPropertyAddress& address,
+                                       uint32_t* size) = 0;
+  // On entry *size is the room at data; on success it is the number of bytes written.
+  virtual OSStatus getPropertyData(AudioObjectID object, const AudioObjectPropertyAddress& address,
+                                   uint32_t* size, void* data) = 0;
   virtual OSStatus setPropertyData(AudioObjectID object, const AudioObjectPropertyAddress& address,
                                    uint32_t qualifierSize, const void* qualifier, uint32_t dataSize,
                                    const void* data) = 0;
+
+  // Properties whose values are text or lists of text.
+  virtual OSStatus getPropertyString(AudioObjectID object,
+                                     const AudioObjectPropertyAddress& address,
+                                     std::string* value) = 0;
+  virtual OSStatus getPropertyStrings(AudioObjectID object,
+                                      const AudioObjectPropertyAddress& address,
+                                      std::vector<std::string>* value) = 0;
+
+  virtual OSStatus createProcessTap(const TapDescription& description, AudioObjectID* tap) = 0;
+  virtual OSStatus destroyProcessTap(AudioObjectID tap) = 0;
+  virtual OSStatus createAggregateDevice(const AggregateDeviceDescription& description,
+                                         AudioObjectID* device) = 0;
+  virtual OSStatus destroyAggregateDevice(AudioObjectID device) = 0;
+
+  virtual OSStatus createIOProcID(AudioObjectID device, AudioDeviceIOProc proc, void* clientData,
+                                  AudioDeviceIOProcID* outID) = 0;
+  virtual OSStatus destroyIOProcID(AudioObjectID device, AudioDeviceIOProcID id) = 0;
+  virtual OSStatus startDevice(AudioObjectID device, AudioDeviceIOProcID id) = 0;
+  virtual OSStatus stopDevice(AudioObjectID device, AudioDeviceIOProcID id) = 0;
 
   // The executable path of a process this backend knows, or nothing.
   virtual std::optional<std::string> processPath(int32_t pid) = 0;

@@ -43,9 +43,63 @@ enum {
   kAudioObjectPropertyElementMain = 0
 };
 
+// Property selectors.
 enum {
-  kAudioDevicePropertyIOProcStreamUsage = VELMORA_FOUR_CHAR_CODE('s', 'u', 's', 'e')
+  kAudioHardwarePropertyDevices = VELMORA_FOUR_CHAR_CODE('d', 'e', 'v', '#'),
+  kAudioHardwarePropertyProcessObjectList = VELMORA_FOUR_CHAR_CODE('p', 'r', 's', '#'),
+  kAudioHardwarePropertyDefaultOutputDevice = VELMORA_FOUR_CHAR_CODE('d', 'O', 'u', 't'),
+  kAudioHardwarePropertyDefaultInputDevice = VELMORA_FOUR_CHAR_CODE('d', 'I', 'n', ' '),
+  kAudioDevicePropertyDeviceUID = VELMORA_FOUR_CHAR_CODE('u', 'i', 'd', ' '),
+  kAudioDevicePropertyDeviceIsAlive = VELMORA_FOUR_CHAR_CODE('l', 'i', 'v', 'n'),
+  kAudioObjectPropertyName = VELMORA_FOUR_CHAR_CODE('l', 'n', 'a', 'm'),
+  kAudioDevicePropertyTransportType = VELMORA_FOUR_CHAR_CODE('t', 'r', 'a', 'n'),
+  kAudioDevicePropertyStreamConfiguration = VELMORA_FOUR_CHAR_CODE('s', 'l', 'a', 'y'),
+  kAudioDevicePropertyVolumeScalar = VELMORA_FOUR_CHAR_CODE('v', 'o', 'l', 'm'),
+  kAudioDevicePropertyMute = VELMORA_FOUR_CHAR_CODE('m', 'u', 't', 'e'),
+  kAudioDevicePropertyNominalSampleRate = VELMORA_FOUR_CHAR_CODE('n', 's', 'r', 't'),
+  kAudioDevicePropertyStreams = VELMORA_FOUR_CHAR_CODE('s', 't', 'm', '#'),
+  kAudioStreamPropertyVirtualFormat = VELMORA_FOUR_CHAR_CODE('s', 'f', 'm', 't'),
+  kAudioDevicePropertyIOProcStreamUsage = VELMORA_FOUR_CHAR_CODE('s', 'u', 's', 'e'),
+  kAudioAggregateDevicePropertyFullSubDeviceList = VELMORA_FOUR_CHAR_CODE('g', 'r', 'u', 'p'),
+  kAudioProcessPropertyPID = VELMORA_FOUR_CHAR_CODE('p', 'p', 'i', 'd'),
+  kAudioProcessPropertyBundleID = VELMORA_FOUR_CHAR_CODE('p', 'b', 'i', 'd'),
+  kAudioProcessPropertyIsRunningOutput = VELMORA_FOUR_CHAR_CODE('p', 'i', 'r', 'o'),
+  kAudioTapPropertyFormat = VELMORA_FOUR_CHAR_CODE('t', 'f', 'm', 't'),
+  kAudioTapPropertyUID = VELMORA_FOUR_CHAR_CODE('t', 'u', 'i', 'd')
 };
+
+// Transport types of a device.
+enum {
+  kAudioDeviceTransportTypeBuiltIn = VELMORA_FOUR_CHAR_CODE('b', 'l', 't', 'n'),
+  kAudioDeviceTransportTypeUSB = VELMORA_FOUR_CHAR_CODE('u', 's', 'b', ' '),
+  kAudioDeviceTransportTypeBluetooth = VELMORA_FOUR_CHAR_CODE('b', 'l', 'u', 'e'),
+  kAudioDeviceTransportTypeBluetoothLE = VELMORA_FOUR_CHAR_CODE('b', 'l', 'e', 'a'),
+  kAudioDeviceTransportTypeHDMI = VELMORA_FOUR_CHAR_CODE('h', 'd', 'm', 'i'),
+  kAudioDeviceTransportTypeDisplayPort = VELMORA_FOUR_CHAR_CODE('d', 'p', 'r', 't'),
+  kAudioDeviceTransportTypeVirtual = VELMORA_FOUR_CHAR_CODE('v', 'i', 'r', 't'),
+  kAudioDeviceTransportTypeAggregate = VELMORA_FOUR_CHAR_CODE('g', 'r', 'u', 'p')
+};
+
+// Stream formats.
+enum {
+  kAudioFormatLinearPCM = VELMORA_FOUR_CHAR_CODE('l', 'p', 'c', 'm'),
+  kAudioFormatFlagIsFloat = 1,
+  kAudioFormatFlagIsBigEndian = 2,
+  kAudioFormatFlagIsNonInterleaved = 32
+};
+
+// The 40-byte description of a stream's samples.
+typedef struct AudioStreamBasicDescription {
+  double sampleRate;
+  uint32_t formatID;
+  uint32_t formatFlags;
+  uint32_t bytesPerPacket;
+  uint32_t framesPerPacket;
+  uint32_t bytesPerFrame;
+  uint32_t channelsPerFrame;
+  uint32_t bitsPerChannel;
+  uint32_t reserved;
+} AudioStreamBasicDescription;
 
 typedef struct AudioObjectPropertyAddress {
   AudioObjectPropertySelector selector;

@@ -46,6 +46,36 @@ class RecordingAudioBackend : public platform::AudioBackend {
     return kAudioHardwareNoError;
   }
 
+  // The rest of the interface is not used by the core.
+  bool hasProperty(AudioObjectID, const AudioObjectPropertyAddress&) override { return false; }
+  OSStatus isPropertySettable(AudioObjectID, const AudioObjectPropertyAddress&, bool*) override {
+    return kAudioHardwareUnknownPropertyError;
+  }
+  OSStatus getPropertyDataSize(AudioObjectID, const AudioObjectPropertyAddress&, uint32_t*) override {
+    return kAudioHardwareUnknownPropertyError;
+  }
+  OSStatus getPropertyData(AudioObjectID, const AudioObjectPropertyAddress&, uint32_t*, void*) override {
+    return kAudioHardwareUnknownPropertyError;
+  }
+  OSStatus getPropertyString(AudioObjectID, const AudioObjectPropertyAddress&, std::string*) override {
+    return kAudioHardwareUnknownPropertyError;
+  }
+  OSStatus getPropertyStrings(AudioObjectID, const AudioObjectPropertyAddress&,
+                              std::vector<std::string>*) override {
+    return kAudioHardwareUnknownPropertyError;
+  }
+  OSStatus createProcessTap(const platform::TapDescription&, AudioObjectID*) override {
+    return kAudioHardwareIllegalOperationError;
+  }
+  OSStatus destroyProcessTap(AudioObjectID) override { return kAudioHardwareBadObjectError; }
+  OSStatus createAggregateDevice(const platform::AggregateDeviceDescription&, AudioObjectID*) override {
+    return kAudioHardwareIllegalOperationError;
+  }
+  OSStatus destroyAggregateDevice(AudioObjectID) override { return kAudioHardwareBadObjectError; }
+  OSStatus destroyIOProcID(AudioObjectID, AudioDeviceIOProcID) override { return kAudioHardwareNoError; }
+  OSStatus startDevice(AudioObjectID, AudioDeviceIOProcID) override { return kAudioHardwareNoError; }
+  OSStatus stopDevice(AudioObjectID, AudioDeviceIOProcID) override { return kAudioHardwareNoError; }
+
   std::optional<std::string> processPath(int32_t pid) override {
     const auto found = processPaths.find(pid);
     if (found == processPaths.end()) return std::nullopt;
