@@ -166,7 +166,7 @@ template <int kRoutes>
     }
   }
   for (uint32_t i = 0; i < frames; ++i) {
-    Lanes v;
+    Lanes v = {};
     for (int lane = 0; lane < kLanes; ++lane) v[lane] = double(preGain[lane] * channels[lane][i]);
 #pragma GCC unroll 5
     for (int k = 0; k < OMBandCount; ++k) {
