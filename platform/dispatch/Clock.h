@@ -25,7 +25,7 @@ class ManualClock final : public Clock {
  public:
   explicit ManualClock(double start = 0.0);
   double now() const override;
-  void advance(double seconds);  // seconds >= 0: the time line never runs backwards
+  void advance(double seconds);  // seconds >= 0 (else std::invalid_argument): never backwards
   void set(double time);         // places the time line, e.g. at a test's start
 
   std::int64_t nanoseconds() const;

@@ -37,7 +37,7 @@ class ManualScheduler final : public MainQueue {
 
   // Moves the clock forward, running everything that falls due in due-time order. While a timer
   // runs the clock reads its due time; the tasks it posts run right after it, at that time.
-  // Tasks posted meanwhile from other threads run here too, last at the latest.
+  // Tasks that other threads post meanwhile run here as well, on this thread, never on theirs.
   void advance(double seconds);
   void advanceTo(double time);
 
