@@ -1,0 +1,85 @@
+// The command-line program's run loop on the real clock. Tests wait only through the loop itself,
+// on timers of a few milliseconds; a loop that fails to wake hangs and the test run times out.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/RunLoop.h"
+
+namespace {
+
+using velmora::platform::RunLoop;
+using velmora::platform::TimerHandle;
+
+TEST(RunLoop, RunsPostedTasksThenAShortTimerWhichStopsIt) {
+  RunLoop loop;
+  std::vector<std::string> log;
+  const double start = loop.clock().now();
+  double timerRanAt = 0.0;
+  loop.after(0.005, [&] {
+    timerRanAt = loop.clock().now();
+    log.push_back("timer");
+    loop.stop();
+  });
+  loop.post([&] {
+    log.push_back("posted");
+    loop.post([&] { log.push_back("posted by posted"); });
+  });
+  loop.run();
+  EXPECT_EQ(log, (std::vector<std::string>{"posted", "posted by posted", "timer"}));
+  EXPECT_GE(timerRanAt - start, 0.005 - 1e-9) << "the timer ran early";
+}
+
+TEST(RunLoop, APostFromAnotherThreadWakesTheIdleLoopAndRunsOnIt) {
+  RunLoop loop;
+  std::thread poster;
+  bool ranOnLoop = false;
+  loop.post([&] {
+    poster = std::thread([&] {
+      loop.post([&] {
+        ranOnLoop = loop.isCurrent();
+        loop.stop();
+      });
+    });
+  });
+  loop.run();
+  poster.join();
+  EXPECT_TRUE(ranOnLoop);
+}
+
+TEST(RunLoop, StopFromAnotherThreadEndsTheIdleLoop) {
+  RunLoop loop;
+  std::thread stopper;
+  loop.post([&] { stopper = std::thread([&] { loop.stop(); }); });
+  loop.run();
+  stopper.join();
+}
+
+TEST(RunLoop, EveryKeepsItsCadenceAndATaskThatKeepsPostingCannotStarveIt) {
+  RunLoop loop;
+  constexpr double kInterval = 0.002;
+  const double start = loop.clock().now();
+  std::vector<double> runTimes;
+  TimerHandle handle;
+  handle = loop.every(kInterval, [&] {
+    runTimes.push_back(loop.clock().now());
+    if (runTimes.size() == 3) {
+      handle.cancel();
+      loop.stop();
+    }
+  });
+  std::function<void()> busy = [&] { loop.post(busy); };
+  loop.post(busy);
+  loop.run();
+  ASSERT_EQ(runTimes.size(), 3u);
+  for (std::size_t run = 0; run < runTimes.size(); ++run) {
+    EXPECT_GE(runTimes[run] - start, kInterval * static_cast<double>(run + 1) - 1e-9);
+  }
+  EXPECT_FALSE(handle.active());
+}
+
+}  // namespace
