@@ -1,0 +1,75 @@
+// Scenario files: the built-in machine, and bad files rejected with the file and the problem named.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/sim/ScenarioFile.h"
+
+namespace {
+
+using namespace velmora::platform::sim;
+
+std::string errorOf(const std::string& json) {
+  try {
+    parseScenario(json, "test.json");
+  } catch (const ScenarioError& error) {
+    return error.what();
+  }
+  return "";
+}
+
+TEST(ScenarioFile, BuiltInScenarioHasTheDevicesAndApplicationsItPromises) {
+  const Scenario s = builtInScenario();
+  ASSERT_EQ(s.devices.size(), 6u);
+  const ScenarioDevice& dac = s.devices[2];
+  EXPECT_EQ(dac.transport, uint32_t(kAudioDeviceTransportTypeUSB));
+  ASSERT_EQ(dac.output.volume.size(), 2u) << "volume on channels 1 and 2 only";
+  EXPECT_EQ(dac.output.volume[0].element, 1u);
+  EXPECT_FALSE(dac.output.mute.has_value());
+  EXPECT_TRUE(s.devices[3].output.volume.empty()) << "the display has no volume";
+  const ScenarioDevice& headphones = s.devices[4];
+  EXPECT_EQ(headphones.transport, uint32_t(kAudioDeviceTransportTypeBluetooth));
+  EXPECT_TRUE(headphones.uid.ends_with(":output"));
+  EXPECT_GT(headphones.input.channels(), 0u);
+  EXPECT_EQ(s.defaultOutputUID, "BuiltInSpeakerDevice");
+  ASSERT_EQ(s.processes.size(), 5u);
+  EXPECT_TRUE(s.processes[2].bundleID.starts_with(s.processes[1].bundleID + "."))
+      << "the browser's helper has a longer form of its identifier";
+  EXPECT_TRUE(s.processes[4].bundleID.empty()) << "a command-line process without bundle";
+}
+
+TEST(ScenarioFile, BadScenariosNameTheFileAndWhatIsWrongWhere) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"{", "test.json: not valid JSON"},
+      {"[]", "test.json: expected an object"},
+      {"{}", "test.json: missing \"devices\""},
+      {R"({"devices": [{"uid": "a"}]})", "test.json: devices[0]: missing \"name\""},
+      {R"({"devices": [{"uid": "a", "name": "A", "transport": "usb"}]})",
+       "test.json: devices[0].transport: expected a four-character code"},
+      {R"({"devices": [{"uid": "a", "name": "A", "output": {"streams": [0]}}]})",
+       "test.json: devices[0].output.streams[0]: a stream has 1 to 64 channels"},
+      {R"({"devices": [{"uid": "a", "name": "A"}, {"uid": "a", "name": "B"}]})",
+       "test.json: devices[1].uid: \"a\" is used twice"},
+      {R"({"devices": [], "defaultOutput": "x"})", "test.json: defaultOutput: no device has the UID \"x\""},
+      {R"({"devices": [], "processes": [{"pid": -3}]})",
+       "test.json: processes[0].pid: a process id is a positive whole number"},
+      {R"({"devices": [], "processes": [{"pid": 3, "tones": [{"frequency": 440, "level": 2}]}]})",
+       "test.json: processes[0].tones[0].level: a level is 0 to 1"},
+  };
+  for (const auto& [json, expected] : cases) {
+    EXPECT_TRUE(errorOf(json).starts_with(expected)) << json << "\n gave: " << errorOf(json);
+  }
+
+  const auto folder = std::filesystem::temp_directory_path() / "velmora-scenario-test";
+  std::filesystem::create_directories(folder);
+  EXPECT_THROW(loadScenarioFile(folder.string()), ScenarioError) << "a folder is not a scenario";
+  EXPECT_THROW(loadScenarioFile((folder / "missing.json").string()), ScenarioError);
+  const auto file = folder / "one.json";
+  std::ofstream(file) << R"({"devices": [{"uid": "a", "name": "A", "output": {"streams": [2]}}], "defaultOutput": "a"})";
+  EXPECT_EQ(loadScenarioFile(file.string()).devices.at(0).output.channels(), 2u);
+  std::filesystem::remove_all(folder);
+}
+
+}  // namespace
