@@ -1,0 +1,93 @@
+// The property helpers and device enumeration, on the simulated audio system.
+#include <gtest/gtest.h>
+
+#include "audio/AudioDevice.h"
+#include "audio/AudioFailure.h"
+#include "audio/HAL.h"
+#include "platform/sim/SimulatedMachine.h"
+
+namespace {
+
+using namespace velmora::audio;
+using namespace velmora::platform::sim;
+
+ScenarioDevice device(std::string uid, std::string name, std::vector<uint32_t> outputs,
+                      std::vector<uint32_t> inputs = {}) {
+  ScenarioDevice d;
+  d.uid = std::move(uid);
+  d.name = std::move(name);
+  d.output.streams = std::move(outputs);
+  d.input.streams = std::move(inputs);
+  return d;
+}
+
+TEST(HAL, ChannelsAndVolumesFollowTheSettableElements) {
+  Scenario s;
+  s.devices = {device("dac", "DAC", {2, 2}), device("speakers", "Speakers", {2}, {1}),
+               device("display", "Display", {2})};
+  s.devices[0].output.volume = {{0, 0.9f, false}, {1, 0.5f, true}, {2, 0.7f, true}};
+  s.devices[1].output.volume = {{0, 0.25f, true}, {1, 0.9f, true}};
+  s.devices[1].input.volume = {{0, 0.8f, true}};
+  SimulatedMachine machine(s);
+  const AudioObjectID dac = machine.audio().deviceID("dac");
+  const AudioObjectID speakers = machine.audio().deviceID("speakers");
+  const AudioObjectID display = machine.audio().deviceID("display");
+
+  EXPECT_EQ(HAL::channels(dac, kAudioObjectPropertyScopeOutput), 4) << "two buffers of two";
+  EXPECT_EQ(HAL::channels(dac, kAudioObjectPropertyScopeInput), 0);
+  EXPECT_EQ(HAL::volumeElements(dac, false), (std::vector<AudioObjectPropertyElement>{1, 2}))
+      << "element 0 exists but is not settable";
+  EXPECT_FLOAT_EQ(*HAL::volume(dac, false), 0.6f);
+  EXPECT_EQ(HAL::volumeElements(speakers, false), (std::vector<AudioObjectPropertyElement>{0}));
+  EXPECT_EQ(*HAL::volume(speakers, false), 0.25f);
+  EXPECT_EQ(*HAL::volume(speakers, true), 0.8f);
+  EXPECT_FALSE(HAL::volume(display, false).has_value());
+
+  // An element that cannot be read counts as full volume.
+  machine.audio().failProperty(kAudioDevicePropertyVolumeScalar, kAudioHardwareUnspecifiedError, 1);
+  EXPECT_FLOAT_EQ(*HAL::volume(dac, false), (1.0f + 0.7f) / 2);
+
+  // Unreadable properties give neutral values.
+  machine.audio().failProperty(kAudioHardwarePropertyDevices, kAudioHardwareUnspecifiedError, 1);
+  EXPECT_TRUE(HAL::objects(kAudioObjectSystemObject, kAudioHardwarePropertyDevices).empty());
+  EXPECT_EQ(HAL::string(12345, kAudioObjectPropertyName), "");
+  EXPECT_TRUE(HAL::strings(dac, kAudioAggregateDevicePropertyFullSubDeviceList).empty());
+}
+
+TEST(HAL, CheckTurnsAStatusIntoTheOperationsMessage) {
+  EXPECT_NO_THROW(HAL::check(0, "设置音频属性"));
+  try {
+    HAL::check(-50, "设置音频属性");
+    FAIL() << "no failure";
+  } catch (const AudioFailure& failure) {
+    EXPECT_EQ(failure.message, "设置音频属性失败（Core Audio -50）");
+  }
+  try {
+    HAL::check(kAudioHardwareIllegalOperationError, "启动音频处理（请检查系统音频录制权限）");
+    FAIL() << "no failure";
+  } catch (const AudioFailure& failure) {
+    EXPECT_EQ(failure.message, "启动音频处理（请检查系统音频录制权限）失败（Core Audio 1852797029）");
+  }
+}
+
+TEST(AudioDevice, AllListsLiveDevicesButOurAggregatesInNameOrder) {
+  Scenario s;
+  s.devices = {device("b", "speaker 10", {2}), device("a", "Speaker 2", {1}, {2}),
+               device("dead", "Alpha", {2}), device("c", "speaker 10", {2}),
+               device("com.local.Ombrel.aggregate.1234", "Velmora · Music", {2})};
+  s.devices[2].alive = false;
+  s.devices[1].transport = kAudioDeviceTransportTypeUSB;
+  SimulatedMachine machine(s);
+  const auto devices = AudioDevice::all();
+  ASSERT_EQ(devices.size(), 3u);
+  EXPECT_EQ(devices[0], (AudioDevice{machine.audio().deviceID("a"), "a", "Speaker 2", 2, 1,
+                                     uint32_t(kAudioDeviceTransportTypeUSB)}));
+  EXPECT_EQ(devices[1].uid, "b") << "equal names keep the system's order";
+  EXPECT_EQ(devices[2].uid, "c");
+
+  // A device whose liveness cannot be read is left out.
+  machine.audio().failProperty(kAudioDevicePropertyDeviceIsAlive, kAudioHardwareUnspecifiedError, 1);
+  EXPECT_EQ(AudioDevice::all().size(), 2u);
+}
+
+}  // namespace
