@@ -7,15 +7,15 @@ namespace {
 
 constexpr const char* kBuiltIn = R"json({
   "devices": [
-    {"uid": "BuiltInSpeakerDevice", "name": "MacBook Pro 扬声器", "transport": "bltn",
+    {"uid": "BuiltInSpeakerDevice", "name": "内置扬声器", "transport": "bltn",
      "output": {"streams": [2], "volume": [{"element": 0, "value": 0.5}], "mute": {"muted": false}}},
-    {"uid": "BuiltInMicrophoneDevice", "name": "MacBook Pro 麦克风", "transport": "bltn",
+    {"uid": "BuiltInMicrophoneDevice", "name": "内置麦克风", "transport": "bltn",
      "input": {"streams": [1], "volume": [{"element": 0, "value": 0.8}], "mute": {"muted": false}}},
     {"uid": "usb-dac-0d8c-0014", "name": "USB Audio DAC", "transport": "usb ", "sampleRate": 96000,
      "output": {"streams": [2], "volume": [{"element": 1, "value": 0.7}, {"element": 2, "value": 0.7}]}},
-    {"uid": "hdmi-display-1", "name": "LG HDR 4K", "transport": "hdmi",
+    {"uid": "hdmi-display-1", "name": "HDMI 显示器", "transport": "hdmi",
      "output": {"streams": [2]}},
-    {"uid": "a4:c3:f0:85:1e:22:output", "name": "WH-1000XM4", "transport": "blue",
+    {"uid": "a4:c3:f0:85:1e:22:output", "name": "无线耳机", "transport": "blue",
      "output": {"streams": [2], "volume": [{"element": 0, "value": 0.6}], "mute": {"muted": false}},
      "input": {"streams": [1], "volume": [{"element": 0, "value": 1.0}]}},
     {"uid": "virtual-loopback-1", "name": "Loopback Audio", "transport": "virt",

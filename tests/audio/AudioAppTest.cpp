@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "audio/AudioApp.h"
+#include "audio/NaturalOrder.h"
 #include "platform/sim/SimulatedMachine.h"
 
 namespace {
@@ -87,7 +88,7 @@ TEST(AudioApp, ProcessesAreGatheredIntoTheirApplications) {
 
   EXPECT_EQ(find(apps, "com.local.Ombrel"), nullptr) << "this program is never listed";
   EXPECT_EQ(apps.size(), 5u);
-  for (size_t i = 1; i < apps.size(); ++i) EXPECT_FALSE(apps[i].name < apps[i - 1].name && apps[i].name != "");
+  for (size_t i = 1; i < apps.size(); ++i) EXPECT_FALSE(naturalLess(apps[i].name, apps[i - 1].name));
 }
 
 }  // namespace
