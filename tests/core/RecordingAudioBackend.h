@@ -47,34 +47,25 @@ class RecordingAudioBackend : public platform::AudioBackend {
   }
 
   // The rest of the interface is not used by the core.
-  bool hasProperty(AudioObjectID, const AudioObjectPropertyAddress&) override { return false; }
-  OSStatus isPropertySettable(AudioObjectID, const AudioObjectPropertyAddress&, bool*) override {
-    return kAudioHardwareUnknownPropertyError;
+  using Address = AudioObjectPropertyAddress;
+  static constexpr OSStatus kUnused = kAudioHardwareIllegalOperationError;
+  bool hasProperty(AudioObjectID, const Address&) override { return false; }
+  OSStatus isPropertySettable(AudioObjectID, const Address&, bool*) override { return kUnused; }
+  OSStatus getPropertyDataSize(AudioObjectID, const Address&, uint32_t*) override { return kUnused; }
+  OSStatus getPropertyData(AudioObjectID, const Address&, uint32_t*, void*) override { return kUnused; }
+  OSStatus getPropertyString(AudioObjectID, const Address&, std::string*) override { return kUnused; }
+  OSStatus getPropertyStrings(AudioObjectID, const Address&, std::vector<std::string>*) override {
+    return kUnused;
   }
-  OSStatus getPropertyDataSize(AudioObjectID, const AudioObjectPropertyAddress&, uint32_t*) override {
-    return kAudioHardwareUnknownPropertyError;
-  }
-  OSStatus getPropertyData(AudioObjectID, const AudioObjectPropertyAddress&, uint32_t*, void*) override {
-    return kAudioHardwareUnknownPropertyError;
-  }
-  OSStatus getPropertyString(AudioObjectID, const AudioObjectPropertyAddress&, std::string*) override {
-    return kAudioHardwareUnknownPropertyError;
-  }
-  OSStatus getPropertyStrings(AudioObjectID, const AudioObjectPropertyAddress&,
-                              std::vector<std::string>*) override {
-    return kAudioHardwareUnknownPropertyError;
-  }
-  OSStatus createProcessTap(const platform::TapDescription&, AudioObjectID*) override {
-    return kAudioHardwareIllegalOperationError;
-  }
-  OSStatus destroyProcessTap(AudioObjectID) override { return kAudioHardwareBadObjectError; }
+  OSStatus createProcessTap(const platform::TapDescription&, AudioObjectID*) override { return kUnused; }
+  OSStatus destroyProcessTap(AudioObjectID) override { return kUnused; }
   OSStatus createAggregateDevice(const platform::AggregateDeviceDescription&, AudioObjectID*) override {
-    return kAudioHardwareIllegalOperationError;
+    return kUnused;
   }
-  OSStatus destroyAggregateDevice(AudioObjectID) override { return kAudioHardwareBadObjectError; }
-  OSStatus destroyIOProcID(AudioObjectID, AudioDeviceIOProcID) override { return kAudioHardwareNoError; }
-  OSStatus startDevice(AudioObjectID, AudioDeviceIOProcID) override { return kAudioHardwareNoError; }
-  OSStatus stopDevice(AudioObjectID, AudioDeviceIOProcID) override { return kAudioHardwareNoError; }
+  OSStatus destroyAggregateDevice(AudioObjectID) override { return kUnused; }
+  OSStatus destroyIOProcID(AudioObjectID, AudioDeviceIOProcID) override { return kUnused; }
+  OSStatus startDevice(AudioObjectID, AudioDeviceIOProcID) override { return kUnused; }
+  OSStatus stopDevice(AudioObjectID, AudioDeviceIOProcID) override { return kUnused; }
 
   std::optional<std::string> processPath(int32_t pid) override {
     const auto found = processPaths.find(pid);
