@@ -76,6 +76,8 @@ void writeValue(const Json& value, int depth, std::string& out) {
 
 std::string formatFloat(float value) {
   std::string text = shortestText(value);
+  // "-0" would read back as the integer 0 and lose the sign.
+  if (text == "-0") return "-0.0";
   // Decimal to double to float can round twice; in the rare case where that lands on a
   // neighbouring float, write the exact double instead, which survives both steps.
   double readBack = 0;

@@ -207,7 +207,7 @@ class KeyPath {
 
 std::string kindOf(const Json& value) {
   switch (value.type()) {
-    case Json::value_t::null: return "null";
+    case Json::value_t::null: return " null";
     case Json::value_t::boolean: return "布尔值 " + value.dump();
     case Json::value_t::string: return "字符串";
     case Json::value_t::array: return "数组";
