@@ -112,7 +112,8 @@ bool contains(const std::string& text, std::string_view part) {
   return text.find(part) != std::string::npos;
 }
 
-// What went wrong, from the parser's own (English) diagnosis.
+// What went wrong, from the parser's own (English) diagnosis. Wording the parser does not use
+// falls through to the general "a value belongs here", still with the place.
 std::string describeSyntaxError(const SyntaxCheck& check) {
   const std::string& what = check.errorText();
   if (check.errorID() == 406) return "数字超出可表示的范围";

@@ -1,7 +1,6 @@
 #include "settings/PreferencesJSON.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -191,12 +190,12 @@ class KeyPath {
   KeyPath(const KeyPath* parent, std::string_view key, size_t index, bool isIndex)
       : parent_(parent), key_(key), index_(index), isIndex_(isIndex) {}
 
+  // ASCII only, whatever the locale: other keys are shown quoted.
   static bool isIdentifier(std::string_view key) {
-    if (key.empty() || std::isdigit(static_cast<unsigned char>(key[0]))) return false;
-    for (char c : key) {
-      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
-    }
-    return true;
+    const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    if (key.empty() || !letter(key[0])) return false;
+    return std::all_of(key.begin(), key.end(), [&](char c) { return letter(c) || digit(c); });
   }
 
   const KeyPath* parent_ = nullptr;
