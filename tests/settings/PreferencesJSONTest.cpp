@@ -60,6 +60,14 @@ TEST(PreferencesJSON, FloatsAreWrittenShortestAndReadBackToTheSameFloat) {
   EXPECT_EQ(formatFloat(std::numeric_limits<float>::max()), "3.4028235e+38");
   EXPECT_EQ(formatFloat(std::numeric_limits<float>::denorm_min()), "1e-45");
 
+  // The one positive float whose shortest text ("7.038531e-26"), read as a double first,
+  // narrows to a neighbour; it is written as the exact double instead.
+  const float awkward = std::bit_cast<float>(0x15ae43fdu);
+  EXPECT_EQ(formatFloat(awkward), "7.038530691851209e-26");
+  Preferences p;
+  p.deviceVolumes["x"] = -awkward;
+  EXPECT_EQ(decodePreferences(encodePreferences(p)), p);
+
   std::mt19937 random(7);
   for (int i = 0; i < 1'000'000; ++i) {
     const float value = std::bit_cast<float>(static_cast<uint32_t>(random()));
