@@ -1,0 +1,31 @@
+#include "settings/Preferences.h"
+
+#include <utility>
+
+namespace velmora::settings {
+
+void Preferences::setEQ(const std::string& key, DeviceEQ value) {
+  AdvancedPreferences record = advanced.value_or(AdvancedPreferences{});
+  record.equalizers[key] = std::move(value);
+  advanced = std::move(record);
+}
+
+void Preferences::resetEQ(const std::string& key) {
+  DeviceEQ equalizer;
+  if (advanced) {
+    if (auto found = advanced->equalizers.find(key); found != advanced->equalizers.end()) {
+      equalizer.enabled = found->second.enabled;
+    }
+  }
+  setEQ(key, std::move(equalizer));
+}
+
+void Preferences::setBoost(const std::string& key, bool enabled) {
+  AdvancedPreferences record = advanced.value_or(AdvancedPreferences{});
+  std::map<std::string, bool> boosts = record.boostedOutputs.value_or(std::map<std::string, bool>{});
+  boosts[key] = enabled;
+  record.boostedOutputs = std::move(boosts);
+  advanced = std::move(record);
+}
+
+}  // namespace velmora::settings

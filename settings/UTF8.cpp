@@ -1,0 +1,81 @@
+#include "settings/UTF8.h"
+
+#include <cstdint>
+
+namespace velmora::settings {
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at the start of `text`, or 0 if there is none
+// (overlong forms, surrogates and values above U+10FFFF are not well formed).
+size_t sequenceLength(std::string_view text) {
+  const auto byte = [&](size_t i) { return static_cast<uint8_t>(text[i]); };
+  const auto continuation = [&](size_t i, uint8_t low = 0x80, uint8_t high = 0xBF) {
+    return i < text.size() && byte(i) >= low && byte(i) <= high;
+  };
+  const uint8_t lead = byte(0);
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) return continuation(1) ? 2 : 0;
+  if (lead >= 0xE0 && lead <= 0xEF) {
+    const uint8_t low = lead == 0xE0 ? 0xA0 : 0x80;
+    const uint8_t high = lead == 0xED ? 0x9F : 0xBF;
+    return continuation(1, low, high) && continuation(2) ? 3 : 0;
+  }
+  if (lead >= 0xF0 && lead <= 0xF4) {
+    const uint8_t low = lead == 0xF0 ? 0x90 : 0x80;
+    const uint8_t high = lead == 0xF4 ? 0x8F : 0xBF;
+    return continuation(1, low, high) && continuation(2) && continuation(3) ? 4 : 0;
+  }
+  return 0;
+}
+
+}  // namespace
+
+bool isValidUTF8(std::string_view text) {
+  while (!text.empty()) {
+    const size_t length = sequenceLength(text);
+    if (length == 0) return false;
+    text.remove_prefix(length);
+  }
+  return true;
+}
+
+size_t countCharacters(std::string_view text) {
+  size_t count = 0;
+  while (!text.empty()) {
+    const size_t length = sequenceLength(text);
+    text.remove_prefix(length == 0 ? 1 : length);
+    ++count;
+  }
+  return count;
+}
+
+std::string_view lastCharacters(std::string_view text, size_t count) {
+  size_t start = text.size();
+  for (size_t taken = 0; taken < count && start > 0; ++taken) {
+    // Step back over continuation bytes to the lead byte, at most three of them.
+    size_t lead = start - 1;
+    while (lead > 0 && start - lead < 4 && (static_cast<uint8_t>(text[lead]) & 0xC0) == 0x80) --lead;
+    start = sequenceLength(text.substr(lead)) == start - lead ? lead : start - 1;
+  }
+  return text.substr(start);
+}
+
+std::string displayExcerpt(std::string_view text, size_t maximumCharacters) {
+  static constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+  std::string excerpt;
+  for (size_t count = 0; !text.empty(); ++count) {
+    if (count == maximumCharacters) return excerpt + "…";
+    const size_t length = sequenceLength(text);
+    if (length == 0 || static_cast<uint8_t>(text[0]) < 0x20 || text[0] == 0x7F) {
+      excerpt += kReplacement;
+      text.remove_prefix(length == 0 ? 1 : length);
+    } else {
+      excerpt += text.substr(0, length);
+      text.remove_prefix(length);
+    }
+  }
+  return excerpt;
+}
+
+}  // namespace velmora::settings

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace velmora::settings {
+
+bool isValidUTF8(std::string_view text);
+
+// Number of characters in well-formed UTF-8 (each stray byte counts as one).
+size_t countCharacters(std::string_view text);
+
+// The last `count` characters of `text` (a stray byte counting as one).
+std::string_view lastCharacters(std::string_view text, size_t count);
+
+// At most `maximumCharacters` characters of `text`, safe to show in a message: invalid bytes
+// and control characters become U+FFFD, and "…" marks a cut.
+std::string displayExcerpt(std::string_view text, size_t maximumCharacters);
+
+}  // namespace velmora::settings
