@@ -1,21 +1,15 @@
 #include "shell/DiagnosticReport.h"
 
-#include <charconv>
 #include <sstream>
 
 #include "audio/AudioApp.h"
 #include "audio/AudioDevice.h"
+#include "audio/DecimalText.h"
 #include "audio/HAL.h"
 
 namespace velmora::shell {
 
-std::string volumeText(float volume) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, volume, std::chars_format::fixed);
-  std::string text(buffer, result.ptr);
-  if (text.find('.') == std::string::npos) text += ".0";
-  return text;
-}
+std::string volumeText(float volume) { return audio::decimalText(volume); }
 
 std::string diagnosticReport() {
   std::ostringstream report;
