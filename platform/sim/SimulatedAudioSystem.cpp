@@ -146,6 +146,10 @@ bool SimulatedAudioSystem::takeFailure(std::map<std::string, Failure>& table, co
                                        OSStatus* status) {
   const auto found = table.find(key);
   if (found == table.end() || found->second.remaining == 0) return false;
+  if (found->second.skip > 0) {
+    --found->second.skip;
+    return false;
+  }
   *status = found->second.status;
   if (found->second.remaining > 0) --found->second.remaining;
   return true;
@@ -157,9 +161,13 @@ OSStatus SimulatedAudioSystem::callFailure(const char* call) {
   return status;
 }
 
-std::optional<OSStatus> SimulatedAudioSystem::propertyFailure(AudioObjectPropertySelector selector) {
+std::optional<OSStatus> SimulatedAudioSystem::propertyFailure(const AudioObjectPropertyAddress& address) {
   OSStatus status = kAudioHardwareNoError;
-  if (takeFailure(propertyFailures_, std::to_string(selector), &status)) return status;
+  const std::string selector = std::to_string(address.selector) + "/";
+  if (takeFailure(propertyFailures_, selector + std::to_string(address.scope), &status) ||
+      takeFailure(propertyFailures_, selector + "0", &status)) {
+    return status;
+  }
   return std::nullopt;
 }
 
@@ -173,7 +181,7 @@ uint32_t SimulatedAudioSystem::outputChannels(const Device& device) const {
 OSStatus SimulatedAudioSystem::readProperty(AudioObjectID object,
                                             const AudioObjectPropertyAddress& address,
                                             std::vector<uint8_t>* bytes) {
-  if (auto failure = propertyFailure(address.selector)) return *failure;
+  if (auto failure = propertyFailure(address)) return *failure;
   const AudioObjectPropertySelector selector = address.selector;
   if (object == kAudioObjectSystemObject) {
     switch (selector) {
@@ -473,7 +481,7 @@ OSStatus SimulatedAudioSystem::getPropertyString(AudioObjectID object,
                                                  std::string* value) {
   std::lock_guard lock(mutex_);
   if (OSStatus failure = callFailure("AudioObjectGetPropertyData")) return failure;
-  if (auto failure = propertyFailure(address.selector)) return *failure;
+  if (auto failure = propertyFailure(address)) return *failure;
   if (const Device* device = findDevice(object)) {
     if (address.selector == kAudioDevicePropertyDeviceUID) {
       *value = device->config.uid;
@@ -504,7 +512,7 @@ OSStatus SimulatedAudioSystem::getPropertyStrings(AudioObjectID object,
                                                   std::vector<std::string>* value) {
   std::lock_guard lock(mutex_);
   if (OSStatus failure = callFailure("AudioObjectGetPropertyData")) return failure;
-  if (auto failure = propertyFailure(address.selector)) return *failure;
+  if (auto failure = propertyFailure(address)) return *failure;
   const Device* device = findDevice(object);
   if (device == nullptr) return kAudioHardwareBadObjectError;
   if (address.selector != kAudioAggregateDevicePropertyFullSubDeviceList || !device->aggregate) {
@@ -756,9 +764,10 @@ void SimulatedAudioSystem::failCall(const std::string& call, OSStatus status, in
   callFailures_[call] = Failure{status, times};
 }
 
-void SimulatedAudioSystem::failProperty(AudioObjectPropertySelector selector, OSStatus status, int times) {
+void SimulatedAudioSystem::failProperty(AudioObjectPropertySelector selector, OSStatus status, int times,
+                                        AudioObjectPropertyScope scope, int skip) {
   std::lock_guard lock(mutex_);
-  propertyFailures_[std::to_string(selector)] = Failure{status, times};
+  propertyFailures_[std::to_string(selector) + "/" + std::to_string(scope)] = Failure{status, times, skip};
 }
 
 void SimulatedAudioSystem::setTapFormat(const AudioStreamBasicDescription& format) {
@@ -779,6 +788,11 @@ void SimulatedAudioSystem::setAggregateChannelSurplus(int channels) {
 void SimulatedAudioSystem::setIOProcsSilent(bool silent) {
   std::lock_guard lock(mutex_);
   ioProcsSilent_ = silent;
+}
+
+void SimulatedAudioSystem::setStrayOutputChannels(uint32_t channels) {
+  std::lock_guard lock(mutex_);
+  strayOutputChannels_ = channels;
 }
 
 DeviceMeter SimulatedAudioSystem::meter(const std::string& uid) const {
@@ -998,14 +1012,15 @@ void SimulatedAudioSystem::renderPeriod() {
         in->buffers[s] = {stream.channels, uint32_t(data.size() * sizeof(float)), data.data()};
       }
       const size_t outputCount = device.outputStreams.size();
-      std::vector<std::vector<float>> outputData(outputCount);
-      std::vector<uint8_t> outputList(AudioBufferListSize(uint32_t(outputCount)), 0);
+      const size_t bufferCount = outputCount + (strayOutputChannels_ > 0 ? 1 : 0);
+      std::vector<std::vector<float>> outputData(bufferCount);
+      std::vector<uint8_t> outputList(AudioBufferListSize(uint32_t(bufferCount)), 0);
       auto* out = reinterpret_cast<AudioBufferList*>(outputList.data());
-      out->numberBuffers = uint32_t(outputCount);
-      for (size_t s = 0; s < outputCount; ++s) {
-        outputData[s].assign(size_t(frames) * device.outputStreams[s].channels, 0.0f);
-        out->buffers[s] = {device.outputStreams[s].channels,
-                           uint32_t(outputData[s].size() * sizeof(float)), outputData[s].data()};
+      out->numberBuffers = uint32_t(bufferCount);
+      for (size_t s = 0; s < bufferCount; ++s) {
+        const uint32_t channels = s < outputCount ? device.outputStreams[s].channels : strayOutputChannels_;
+        outputData[s].assign(size_t(frames) * channels, 0.0f);
+        out->buffers[s] = {channels, uint32_t(outputData[s].size() * sizeof(float)), outputData[s].data()};
       }
       proc.proc(id, &now, in, &now, out, &now, proc.clientData);
       // What the proc wrote is what the sub-devices play, stream by stream.

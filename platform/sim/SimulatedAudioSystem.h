@@ -78,8 +78,10 @@ class SimulatedAudioSystem final : public AudioBackend {
   // Faults. A status for a named call ("AudioDeviceStart", "AudioHardwareCreateProcessTap", ...)
   // the next `times` times it is made (negative: always).
   void failCall(const std::string& call, OSStatus status, int times = -1);
-  // A status for reads of one property selector, on any object.
-  void failProperty(AudioObjectPropertySelector selector, OSStatus status, int times = -1);
+  // A status for reads of one property selector on any object, in one scope or any (0), after
+  // letting the first `skip` such reads through.
+  void failProperty(AudioObjectPropertySelector selector, OSStatus status, int times = -1,
+                    AudioObjectPropertyScope scope = 0, int skip = 0);
   // The format every new tap reports.
   void setTapFormat(const AudioStreamBasicDescription& format);
   // New aggregates show no output streams for their first `reads` output stream-list reads.
@@ -88,6 +90,8 @@ class SimulatedAudioSystem final : public AudioBackend {
   void setAggregateChannelSurplus(int channels);
   // Started I/O procs are never called (their taps still silence the processes).
   void setIOProcsSilent(bool silent);
+  // I/O procs get one more output buffer of this many channels than their aggregate has.
+  void setStrayOutputChannels(uint32_t channels);
 
   // Sound.
   void render(uint32_t periods = 1);
@@ -153,6 +157,7 @@ class SimulatedAudioSystem final : public AudioBackend {
   struct Failure {
     OSStatus status = 0;
     int remaining = -1;
+    int skip = 0;
   };
 
   AudioObjectID nextID();
@@ -166,7 +171,7 @@ class SimulatedAudioSystem final : public AudioBackend {
   const Process* findProcessByPID(int32_t pid) const;
   bool takeFailure(std::map<std::string, Failure>& table, const std::string& key, OSStatus* status);
   OSStatus callFailure(const char* call);
-  std::optional<OSStatus> propertyFailure(AudioObjectPropertySelector selector);
+  std::optional<OSStatus> propertyFailure(const AudioObjectPropertyAddress& address);
   OSStatus readProperty(AudioObjectID object, const AudioObjectPropertyAddress& address,
                         std::vector<uint8_t>* bytes);
   bool tapIsRead(const Tap& tap) const;
@@ -189,6 +194,7 @@ class SimulatedAudioSystem final : public AudioBackend {
   int aggregateOutputDelay_ = 0;
   int aggregateChannelSurplus_ = 0;
   bool ioProcsSilent_ = false;
+  uint32_t strayOutputChannels_ = 0;
   uint64_t periods_ = 0;
   uint64_t tapCounter_ = 0;
 

@@ -1,0 +1,264 @@
+// The engine end to end on the simulated machine: what each application sounds like where,
+// measured on the devices' meters by the frequency of its tone.
+#include <gtest/gtest.h>
+
+#include "EngineHarness.h"
+
+namespace {
+
+using velmora::test::EngineHarness;
+using velmora::test::kGame;
+using velmora::test::kMusic;
+using velmora::test::level;
+using velmora::audio::AppAudioStatus;
+using velmora::settings::AppLevel;
+using velmora::settings::DeviceEQ;
+
+constexpr const char* kMusicID = "com.example.music";
+constexpr const char* kGameID = "com.example.game";
+
+TEST(AudioEngine, VolumeMuteAndSoloShapeWhatIsHeard) {
+  EngineHarness h;
+  h.update();
+  EXPECT_EQ(h.status(kMusicID), (AppAudioStatus{false, "原始音量", std::nullopt, false}));
+  EXPECT_TRUE(h.audio().aggregates().empty()) << "nothing to do, nothing captured";
+
+  h.levels[kMusicID] = level(0.5f);
+  h.update();
+  EXPECT_EQ(h.status(kMusicID), (AppAudioStatus{false, "正在建立处理 · 设置尚未生效", std::nullopt, true}));
+  h.playAndUpdate();
+  EXPECT_EQ(h.status(kMusicID), (AppAudioStatus{true, "独立音量", std::nullopt, false}));
+  EXPECT_NEAR(h.tone("speakers", kMusic), 0.25, 0.01) << "about 6 dB lower";
+  EXPECT_NEAR(h.tone("speakers", kGame), 0.25, 0.01) << "the others unchanged";
+
+  h.levels[kMusicID].muted = true;
+  h.playAndUpdate();
+  EXPECT_EQ(h.status(kMusicID).message, "已静音");
+  EXPECT_NEAR(h.tone("speakers", kMusic), 0.0, 0.002);
+
+  h.levels[kMusicID] = AppLevel{};
+  h.solo = kGameID;
+  h.update();
+  h.playAndUpdate();
+  EXPECT_EQ(h.status(kMusicID).message, "独听期间静音");
+  EXPECT_EQ(h.status(kGameID).message, "独立音量") << "the soloed one shows its normal label";
+  EXPECT_NEAR(h.tone("speakers", kMusic), 0.0, 0.002);
+  EXPECT_NEAR(h.tone("speakers", kGame), 0.25, 0.01);
+  EXPECT_EQ(h.statuses.at("com.example.chat").message, "原始音量") << "silent and never set";
+}
+
+TEST(AudioEngine, RoutingMovesTheToneAndFollowsTheOfflineChoice) {
+  EngineHarness h;
+  h.levels[kMusicID] = level(1.0f, false, "audio:dac");
+  h.update();
+  h.playAndUpdate();
+  EXPECT_EQ(h.status(kMusicID).message, "→ USB DAC");
+  EXPECT_NEAR(h.tone("dac", kMusic), 0.5, 0.01);
+  EXPECT_NEAR(h.tone("speakers", kMusic), 0.0, 0.002) << "no longer on the speakers";
+
+  ASSERT_TRUE(h.audio().removeDevice("dac"));
+  h.update();
+  h.playAndUpdate();
+  EXPECT_EQ(h.status(kMusicID).message, "指定输出离线 · 暂时静音");
+  EXPECT_NEAR(h.tone("speakers", kMusic), 0.0, 0.002) << "stays silent";
+
+  h.levels[kMusicID].followSystemWhenOffline = true;
+  h.update();
+  h.playAndUpdate();
+  EXPECT_EQ(h.status(kMusicID), (AppAudioStatus{true, "指定输出离线 · 跟随系统", std::nullopt, false}));
+  EXPECT_NEAR(h.tone("speakers", kMusic), 0.5, 0.01);
+}
+
+TEST(AudioEngine, MultiOutputPlaysEveryOnlineDeviceAtItsLevel) {
+  EngineHarness h;
+  h.advanced.multiOutput = {true, {"audio:dac", "audio:mono", "audio:gone"}, {{"audio:dac", 1.0f}, {"audio:mono", 0.5f}}};
+  h.update();
+  h.playAndUpdate();
+  EXPECT_EQ(h.status(kMusicID), (AppAudioStatus{true, "部分多输出设备离线", std::nullopt, false}));
+  EXPECT_NEAR(h.tone("dac", kMusic, 0), 0.5, 0.01);
+  EXPECT_NEAR(h.tone("dac", kMusic, 1), 0.5, 0.01);
+  EXPECT_NEAR(h.tone("mono", kMusic), 0.25, 0.01);
+  EXPECT_NEAR(h.tone("mono", kGame), 0.125, 0.01);
+  EXPECT_NEAR(h.tone("speakers", kMusic), 0.0, 0.002);
+
+  h.advanced.multiOutput.devices.pop_back();
+  h.playAndUpdate();
+  EXPECT_EQ(h.status(kMusicID).message, "2 个输出设备");
+}
+
+TEST(AudioEngine, EqualiserLiftsItsBandAndTheLimiterHoldsABoostedFullScaleTone) {
+  auto scenario = velmora::test::engineMachine();
+  scenario.processes[0].tones = {{1000.0, 0.4f}, {80.0, 0.4f}};
+  scenario.processes[1].tones = {{500.0, 1.0f}};
+  EngineHarness h(scenario);
+  DeviceEQ eq;
+  eq.enabled = true;
+  eq.bands = {0, 0, 12, 0, 0};
+  h.advanced.equalizers["audio:dac"] = eq;
+  h.advanced.boostedOutputs = std::map<std::string, bool>{{"audio:mono", true}};
+  h.levels[kMusicID] = level(1.0f, false, "audio:dac");
+  h.levels[kGameID] = level(1.0f, false, "audio:mono");
+  h.update();
+  h.audio().render(30);  // 24 callbacks bring the EQ to its gains
+  h.update();
+  const double inBand = h.tone("dac", 1000.0);
+  const double outOfBand = h.tone("dac", 80.0);
+  EXPECT_NEAR(20 * std::log10(inBand / outOfBand), 12.0, 1.0);
+  EXPECT_NEAR(inBand, 0.4, 0.04) << "the pre-gain keeps the lifted band near its input level";
+
+  h.audio().render(20);
+  EXPECT_GT(h.audio().meter("mono").peak(0, 4096), 0.95f) << "boosted";
+  EXPECT_LT(h.audio().meter("mono").peak(0, 4096), 1.0f) << "but limited below full scale";
+}
+
+struct ConstructionFault {
+  const char* name;
+  std::function<void(EngineHarness&)> inject;
+  std::string message;
+  const char* output = "audio:dac";
+};
+
+TEST(AudioEngine, EveryFailingStepLeavesNothingBehindAndIsNotRetriedUntilAsked) {
+  using namespace velmora::platform::sim;
+  const std::vector<ConstructionFault> faults = {
+      {"routes", [](EngineHarness&) {}, "请选择 1–4 个不同的单声道或双声道输出设备。", "audio:surround"},
+      {"tap", [](EngineHarness& h) { h.audio().failCall("AudioHardwareCreateProcessTap", -50); },
+       "创建应用音频通道失败（Core Audio -50）"},
+      {"tap format",
+       [](EngineHarness& h) {
+         auto format = SimulatedAudioSystem::floatFormat(2);
+         format.formatFlags = 0;
+         format.bitsPerChannel = 16;
+         h.audio().setTapFormat(format);
+       },
+       "此应用的音频格式暂不支持，已保留原始输出。"},
+      {"tap uid", [](EngineHarness& h) { h.audio().failProperty(kAudioTapPropertyUID, -1); },
+       "无法读取音频通道标识。"},
+      {"aggregate", [](EngineHarness& h) { h.audio().failCall("AudioHardwareCreateAggregateDevice", 1852797029); },
+       "连接输出设备失败（Core Audio 1852797029）"},
+      {"outputs never appear", [](EngineHarness& h) { h.audio().delayAggregateOutputs(1000); },
+       "输出设备尚未准备就绪，请重试。"},
+      {"output format", [](EngineHarness& h) { h.audio().failProperty(kAudioStreamPropertyVirtualFormat, -1); },
+       "当前输出格式不是受支持的 32 位浮点音频。"},
+      {"input streams",
+       [](EngineHarness& h) { h.audio().failProperty(kAudioDevicePropertyStreams, -1, -1, kAudioObjectPropertyScopeInput); },
+       "聚合音频输入未就绪。"},
+      {"input format",
+       [](EngineHarness& h) { h.audio().failProperty(kAudioStreamPropertyVirtualFormat, -1, -1, 0, 1); },
+       "输入音频格式不受支持。"},
+      {"channel layout", [](EngineHarness& h) { h.audio().setAggregateChannelSurplus(1); },
+       "输出声道排列与设备配置不一致，已保留原始声音。"},
+      {"callback", [](EngineHarness& h) { h.audio().failCall("AudioDeviceCreateIOProcID", -50); },
+       "创建音频处理回调失败（Core Audio -50）"},
+      {"hardware inputs", [](EngineHarness& h) { h.audio().failCall("AudioObjectSetPropertyData", -50); },
+       "关闭不需要的硬件输入失败（Core Audio -50）", "audio:phones"},
+      {"start", [](EngineHarness& h) { h.audio().failCall("AudioDeviceStart", -50); },
+       "启动音频处理（请检查系统音频录制权限）失败（Core Audio -50）"},
+  };
+  for (const ConstructionFault& fault : faults) {
+    SCOPED_TRACE(fault.name);
+    EngineHarness h;
+    fault.inject(h);
+    h.levels[kMusicID] = level(1.0f, false, fault.output);
+    h.update();
+    EXPECT_EQ(h.status(kMusicID), (AppAudioStatus{false, "未接管 · 原始声音", fault.message, false}));
+    EXPECT_EQ(h.audio().liveProcessingObjects(), 0u) << "nothing left behind";
+    EXPECT_NEAR(h.tone("speakers", kMusic), 0.5, 0.01) << "heard unprocessed";
+    if (std::string(fault.name) == "outputs never appear") {
+      EXPECT_EQ(h.pauses, 25);
+    }
+
+    h.update();
+    EXPECT_EQ(h.status(kMusicID).error, fault.message);
+    EXPECT_EQ(h.audio().liveProcessingObjects(), 0u) << "the same signature is not tried again";
+  }
+  EngineHarness h;
+  h.audio().failCall("AudioDeviceStart", -50, 1);
+  h.levels[kMusicID] = level(0.5f);
+  h.update();
+  ASSERT_TRUE(h.status(kMusicID).error.has_value());
+  h.engine.retry();
+  h.update();
+  EXPECT_EQ(h.status(kMusicID).message, "正在建立处理 · 设置尚未生效") << "retry tries again";
+}
+
+TEST(AudioEngine, WatchdogAndLayoutFaultsFallBackToTheApplicationsOwnSound) {
+  EngineHarness h;
+  h.audio().setIOProcsSilent(true);
+  h.levels[kMusicID] = level(0.5f);
+  h.levels["com.example.chat"] = level(0.5f);  // silent: never trips the watchdog
+  h.update();
+  h.clock.advance(4.9);
+  h.playAndUpdate();
+  EXPECT_TRUE(h.status(kMusicID).pending);
+  h.clock.advance(0.2);
+  h.update();
+  EXPECT_EQ(h.status(kMusicID).error, "未收到音频回调，已恢复原始声音。请检查系统音频录制权限后重试。");
+  EXPECT_TRUE(h.status("com.example.chat").pending);
+  h.clock.advance(60);
+  h.update();
+  EXPECT_TRUE(h.status("com.example.chat").pending);
+
+  EngineHarness layout;
+  layout.audio().setStrayOutputChannels(2);
+  layout.levels[kMusicID] = level(0.5f);
+  layout.update();
+  layout.playAndUpdate(1);
+  EXPECT_EQ(layout.status(kMusicID).error, "音频缓冲布局不匹配，已恢复原始声音。");
+  EXPECT_NEAR(layout.tone("speakers", kMusic), 0.5, 0.01);
+}
+
+TEST(AudioEngine, DeviceChangesRebuildAndSettingChangesOnlyRetune) {
+  EngineHarness h;
+  h.levels[kMusicID] = level(0.5f, false, "audio:dac");
+  h.update();
+  h.playAndUpdate();
+  const std::string first = h.aggregateUID();
+  ASSERT_FALSE(first.empty());
+
+  h.levels[kMusicID].volume = 0.8f;
+  DeviceEQ eq;
+  eq.enabled = true;
+  eq.bands = {3, 0, 0, 0, 0};
+  h.advanced.equalizers["audio:dac"] = eq;
+  h.advanced.boostedOutputs = std::map<std::string, bool>{{"audio:dac", true}};
+  h.playAndUpdate();
+  EXPECT_EQ(h.aggregateUID(), first) << "retuned in place";
+  EXPECT_EQ(h.status(kMusicID).message, "→ USB DAC");
+
+  h.audio().reconnectDevice("dac");
+  h.update();
+  const std::string second = h.aggregateUID();
+  EXPECT_NE(second, first) << "a new device id builds a new session";
+  auto faster = velmora::test::engineMachine().devices[1];
+  faster.sampleRate = 96000;
+  h.audio().reconnectDevice("dac", faster);
+  h.update();
+  EXPECT_NE(h.aggregateUID(), second);
+  EXPECT_EQ(h.audio().aggregates().size(), 1u) << "the old session is gone";
+  h.playAndUpdate();
+  EXPECT_TRUE(h.status(kMusicID).active);
+}
+
+TEST(AudioEngine, StopAllAndDisablingGiveEveryApplicationItsOwnSound) {
+  EngineHarness h;
+  h.levels[kMusicID] = level(0.2f);
+  h.levels[kGameID] = level(0.2f);
+  h.update();
+  h.playAndUpdate();
+  ASSERT_NEAR(h.tone("speakers", kMusic), 0.1, 0.01);
+  h.engine.stopAll(true);
+  EXPECT_EQ(h.audio().liveProcessingObjects(), 0u);
+  EXPECT_NEAR(h.tone("speakers", kMusic), 0.5, 0.01);
+  EXPECT_NEAR(h.tone("speakers", kGame), 0.25, 0.01);
+  h.mainQueue.runPending();
+  EXPECT_TRUE(h.statuses.empty());
+
+  h.update();
+  h.enabled = false;
+  h.update();
+  EXPECT_TRUE(h.statuses.empty());
+  EXPECT_EQ(h.audio().liveProcessingObjects(), 0u);
+}
+
+}  // namespace
