@@ -47,6 +47,23 @@ TEST(AudioEngine, VolumeMuteAndSoloShapeWhatIsHeard) {
   EXPECT_EQ(h.statuses.at("com.example.chat").message, "原始音量") << "silent and never set";
 }
 
+TEST(AudioEngine, LabelsNameWhatIsApplied) {
+  EngineHarness h;
+  h.advanced.boostedOutputs = std::map<std::string, bool>{{"audio:speakers", true}};
+  h.update();
+  h.playAndUpdate();
+  EXPECT_EQ(h.status(kMusicID).message, "音量增强 +6 dB") << "a boost alone needs processing";
+  DeviceEQ eq;
+  eq.enabled = true;
+  eq.bands = {0, 2, 0, 0, 0};
+  h.advanced.equalizers["audio:speakers"] = eq;
+  h.update();
+  EXPECT_EQ(h.status(kMusicID).message, "音量增强 · EQ");
+  h.advanced.boostedOutputs->clear();
+  h.update();
+  EXPECT_EQ(h.status(kMusicID).message, "独立音量 · EQ");
+}
+
 TEST(AudioEngine, RoutingMovesTheToneAndFollowsTheOfflineChoice) {
   EngineHarness h;
   h.levels[kMusicID] = level(1.0f, false, "audio:dac");
