@@ -1,0 +1,72 @@
+// What a tap session asks the system for, and how it tunes its routes.
+#include <gtest/gtest.h>
+
+#include "EngineHarness.h"
+#include "audio/AudioFailure.h"
+#include "audio/TapSession.h"
+
+namespace {
+
+using namespace velmora::audio;
+using velmora::platform::TapMuteBehavior;
+
+OutputRouteSpec route(const std::string& key, const AudioDevice& device) {
+  OutputRouteSpec spec;
+  spec.key = key;
+  spec.device = device;
+  return spec;
+}
+
+TEST(TapSession, DescribesItsTapAndAggregateAndTunesRoutesByKey) {
+  velmora::platform::sim::SimulatedMachine machine(velmora::test::engineMachine());
+  const auto devices = AudioDevice::all();
+  auto device = [&](const std::string& uid) {
+    for (const AudioDevice& d : devices) if (d.uid == uid) return d;
+    return AudioDevice{};
+  };
+  const AudioApp music = AudioApp::all().at(2);
+  ASSERT_EQ(music.id, "com.example.music") << "ordered by name";
+  std::vector<OutputRouteSpec> routes = {route("k-dac", device("dac")), route("k-phones", device("phones"))};
+  TapSession session(music, routes, 0.5f, "signature", 12.0, [](double) {});
+
+  const auto taps = machine.audio().taps();
+  ASSERT_EQ(taps.size(), 1u);
+  EXPECT_EQ(taps[0].processes, music.processes);
+  EXPECT_EQ(taps[0].name, "Velmora · " + music.name);
+  EXPECT_TRUE(taps[0].isPrivate);
+  EXPECT_EQ(taps[0].muteBehavior, TapMuteBehavior::mutedWhenTapped);
+  const auto aggregate = machine.audio().aggregates().at(0);
+  EXPECT_TRUE(aggregate.uid.starts_with("com.local.Ombrel.aggregate."));
+  EXPECT_EQ(aggregate.uid.size(), std::string("com.local.Ombrel.aggregate.").size() + 36);
+  EXPECT_EQ(aggregate.mainSubDevice, "dac");
+  EXPECT_EQ(aggregate.subDevices, (std::vector<velmora::platform::AggregateDeviceDescription::Member>{
+                                      {"dac", false}, {"phones", true}}));
+  EXPECT_TRUE(aggregate.taps.at(0).drift);
+  EXPECT_EQ(machine.audio().streamUsage(session.aggregate()), (std::vector<uint32_t>{0, 1}))
+      << "the headset's microphone closed, the tap open";
+
+  OMState* state = session.state();
+  EXPECT_EQ(state->routes[1].firstChannel, 2u);
+  EXPECT_EQ(state->gain, 0.5f);
+  routes[0].gain = 0.25f;
+  routes[0].eq.enabled = true;
+  routes[0].eq.bands = {1, 2, 3};  // three stored bands: the last two pass as 0 dB
+  routes[1].key = "elsewhere";
+  routes[1].boost = 2.0f;
+  session.setRoutingParameters(routes);
+  EXPECT_EQ(state->routes[0].gain, 0.25f);
+  EXPECT_EQ(std::vector<float>(state->routes[0].eqGains, state->routes[0].eqGains + 5),
+            (std::vector<float>{1, 2, 3, 0, 0}));
+  EXPECT_EQ(state->routes[1].boost, 1.0f) << "an unmatched key leaves its route as it was";
+
+  session.stop();
+  session.stop();
+  EXPECT_EQ(machine.audio().liveProcessingObjects(), 0u);
+  EXPECT_EQ(session.state(), nullptr);
+
+  routes.push_back(route("k-dac-again", device("dac")));
+  EXPECT_THROW(TapSession(music, routes, 1.0f, "s", 0.0, [](double) {}), AudioFailure);
+  EXPECT_EQ(machine.audio().liveProcessingObjects(), 0u) << "nothing made before the route check";
+}
+
+}  // namespace
