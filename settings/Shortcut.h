@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,9 +10,27 @@ namespace velmora::settings {
 
 enum class HotkeyAction { panel, mute, quieter, louder, nextOutput };
 
+// Every action, in the fixed order that also gives each its hot-key id (1 for the first).
+constexpr std::array<HotkeyAction, 5> allHotkeyActions{
+    HotkeyAction::panel, HotkeyAction::mute, HotkeyAction::quieter, HotkeyAction::louder,
+    HotkeyAction::nextOutput};
+
 // The key of an action in Preferences::shortcuts.
 std::string_view rawValue(HotkeyAction action);
 std::optional<HotkeyAction> hotkeyActionFromRawValue(std::string_view raw);
+
+// The number the action's hot key is registered under: 1...5, fixed by its position.
+uint32_t hotkeyID(HotkeyAction action);
+std::optional<HotkeyAction> hotkeyActionFromID(uint32_t id);
+
+// The action's name as the user sees it.
+std::string_view title(HotkeyAction action);
+
+// Modifier bits of Shortcut::modifiers.
+inline constexpr uint32_t kCommandKey = 0x100;
+inline constexpr uint32_t kShiftKey = 0x200;
+inline constexpr uint32_t kOptionKey = 0x800;
+inline constexpr uint32_t kControlKey = 0x1000;
 
 // A global hotkey in the platform's hotkey encoding.
 struct Shortcut {
@@ -20,6 +39,15 @@ struct Shortcut {
   std::string label;       // display text of the key, e.g. "M"
 
   bool operator==(const Shortcut&) const = default;
+
+  // The combination as text: ⌃ ⌥ ⇧ ⌘ for the modifiers held, in that order, then the label in
+  // upper case ("⌥⌘M").
+  std::string display() const;
+
+  // Same key and modifiers; the label plays no part.
+  bool sameCombination(const Shortcut& other) const {
+    return key == other.key && modifiers == other.modifiers;
+  }
 };
 
 }  // namespace velmora::settings
