@@ -9,9 +9,13 @@ SimulatedMachine::SimulatedMachine(const Scenario& scenario)
       scenario, [audio](int32_t pid) { return audio->runningApplication(pid); });
   previousBackend_ = installAudioBackend(audio_.get());
   previousServices_ = installApplicationServices(applications_.get());
+  previousHotkeys_ = installHotkeyService(hotkeys_.get());
+  previousLoginItem_ = installLoginItemService(loginItem_.get());
 }
 
 SimulatedMachine::~SimulatedMachine() {
+  installLoginItemService(previousLoginItem_);
+  installHotkeyService(previousHotkeys_);
   installApplicationServices(previousServices_);
   installAudioBackend(previousBackend_);
 }
