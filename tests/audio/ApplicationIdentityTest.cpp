@@ -13,12 +13,18 @@ namespace identity = velmora::audio::ApplicationIdentity;
 using velmora::platform::Image;
 using velmora::platform::sim::ScenarioBundle;
 using Ids = std::vector<std::string>;
+using std::nullopt;
 
-ScenarioBundle bundle(std::string path, std::string identifier, bool registered = true) {
-  return {std::move(path), std::move(identifier), {}, {}, {}, registered};
+using Info = std::map<std::string, velmora::platform::InfoValue>;
+
+ScenarioBundle bundle(std::string path, std::string identifier, bool registered = true,
+                      Info info = {}, Ids resourceFiles = {}, Ids imageResources = {}) {
+  return {std::move(path), std::move(identifier), std::move(info), std::move(imageResources),
+          std::move(resourceFiles), registered};
 }
 
-// Installs a simulated disk and puts back whatever was installed before the test.
+// Installs a simulated disk and puts back whatever was installed before the test; `lookup`
+// records what it is asked and answers from `known`.
 class ApplicationIdentityTest : public ::testing::Test {
  protected:
   void install(std::vector<ScenarioBundle> bundles) {
@@ -32,68 +38,67 @@ class ApplicationIdentityTest : public ::testing::Test {
   }
   void TearDown() override { velmora::platform::installApplicationServices(previous_); }
 
+  std::map<std::string, std::string> known;
+  Ids asked;
+  const identity::Lookup lookup = [this](const std::string& id) -> std::optional<std::string> {
+    asked.push_back(id);
+    if (const auto found = known.find(id); found != known.end()) return found->second;
+    return nullopt;
+  };
+
  private:
   velmora::platform::ApplicationServices* previous_ =
       velmora::platform::installApplicationServices(nullptr);
   std::unique_ptr<velmora::platform::ApplicationServices> services_;
 };
 
+// A helper bundle nested in an application is checked through resolve() below.
 TEST_F(ApplicationIdentityTest, OuterApplicationIsTheOutermostAppFolderOfTheStandardisedPath) {
-  EXPECT_EQ(identity::outerApplication(
-                "/Applications/Editor.app/Contents/Frameworks/Helper.app/Contents/MacOS/helper"),
-            "/Applications/Editor.app");
-  EXPECT_EQ(identity::outerApplication("/../Users/Old/../../Applications/./Tools//Grep.APP/"),
-            "/Applications/Tools/Grep.APP");
-  EXPECT_EQ(identity::outerApplication("/usr/bin/tool"), std::nullopt);
-  EXPECT_EQ(identity::outerApplication("/opt/.app/bin/tool"), std::nullopt) << "a hidden name";
-  EXPECT_EQ(identity::outerApplication("Editor.app/Contents/MacOS/editor"), std::nullopt);
+  const std::pair<const char*, std::optional<std::string>> cases[] = {
+      {"/../Users/Old/../../Applications/./Tools//Grep.APP/", "/Applications/Tools/Grep.APP"},
+      {"/usr/bin/tool", nullopt},
+      {"/opt/.app/bin/tool", nullopt},  // a hidden name
+      {"Editor.app/Contents/MacOS/editor", nullopt},
+  };
+  for (const auto& [path, expected] : cases) {
+    EXPECT_EQ(identity::outerApplication(path), expected) << path;
+  }
 }
 
 TEST_F(ApplicationIdentityTest, ResolveTriesExecutableThenRunningBundleThenIdentifier) {
   install({bundle("/Applications/Editor.app", "com.example.editor"),
            bundle("/Applications/Editor.app/Contents/Frameworks/Helper.app", "com.example.helper"),
            bundle("/Applications/Player.app", "com.example.player")});
-  Ids asked;
-  const auto lookup = [&](const std::string& id) -> std::optional<std::string> {
-    asked.push_back(id);
-    if (id == "com.example.player") return "/Applications/Player.app";
-    return std::nullopt;
-  };
-  EXPECT_EQ(identity::resolve(
-                "/Applications/Editor.app/Contents/Frameworks/Helper.app/Contents/MacOS/helper",
-                "/Applications/Player.app", "com.example.player", lookup),
-            "/Applications/Editor.app");
-  EXPECT_EQ(
-      identity::resolve("/usr/bin/playerd", "/Applications/Player.app/Contents/../", "", lookup),
-      "/Applications/Player.app");
-  EXPECT_EQ(asked, Ids{});
+  known = {{"com.example.player", "/Applications/Player.app"}};
+  const std::string helper =
+      "/Applications/Editor.app/Contents/Frameworks/Helper.app/Contents/MacOS/helper";
+  EXPECT_EQ(identity::resolve(helper, "/Applications/Player.app", "com.example.player", lookup),
+            "/Applications/Editor.app")
+      << "a nested helper bundle belongs to the outer application";
+  EXPECT_EQ(identity::resolve("/usr/bin/d", "/Applications/Player.app/Contents/../", "", lookup),
+            "/Applications/Player.app");
   // An ".app" folder where no bundle opens is no answer; the next source is asked.
-  EXPECT_EQ(
-      identity::resolve("/opt/Ghost.app/bin/ghost", "/opt/Ghost.app", "com.example.player", lookup),
-      "/Applications/Player.app");
-  EXPECT_EQ(asked, Ids{"com.example.player"});
+  EXPECT_EQ(identity::resolve("/opt/Ghost.app/bin/ghost", "/opt/Ghost.app", "com.example.player",
+                              lookup),
+            "/Applications/Player.app");
 }
 
 TEST_F(ApplicationIdentityTest, ResolveShortensTheIdentifierUntilTheLookupFindsABundle) {
   install({bundle("/Applications/Browser.app", "a.b.c")});
-  Ids asked;
-  const auto lookup = [&](const std::string& id) -> std::optional<std::string> {
-    asked.push_back(id);
-    if (id == "a.b.c.helper") return "/Applications/Gone.app";  // no bundle opens there
-    if (id == "a.b.c") return "/Applications/Browser.app/Contents/MacOS/browser";
-    return std::nullopt;
-  };
-  EXPECT_EQ(identity::resolve("", std::nullopt, "a.b.c.helper.renderer", lookup),
-            "/Applications/Browser.app");
-  EXPECT_EQ(asked, (Ids{"a.b.c.helper.renderer", "a.b.c.helper", "a.b.c"}));
-
+  known = {{"a.b.c.helper", "/Applications/Gone.app"},  // no bundle opens there
+           {"a.b.c", "/Applications/Browser.app/Contents/MacOS/browser"}};
   // At least two non-empty parts are looked up; "a." and ".a" have one.
-  const std::pair<std::string, Ids> cases[] = {
-      {"x.y.z", {"x.y.z", "x.y"}}, {"single", {}}, {"a..b", {"a..b"}}, {".a.b", {".a.b"}}};
-  for (const auto& [identifier, expected] : cases) {
+  const std::tuple<std::string, std::optional<std::string>, Ids> cases[] = {
+      {"a.b.c.helper.renderer", "/Applications/Browser.app",
+       {"a.b.c.helper.renderer", "a.b.c.helper", "a.b.c"}},
+      {"x.y.z", nullopt, {"x.y.z", "x.y"}},
+      {"single", nullopt, {}},
+      {"a..b", nullopt, {"a..b"}},
+      {".a.b", nullopt, {".a.b"}}};
+  for (const auto& [identifier, expected, lookedUp] : cases) {
     asked.clear();
-    EXPECT_EQ(identity::resolve("", std::nullopt, identifier, lookup), std::nullopt);
-    EXPECT_EQ(asked, expected) << identifier;
+    EXPECT_EQ(identity::resolve("", nullopt, identifier, lookup), expected) << identifier;
+    EXPECT_EQ(asked, lookedUp) << identifier;
   }
 }
 
@@ -102,16 +107,16 @@ TEST_F(ApplicationIdentityTest, LookupAsksTheWorkspaceThenTheInstalledMap) {
            bundle("/Applications/Mail.app", "com.example.mail"),
            bundle("/Applications/Tools/Unlisted.app", "com.example.unlisted", false)});
   const auto installed = identity::scanInstalledApplications();
-  const auto lookup = [&](const std::string& id) {
-    return identity::lookupApplication(id, installed);
-  };
   const identity::InstalledApplications stale{{"com.example.mail", "/Applications/Old/Mail.app"}};
   EXPECT_EQ(identity::lookupApplication("com.example.mail", stale), "/Applications/Mail.app");
-  EXPECT_EQ(identity::resolve("", std::nullopt, "com.example.unlisted.helper", lookup),
+  const auto scanned = [&](const std::string& id) {
+    return identity::lookupApplication(id, installed);
+  };
+  EXPECT_EQ(identity::resolve("", nullopt, "com.example.unlisted.helper", scanned),
             "/Applications/Tools/Unlisted.app")
       << "a helper of an application only the scan knows";
-  EXPECT_EQ(identity::resolve("/usr/local/bin/synth", std::nullopt, "org.nowhere.synth", lookup),
-            std::nullopt)
+  EXPECT_EQ(identity::resolve("/usr/local/bin/synth", nullopt, "org.nowhere.synth", scanned),
+            nullopt)
       << "outside any application and unknown to both";
 }
 
@@ -129,52 +134,43 @@ TEST_F(ApplicationIdentityTest, ScanLooksOneFolderDownAndKeepsTheFirstLocation) 
       bundle("/Applications/Anonymous.app", ""),
       bundle("/Users/Shared/Elsewhere.app", "com.example.elsewhere"),
   });
-  const identity::InstalledApplications expected{
-      {"com.example.music", "/home/ann/Applications/Music.app"},
-      {"com.example.terminal", "/System/Applications/Utilities/Terminal.app"},
-      {"com.example.loud", "/Applications/Loud.APP"},
-  };
-  EXPECT_EQ(identity::scanInstalledApplications(), expected);
+  EXPECT_EQ(identity::scanInstalledApplications(),
+            (identity::InstalledApplications{
+                {"com.example.music", "/home/ann/Applications/Music.app"},
+                {"com.example.terminal", "/System/Applications/Utilities/Terminal.app"},
+                {"com.example.loud", "/Applications/Loud.APP"}}));
 }
 
 TEST_F(ApplicationIdentityTest, IconPrefersTheIconFileThenTheNamedImageThenTheFileIcon) {
-  ScenarioBundle byFile = bundle("/A/File.app", "file");
-  byFile.info = {{"CFBundleIconFile", std::string("AppIcon")},
-                 {"CFBundleIconName", std::string("AppIcon")}};
-  byFile.resourceFiles = {"AppIcon.icns"};
-  byFile.imageResources = {"AppIcon"};
-  ScenarioBundle withExtension = bundle("/A/Png.app", "png");
-  withExtension.info = {{"CFBundleIconFile", std::string("icon.png")}};
-  withExtension.resourceFiles = {"icon.png.icns", "icon.png"};
-  ScenarioBundle byName = bundle("/A/Named.app", "named");
-  byName.info = {{"CFBundleIconFile", std::string("Missing")},
-                 {"CFBundleIconName", std::string("AppIcon")}};
-  byName.imageResources = {"AppIcon"};
-  ScenarioBundle neither = bundle("/A/Neither.app", "neither");
-  neither.info = {{"CFBundleIconFile", 3.0}, {"CFBundleIconName", std::string("AppIcon")}};
-  neither.resourceFiles = {"3.icns"};
-  install({byFile, withExtension, byName, neither});
-
-  EXPECT_EQ(identity::icon("/A/File.app"),
-            (Image{"/A/File.app/Contents/Resources/AppIcon.icns", ""}));
-  EXPECT_EQ(identity::icon("/A/Png.app"), (Image{"/A/Png.app/Contents/Resources/icon.png", ""}));
-  EXPECT_EQ(identity::icon("/A/Named.app"), (Image{"/A/Named.app", "AppIcon"}));
-  EXPECT_EQ(identity::icon("/A/Neither.app"), (Image{"/A/Neither.app", ""}));
-  EXPECT_EQ(identity::icon("/usr/bin/tool"), (Image{"/usr/bin/tool", ""}));
+  const auto keys = [](velmora::platform::InfoValue file, std::string name = "") {
+    Info info{{"CFBundleIconFile", file}};
+    if (!name.empty()) info.emplace("CFBundleIconName", name);
+    return info;
+  };
+  install({bundle("/A/File.app", "file", true, keys("AppIcon", "AppIcon"), {"AppIcon.icns"},
+                  {"AppIcon"}),
+           bundle("/A/Png.app", "png", true, keys("icon.png"), {"icon.png.icns", "icon.png"}),
+           bundle("/A/Named.app", "named", true, keys("Missing", "AppIcon"), {}, {"AppIcon"}),
+           bundle("/A/Neither.app", "neither", true, keys(3.0, "AppIcon"), {"3.icns"})});
+  const std::pair<const char*, Image> cases[] = {
+      {"/A/File.app", {"/A/File.app/Contents/Resources/AppIcon.icns", ""}},
+      {"/A/Png.app", {"/A/Png.app/Contents/Resources/icon.png", ""}},
+      {"/A/Named.app", {"/A/Named.app", "AppIcon"}},
+      {"/A/Neither.app", {"/A/Neither.app", ""}},
+      {"/usr/bin/tool", {"/usr/bin/tool", ""}},
+  };
+  for (const auto& [path, expected] : cases) EXPECT_EQ(identity::icon(path), expected) << path;
 }
 
 // The only test that uses the process-wide map, so that it sees the map's first use.
 TEST_F(ApplicationIdentityTest, InstalledApplicationsIsBuiltOnceFromTheFirstServicesSeen) {
   install({bundle("/Applications/Gem.app", "com.example.gem", false)});
-  const identity::InstalledApplications& first = identity::installedApplications();
-  EXPECT_EQ(identity::resolve("", std::nullopt, "com.example.gem.renderer"),
-            "/Applications/Gem.app")
+  EXPECT_EQ(identity::resolve("", nullopt, "com.example.gem.renderer"), "/Applications/Gem.app")
       << "the default lookup falls back to the installed map";
-
   install({bundle("/Applications/New.app", "com.example.new", false)});
-  EXPECT_EQ(&identity::installedApplications(), &first);
-  EXPECT_EQ(first, (identity::InstalledApplications{{"com.example.gem", "/Applications/Gem.app"}}));
-  EXPECT_EQ(identity::resolve("", std::nullopt, "com.example.new"), std::nullopt);
+  EXPECT_EQ(identity::resolve("", nullopt, "com.example.new"), nullopt) << "never refreshed";
+  EXPECT_EQ(identity::installedApplications(),
+            (identity::InstalledApplications{{"com.example.gem", "/Applications/Gem.app"}}));
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 // Scenario files: the built-in machine, and bad files rejected with the file and the problem named.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
@@ -20,23 +19,18 @@ std::string errorOf(const std::string& json) {
   return "";
 }
 
-TEST(ScenarioFile, BuiltInScenarioHasTheDevicesAndApplicationsItPromises) {
+TEST(ScenarioFile, TheBuiltInMachineReadsAsWritten) {
   const Scenario s = builtInScenario();
   ASSERT_EQ(s.devices.size(), 6u);
   const ScenarioDevice& dac = s.devices[2];
   EXPECT_EQ(dac.transport, uint32_t(kAudioDeviceTransportTypeUSB));
-  ASSERT_EQ(dac.output.volume.size(), 2u) << "volume on channels 1 and 2 only";
-  EXPECT_EQ(dac.output.volume[0].element, 1u);
+  EXPECT_EQ(dac.output.volume, (std::vector<VolumeElement>{{1, 0.7f, true}, {2, 0.7f, true}}));
   EXPECT_FALSE(dac.output.mute.has_value());
+  EXPECT_EQ(s.devices[0].output.mute, MuteControl{});
   EXPECT_TRUE(s.devices[3].output.volume.empty()) << "the display has no volume";
-  const ScenarioDevice& headphones = s.devices[4];
-  EXPECT_EQ(headphones.transport, uint32_t(kAudioDeviceTransportTypeBluetooth));
-  EXPECT_TRUE(headphones.uid.ends_with(":output"));
-  EXPECT_GT(headphones.input.channels(), 0u);
+  EXPECT_EQ(s.devices[4].input.channels(), 1u);
   EXPECT_EQ(s.defaultOutputUID, "BuiltInSpeakerDevice");
   ASSERT_EQ(s.processes.size(), 5u);
-  EXPECT_TRUE(s.processes[2].bundleID.starts_with(s.processes[1].bundleID + "."))
-      << "the browser's helper has a longer form of its identifier";
   EXPECT_TRUE(s.processes[4].bundleID.empty()) << "a command-line process without bundle";
 }
 
@@ -58,9 +52,7 @@ TEST(ScenarioFile, BadScenariosNameTheFileAndWhatIsWrongWhere) {
       {R"({"devices": [], "processes": [{"pid": 3, "tones": [{"frequency": 440, "level": 2}]}]})",
        "test.json: processes[0].tones[0].level: a level is 0 to 1"},
   };
-  for (const auto& [json, expected] : cases) {
-    EXPECT_TRUE(errorOf(json).starts_with(expected)) << json << "\n gave: " << errorOf(json);
-  }
+  for (const auto& [json, expected] : cases) EXPECT_TRUE(errorOf(json).starts_with(expected)) << errorOf(json);
 
   const auto folder = std::filesystem::temp_directory_path() / "velmora-scenario-test";
   std::filesystem::create_directories(folder);
