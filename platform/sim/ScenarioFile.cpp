@@ -53,7 +53,7 @@ class Reader {
   template <class Read>
   void optional(const json& object, const std::string& where, const char* key, Read read) const {
     const auto found = object.find(key);
-    if (found != object.end() && !found->is_null()) read(*found, where + "." + key);
+    if (found != object.end() && !found->is_null()) read(*found, where.empty() ? key : where + "." + key);
   }
 
   uint32_t fourCharCode(const json& value, const std::string& where) const {
