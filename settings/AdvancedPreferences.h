@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "settings/AudioScene.h"
+#include "settings/DeviceBookmark.h"
 #include "settings/DeviceEQ.h"
 #include "settings/InterfaceSettings.h"
 #include "settings/MultiOutputSettings.h"
@@ -26,7 +27,18 @@ struct AdvancedPreferences {
   // A key with false and a missing key both mean "no boost".
   std::optional<std::map<std::string, bool>> boostedOutputs;
 
+  // Fills an absent priority list of one direction (true = input) with the ids of the bookmarks
+  // shown in that direction, in list order. A present list, even an empty one, is the user's.
+  void seedAutomaticDevices(bool input, const std::vector<DeviceBookmark>& from);
+  // After a merge gave an "audio:" entry its Bluetooth identity, puts the new id where the old one
+  // stood in both priority lists, so the device keeps its rank and is listed once.
+  void remapAutomaticDevices(const std::vector<DeviceBookmark>& previous,
+                             const std::vector<DeviceBookmark>& current);
+
   bool operator==(const AdvancedPreferences&) const = default;
 };
+
+// `ids` without repeats, each at its first place.
+std::vector<std::string> uniqueIDs(const std::vector<std::string>& ids);
 
 }  // namespace velmora::settings

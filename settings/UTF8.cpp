@@ -29,6 +29,24 @@ size_t sequenceLength(std::string_view text) {
   return 0;
 }
 
+// The code point of a well-formed sequence of `length` bytes at the start of `text`.
+char32_t codePoint(std::string_view text, size_t length) {
+  const auto byte = [&](size_t i) { return char32_t(static_cast<uint8_t>(text[i])); };
+  switch (length) {
+    case 1: return byte(0);
+    case 2: return (byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
+    case 3: return (byte(0) & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
+    default:
+      return (byte(0) & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 | (byte(3) & 0x3F);
+  }
+}
+
+bool isWhitespaceOrNewline(char32_t c) {
+  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
+         c == 0x205F || c == 0x3000;
+}
+
 }  // namespace
 
 bool isValidUTF8(std::string_view text) {
@@ -59,6 +77,25 @@ std::string_view lastCharacters(std::string_view text, size_t count) {
     start = sequenceLength(text.substr(lead)) == start - lead ? lead : start - 1;
   }
   return text.substr(start);
+}
+
+std::string_view trimWhitespaceAndNewlines(std::string_view text) {
+  while (!text.empty()) {
+    const size_t length = sequenceLength(text);
+    if (length == 0 || !isWhitespaceOrNewline(codePoint(text, length))) break;
+    text.remove_prefix(length);
+  }
+  while (!text.empty()) {
+    // Step back over at most three continuation bytes to the lead byte of the last character.
+    size_t lead = text.size() - 1;
+    while (lead > 0 && text.size() - lead < 4 && (static_cast<uint8_t>(text[lead]) & 0xC0) == 0x80) --lead;
+    const size_t length = text.size() - lead;
+    if (sequenceLength(text.substr(lead)) != length || !isWhitespaceOrNewline(codePoint(text.substr(lead), length))) {
+      break;
+    }
+    text.remove_suffix(length);
+  }
+  return text;
 }
 
 std::string displayExcerpt(std::string_view text, size_t maximumCharacters) {

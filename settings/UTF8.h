@@ -14,6 +14,10 @@ size_t countCharacters(std::string_view text);
 // The last `count` characters of `text` (a stray byte counting as one).
 std::string_view lastCharacters(std::string_view text, size_t count);
 
+// `text` without the white space and line breaks (every Unicode space separator, line and
+// paragraph separator, tab, line feed to carriage return, next line) at either end.
+std::string_view trimWhitespaceAndNewlines(std::string_view text);
+
 // At most `maximumCharacters` characters of `text`, safe to show in a message: invalid bytes
 // and control characters become U+FFFD, and "…" marks a cut.
 std::string displayExcerpt(std::string_view text, size_t maximumCharacters);

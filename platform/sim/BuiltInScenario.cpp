@@ -1,5 +1,5 @@
 // The machine the program shows when no desktop audio server is reachable: an ordinary laptop
-// with a few devices plugged in and a few applications open.
+// with a few devices plugged in, a few applications open and a few Bluetooth devices paired.
 #include "platform/sim/ScenarioFile.h"
 
 namespace velmora::platform::sim {
@@ -50,6 +50,13 @@ constexpr const char* kBuiltIn = R"json({
     {"path": "/Applications/Meet.app", "identifier": "com.example.meet", "info": {"CFBundleName": "Meet"}},
     {"path": "/System/Applications/Utilities/Audio Setup.app", "identifier": "com.example.audiosetup",
      "info": {"CFBundleName": "Audio Setup"}}
+  ],
+  "paired": [
+    {"address": "a4:c3:f0:85:1e:22", "name": "无线耳机", "services": ["0x110B", "0x111E"], "majorClass": 4,
+     "connected": true},
+    {"address": "f0:2b:7c:11:09:5a", "name": "客厅音箱", "services": ["0x110B"], "majorClass": 4},
+    {"address": "3c:22:fb:6e:40:17", "name": "蓝牙键盘", "services": ["0x1124"], "majorClass": 5,
+     "connected": true}
   ],
   "folders": ["/home/user/Applications"],
   "home": "/home/user"

@@ -82,6 +82,17 @@ struct ScenarioBundle {
   bool operator==(const ScenarioBundle&) const = default;
 };
 
+// A device paired with the machine's Bluetooth stack, as the stack reports it.
+struct ScenarioPairedDevice {
+  std::optional<std::string> address;  // any case and separator; absent = the stack gives none
+  std::optional<std::string> name;
+  std::vector<uint16_t> services;  // 16-bit service classes with a service record
+  uint32_t majorDeviceClass = 0;
+  bool connected = false;
+
+  bool operator==(const ScenarioPairedDevice&) const = default;
+};
+
 struct Scenario {
   std::vector<ScenarioDevice> devices;
   std::string defaultOutputUID;
@@ -89,6 +100,7 @@ struct Scenario {
   std::vector<ScenarioProcess> processes;
   std::vector<ScenarioBundle> bundles;
   std::vector<std::string> folders;  // folders on the simulated disk beyond the bundles' parents
+  std::vector<ScenarioPairedDevice> pairedDevices;  // in the order the stack lists them
   std::string homeDirectory = "/home/user";
   int32_t ownProcessID = 1;
   std::string ownBundleIdentifier = "com.local.Ombrel";

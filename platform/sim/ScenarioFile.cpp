@@ -53,7 +53,7 @@ class Reader {
   template <class Read>
   void optional(const json& object, const std::string& where, const char* key, Read read) const {
     const auto found = object.find(key);
-    if (found != object.end() && !found->is_null()) read(*found, where + "." + key);
+    if (found != object.end() && !found->is_null()) read(*found, where.empty() ? key : where + "." + key);
   }
 
   uint32_t fourCharCode(const json& value, const std::string& where) const {
@@ -178,6 +178,35 @@ class Reader {
     return bundle;
   }
 
+  ScenarioPairedDevice pairedDevice(const json& value, const std::string& where) const {
+    object(value, where);
+    ScenarioPairedDevice device;
+    optional(value, where, "address", [&](const json& v, const std::string& a) { device.address = text(v, a); });
+    optional(value, where, "name", [&](const json& v, const std::string& a) { device.name = text(v, a); });
+    optional(value, where, "services", [&](const json& services, const std::string& at) {
+      for (size_t i = 0; i < array(services, at).size(); ++i) {
+        device.services.push_back(serviceClass(services[i], at + "[" + std::to_string(i) + "]"));
+      }
+    });
+    optional(value, where, "majorClass", [&](const json& v, const std::string& a) {
+      const double major = number(v, a);
+      // The major class is a 5-bit field of the class of device.
+      if (major < 0 || major > 31 || major != double(uint32_t(major))) fail(a, "a major device class is 0 to 31");
+      device.majorDeviceClass = uint32_t(major);
+    });
+    optional(value, where, "connected", [&](const json& v, const std::string& a) { device.connected = boolean(v, a); });
+    return device;
+  }
+
+  // Service classes are written the way they are always quoted, "0x110B".
+  uint16_t serviceClass(const json& value, const std::string& where) const {
+    const std::string code = text(value, where);
+    const bool hex = code.size() == 6 && code[0] == '0' && (code[1] == 'x' || code[1] == 'X') &&
+                     code.find_first_not_of("0123456789abcdefABCDEF", 2) == std::string::npos;
+    if (!hex) fail(where, "expected a 16-bit service class such as \"0x110B\"");
+    return uint16_t(std::stoul(code.substr(2), nullptr, 16));
+  }
+
   Scenario scenario(const json& document) const {
     object(document, "");
     Scenario scenario;
@@ -204,6 +233,11 @@ class Reader {
     });
     optional(document, "", "folders", [&](const json& list, const std::string& at) {
       for (size_t i = 0; i < array(list, at).size(); ++i) scenario.folders.push_back(text(list[i], at + "[" + std::to_string(i) + "]"));
+    });
+    optional(document, "", "paired", [&](const json& list, const std::string& at) {
+      for (size_t i = 0; i < array(list, at).size(); ++i) {
+        scenario.pairedDevices.push_back(pairedDevice(list[i], "paired[" + std::to_string(i) + "]"));
+      }
     });
     optional(document, "", "home", [&](const json& v, const std::string& a) { scenario.homeDirectory = text(v, a); });
     optional(document, "", "ownBundleIdentifier", [&](const json& v, const std::string& a) { scenario.ownBundleIdentifier = text(v, a); });

@@ -3,12 +3,14 @@
 namespace velmora::platform::sim {
 
 SimulatedMachine::SimulatedMachine(const Scenario& scenario)
-    : audio_(std::make_unique<SimulatedAudioSystem>(scenario)) {
+    : audio_(std::make_unique<SimulatedAudioSystem>(scenario)),
+      bluetooth_(std::make_unique<SimulatedBluetooth>(scenario.pairedDevices)) {
   SimulatedAudioSystem* audio = audio_.get();
   applications_ = std::make_unique<SimulatedApplicationServices>(
       scenario, [audio](int32_t pid) { return audio->runningApplication(pid); });
   previousBackend_ = installAudioBackend(audio_.get());
   previousServices_ = installApplicationServices(applications_.get());
+  previousBluetooth_ = installBluetoothService(bluetooth_.get());
   previousHotkeys_ = installHotkeyService(hotkeys_.get());
   previousLoginItem_ = installLoginItemService(loginItem_.get());
 }
@@ -16,6 +18,7 @@ SimulatedMachine::SimulatedMachine(const Scenario& scenario)
 SimulatedMachine::~SimulatedMachine() {
   installLoginItemService(previousLoginItem_);
   installHotkeyService(previousHotkeys_);
+  installBluetoothService(previousBluetooth_);
   installApplicationServices(previousServices_);
   installAudioBackend(previousBackend_);
 }

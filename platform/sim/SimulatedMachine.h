@@ -4,14 +4,16 @@
 
 #include "platform/sim/Scenario.h"
 #include "platform/sim/SimulatedApplicationServices.h"
+#include "platform/sim/SimulatedBluetooth.h"
 #include "platform/sim/SimulatedAudioSystem.h"
 #include "platform/sim/SimulatedHotkeys.h"
 #include "platform/sim/SimulatedLoginItem.h"
 
 namespace velmora::platform::sim {
 
-// A whole simulated machine: its audio system, its applications, its global hot keys and its
-// login item, installed as the process's platform services for as long as it lives.
+// A whole simulated machine: its audio system, its applications, its Bluetooth stack, its
+// global hot keys and its login item, installed as the process's platform services for as long
+// as it lives.
 class SimulatedMachine {
  public:
   explicit SimulatedMachine(const Scenario& scenario);
@@ -21,16 +23,19 @@ class SimulatedMachine {
 
   SimulatedAudioSystem& audio() { return *audio_; }
   SimulatedApplicationServices& applications() { return *applications_; }
+  SimulatedBluetooth& bluetooth() { return *bluetooth_; }
   SimulatedHotkeys& hotkeys() { return *hotkeys_; }
   SimulatedLoginItem& loginItem() { return *loginItem_; }
 
  private:
   std::unique_ptr<SimulatedAudioSystem> audio_;
   std::unique_ptr<SimulatedApplicationServices> applications_;
+  std::unique_ptr<SimulatedBluetooth> bluetooth_;
   std::unique_ptr<SimulatedHotkeys> hotkeys_ = std::make_unique<SimulatedHotkeys>();
   std::unique_ptr<SimulatedLoginItem> loginItem_ = std::make_unique<SimulatedLoginItem>();
   AudioBackend* previousBackend_ = nullptr;
   ApplicationServices* previousServices_ = nullptr;
+  BluetoothService* previousBluetooth_ = nullptr;
   HotkeyService* previousHotkeys_ = nullptr;
   LoginItemService* previousLoginItem_ = nullptr;
 };
