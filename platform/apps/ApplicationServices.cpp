@@ -23,6 +23,7 @@ class NoApplicationServices final : public ApplicationServices {
   std::string homeDirectory() override { return {}; }
   int32_t ownProcessID() override { return int32_t(getpid()); }
   std::string ownBundleIdentifier() override { return {}; }
+  void openURL(const std::string&) override {}
 };
 
 NoApplicationServices none;

@@ -64,6 +64,8 @@ class ApplicationServices {
   virtual std::string homeDirectory() = 0;
   virtual int32_t ownProcessID() = 0;
   virtual std::string ownBundleIdentifier() = 0;
+  // Asks the desktop to open a settings page or other URL.
+  virtual void openURL(const std::string& url) = 0;
 };
 
 // Installs `services` for the whole process (null uninstalls) and returns the ones it replaces.

@@ -34,6 +34,10 @@ class SimulatedApplicationServices final : public ApplicationServices {
   std::string homeDirectory() override;
   int32_t ownProcessID() override;
   std::string ownBundleIdentifier() override;
+  void openURL(const std::string& url) override { openedURLs_.push_back(url); }
+
+  // What the program asked the desktop to open, oldest first.
+  const std::vector<std::string>& openedURLs() const { return openedURLs_; }
 
  private:
   const ScenarioBundle* bundleAt(const std::string& path) const;
@@ -45,6 +49,7 @@ class SimulatedApplicationServices final : public ApplicationServices {
   std::string homeDirectory_;
   int32_t ownProcessID_;
   std::string ownBundleIdentifier_;
+  std::vector<std::string> openedURLs_;
 };
 
 }  // namespace velmora::platform::sim

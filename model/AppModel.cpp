@@ -1,0 +1,297 @@
+// The model's life: start-up, the refresh cycle, the device catalogue, reconciliation with the
+// engine, saving, sleep, wake and shutdown.
+#include "model/AppModel.h"
+
+#include <cmath>
+
+#include "audio/BluetoothAudio.h"
+#include "audio/HAL.h"
+#include "platform/dispatch/Clock.h"
+#include "platform/hotkeys/HotkeyService.h"
+
+namespace velmora::model {
+
+using audio::AudioDevice;
+using settings::AdvancedPreferences;
+using settings::DeviceBookmark;
+
+AppModel::AppModel(bool startServices, settings::PreferencesStore store, Services services)
+    : store_(std::move(store)), services_(std::move(services)) {
+  engine_ = std::make_unique<audio::AudioEngine>(services_.mainQueue, services_.mainQueue.clock(),
+                                                 services_.enginePause);
+  hotkeys_ = std::make_unique<HotkeyManager>(platform::hotkeyService());
+  if (startServices) start();
+  published_ = state_;
+}
+
+AppModel::~AppModel() {
+  *self_ = nullptr;
+  timer_.cancel();
+  saveTask_.cancel();
+}
+
+void AppModel::start() {
+  try {
+    state_.preferences = store_.load();
+  } catch (const std::exception& error) {
+    setError(settings::loadFailureMessage(error));
+  }
+  std::weak_ptr<AppModel*> weak = self_;
+  engine_->setOnStatus([weak](const audio::AudioEngine::Statuses& statuses) {
+    const auto alive = weak.lock();
+    if (!alive || *alive == nullptr) return;
+    AppModel& model = **alive;
+    model.state_.statuses = model.state_.preferences.processingEnabled ? statuses
+                                                                       : audio::AudioEngine::Statuses{};
+    model.publish();
+  });
+  hotkeys_->onAction = [weak](settings::HotkeyAction action) {
+    if (const auto alive = weak.lock(); alive && *alive != nullptr) (*alive)->perform(action);
+  };
+  state_.shortcutErrors = hotkeys_->apply(state_.preferences.shortcuts);
+  refresh(true);
+  timer_ = services_.mainQueue.every(kRefreshInterval, [weak] {
+    if (const auto alive = weak.lock(); alive && *alive != nullptr) (*alive)->refresh(true);
+  });
+}
+
+void AppModel::publish() {
+  if (state_ == published_) return;
+  published_ = state_;
+  for (const Observer& observer : observers_) observer(state_);
+}
+
+void AppModel::setError(std::string message) { state_.errorMessage = std::move(message); }
+
+const AudioDevice* AppModel::device(AudioObjectID id) const {
+  for (const AudioDevice& d : state_.devices) {
+    if (d.id == id) return &d;
+  }
+  return nullptr;
+}
+
+std::vector<DeviceBookmark> AppModel::bookmarks() const {
+  return state_.preferences.deviceList ? state_.preferences.deviceList->devices : std::vector<DeviceBookmark>{};
+}
+
+std::vector<DeviceBookmark> AppModel::outputBookmarks() const {
+  std::vector<DeviceBookmark> result;
+  for (const DeviceBookmark& bookmark : bookmarks()) {
+    if (bookmark.supportsOutput) result.push_back(bookmark);
+  }
+  return result;
+}
+
+void AppModel::refresh(bool evaluateAutomaticRules) {
+  if (sleeping_) return;
+  state_.devices = AudioDevice::all();
+  auto defaultDevice = [](AudioObjectPropertySelector selector) {
+    return audio::HAL::value<AudioObjectID>(kAudioObjectSystemObject, selector).value_or(0);
+  };
+  state_.outputID = defaultDevice(kAudioHardwarePropertyDefaultOutputDevice);
+  state_.inputID = defaultDevice(kAudioHardwarePropertyDefaultInputDevice);
+  updateDeviceCatalog();
+  if (services_.mainQueue.clock().now() - lastBluetoothScan_ > kBluetoothScanInterval) scanBluetooth();
+  resolvePendingSelections();
+  if (evaluateAutomaticRules) applyAutomaticRules(false, std::nullopt);
+  state_.inputID = defaultDevice(kAudioHardwarePropertyDefaultInputDevice);
+  refreshInput();
+  refreshOutput();
+  state_.apps = audio::AudioApp::all();
+  if (state_.soloAppID) {
+    bool present = false;
+    for (const audio::AudioApp& app : state_.apps) present = present || app.id == *state_.soloAppID;
+    if (!present) state_.soloAppID.reset();
+  }
+  finishSceneIfReady();
+  reconcile();
+  refreshLogin();
+  publish();
+}
+
+void AppModel::refreshInput() {
+  const AudioObjectID input = state_.inputID;
+  state_.inputVolume = audio::HAL::volume(input, true);
+  const auto mute = audio::HAL::value<uint32_t>(input, kAudioDevicePropertyMute, kAudioObjectPropertyScopeInput);
+  if (mute) {
+    state_.inputMuted = *mute != 0;
+  } else {
+    state_.inputMuted = state_.inputVolume == 0.0f &&
+                        volumeBeforeMute_.count("input:" + std::to_string(input)) > 0;
+  }
+  state_.inputMuteSupported = hasSettableMute(input, true) || state_.inputVolume.has_value();
+}
+
+void AppModel::refreshOutput() {
+  const AudioDevice* output = device(state_.outputID);
+  if (output == nullptr) {
+    state_.volumeSupported = state_.muteSupported = state_.systemMuted = false;
+    return;
+  }
+  const std::string uid = output->uid;
+  settings::Preferences& preferences = state_.preferences;
+  // A different output than last time gets the volume it had when it was last used.
+  if (previousUID_ && *previousUID_ != uid && preferences.rememberDevices &&
+      preferences.deviceVolumes.count(uid) && audio::HAL::volume(output->id, false)) {
+    const float remembered = std::clamp(preferences.deviceVolumes[uid], 0.0f, 1.0f);
+    if (auto failure = writeVolume(output->id, false, remembered)) setError(*failure);
+  }
+  previousUID_ = uid;
+  const auto volume = audio::HAL::volume(output->id, false);
+  state_.systemVolume = volume.value_or(1.0f);
+  state_.volumeSupported = volume.has_value();
+  const bool settableMute = hasSettableMute(output->id, false);
+  state_.muteSupported = settableMute || state_.volumeSupported;
+  const auto mute = audio::HAL::value<uint32_t>(output->id, kAudioDevicePropertyMute, kAudioObjectPropertyScopeOutput);
+  const bool hardwareMuted = mute && *mute != 0;
+  if (!volume || hardwareMuted) {
+    state_.systemMuted = hardwareMuted;
+  } else if (*volume == 0.0f) {
+    state_.systemMuted = volumeBeforeMute_.count(uid) > 0;
+  } else {
+    state_.systemMuted = false;
+  }
+  // The 0 of an emulated mute is no volume to remember.
+  if (preferences.rememberDevices && volume && !(state_.systemMuted && !settableMute)) {
+    const auto stored = preferences.deviceVolumes.find(uid);
+    const float previous = stored != preferences.deviceVolumes.end() ? stored->second : -1.0f;
+    if (std::fabs(*volume - previous) > 0.001f) {
+      preferences.deviceVolumes[uid] = *volume;
+      save();
+    }
+  }
+}
+
+void AppModel::updateDeviceCatalog() {
+  settings::Preferences& preferences = state_.preferences;
+  const std::optional<std::vector<DeviceBookmark>> old =
+      preferences.deviceList ? std::optional(preferences.deviceList->devices) : std::nullopt;
+  settings::DeviceListPreferences list{old.value_or(std::vector<DeviceBookmark>{})};
+  AdvancedPreferences advanced = preferences.advanced.value_or(AdvancedPreferences{});
+  if (old) {
+    advanced.seedAutomaticDevices(false, *old);
+    advanced.seedAutomaticDevices(true, *old);
+  }
+  // A Bluetooth bookmark can replace an entry under another id: the automatic lists follow it.
+  auto mergeTracked = [&](const DeviceBookmark& bookmark) {
+    if (!bookmark.bluetoothAddress) {
+      list.merge(bookmark);
+      return;
+    }
+    const std::vector<DeviceBookmark> previous = list.devices;
+    list.merge(bookmark);
+    advanced.remapAutomaticDevices(previous, list.devices);
+  };
+  for (const AudioDevice& live : state_.devices) {
+    if (live.inputs == 0 && live.outputs == 0) continue;
+    mergeTracked(audio::BluetoothAudio::bookmark(live, pairedDevices_, state_.inputID, state_.outputID));
+  }
+  for (const DeviceBookmark& bookmark : std::vector<DeviceBookmark>(list.devices)) {
+    if (bookmark.bluetoothAddress) mergeTracked(bookmark);
+  }
+  for (const audio::PairedAudioDevice& paired : pairedDevices_) {
+    mergeTracked(audio::BluetoothAudio::bookmark(paired));
+  }
+  if (!old) {
+    if (list.devices.empty()) return;
+    advanced.seedAutomaticDevices(false, list.devices);
+    advanced.seedAutomaticDevices(true, list.devices);
+  } else if (list.devices == *old && advanced == preferences.advanced.value_or(AdvancedPreferences{})) {
+    return;
+  }
+  preferences.deviceList = list;
+  preferences.advanced = advanced;
+  save();
+}
+
+void AppModel::reconcile() {
+  std::map<std::string, AudioDevice> routeDevices;
+  const auto list = bookmarks();
+  for (const DeviceBookmark& bookmark : list) {
+    if (auto resolved = audio::BluetoothAudio::resolve(bookmark, false, state_.devices)) {
+      routeDevices[bookmark.id] = *resolved;
+    }
+  }
+  std::optional<std::string> defaultKey;
+  if (const AudioDevice* output = device(state_.outputID)) {
+    for (const DeviceBookmark& bookmark : list) {
+      const auto resolved = audio::BluetoothAudio::resolve(bookmark, false, state_.devices);
+      if (resolved && resolved->id == output->id) {
+        defaultKey = bookmark.id;
+        break;
+      }
+    }
+    if (!defaultKey) defaultKey = "system:" + output->uid;
+    routeDevices[*defaultKey] = *output;
+  }
+  const settings::Preferences& preferences = state_.preferences;
+  engine_->update(state_.apps, defaultKey, std::move(routeDevices),
+                  preferences.processingEnabled && !sleeping_, preferences.apps,
+                  preferences.advanced.value_or(AdvancedPreferences{}), state_.soloAppID);
+}
+
+void AppModel::retry() {
+  engine_->retry();
+  reconcile();
+}
+
+void AppModel::updateAdvanced(const std::function<void(AdvancedPreferences&)>& change) {
+  AdvancedPreferences advanced = state_.preferences.advanced.value_or(AdvancedPreferences{});
+  change(advanced);
+  state_.preferences.advanced = std::move(advanced);
+  save();
+  reconcile();
+  if (onInterfaceChanged) onInterfaceChanged();
+  publish();
+}
+
+void AppModel::save() {
+  saveTask_.cancel();
+  std::weak_ptr<AppModel*> weak = self_;
+  saveTask_ = services_.mainQueue.after(kSaveDelay, [weak] {
+    if (const auto alive = weak.lock(); alive && *alive != nullptr) (*alive)->flush();
+  });
+}
+
+void AppModel::flush() {
+  try {
+    store_.save(state_.preferences);
+  } catch (const std::exception& error) {
+    setError(settings::saveFailureMessage(error));
+  }
+  publish();
+}
+
+void AppModel::willSleep() {
+  sleeping_ = true;
+  cancelConnection(true);
+  cancelConnection(false);
+  sceneToApply_.reset();
+  state_.applyingSceneID.reset();
+  engine_->stopAll(true);
+  publish();
+}
+
+void AppModel::didWake() {
+  sleeping_ = false;
+  engine_->retry();
+  refresh(true);
+}
+
+void AppModel::shutdown() {
+  cancelConnection(true);
+  cancelConnection(false);
+  timer_.cancel();
+  saveTask_.cancel();
+  flush();
+  engine_->stopAll(true);
+}
+
+void AppModel::scanBluetooth() {
+  // The paired list is read here on the main thread for now; the throttled scan on a utility
+  // queue comes with Bluetooth device selection.
+  lastBluetoothScan_ = services_.mainQueue.clock().now();
+  pairedDevices_ = audio::BluetoothAudio::paired();
+}
+
+}  // namespace velmora::model

@@ -1,0 +1,179 @@
+// The centre of the program: the live picture of the machine's sound, the user's settings and
+// every user action. Views read state() and call the operations; they hold no audio state.
+//
+// Threading: the main thread only (the main queue's thread). The engine works on its own queue
+// and delivers statuses on the main queue.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "audio/AudioEngine.h"
+#include "audio/PairedAudioDevice.h"
+#include "model/HotkeyManager.h"
+#include "model/ModelState.h"
+#include "model/PendingSelection.h"
+#include "platform/dispatch/MainQueue.h"
+#include "settings/PreferencesStore.h"
+#include "settings/Shortcut.h"
+
+namespace velmora::model {
+
+enum class AudioDirection { input, output };
+
+// What the mixer shows as an application's route.
+struct AppRoutePresentation {
+  std::string routeTitle;
+  std::optional<std::string> routeDetail;
+  bool operator==(const AppRoutePresentation&) const = default;
+};
+
+// What the mixer shows as an application's processing state.
+struct AppAudioPresentation {
+  enum class Phase { paused, unprocessed, settingUp, running, failed };
+  Phase phase = Phase::unprocessed;
+  std::string statusText;
+  std::optional<std::string> errorText;
+  bool operator==(const AppAudioPresentation&) const = default;
+};
+
+class AppModel {
+ public:
+  struct Services {
+    platform::MainQueue& mainQueue;  // also the clock of every delay
+    // How tap sessions wait for a new aggregate device; tests make it count instead of sleep.
+    audio::TapSession::Pause enginePause = audio::AudioEngine::sleepingPause();
+  };
+
+  static constexpr double kRefreshInterval = 1.5;
+  static constexpr double kSaveDelay = 0.35;
+  static constexpr double kBluetoothScanInterval = 15.0;
+
+  // With `startServices` false only the initial state is set up: no file is read, nothing is
+  // registered and no timer runs.
+  AppModel(bool startServices, settings::PreferencesStore store, Services services);
+  ~AppModel();
+  AppModel(const AppModel&) = delete;
+  AppModel& operator=(const AppModel&) = delete;
+
+  const ModelState& state() const { return state_; }
+  // Called on the main thread after every operation that changed the state.
+  using Observer = std::function<void(const ModelState&)>;
+  void observe(Observer observer) { observers_.push_back(std::move(observer)); }
+
+  // Hooks installed by the shell.
+  std::function<void(const std::string& name, float volume, bool muted, AudioDirection)> onVolumeHUD;
+  std::function<void()> onInterfaceChanged;
+  std::function<void()> togglePanel;
+
+  // Refresh cycle and engine.
+  void refresh(bool evaluateAutomaticRules);
+  void updateDeviceCatalog();
+  void reconcile();
+  void retry();
+  void updateAdvanced(const std::function<void(settings::AdvancedPreferences&)>& change);
+  void save();
+  void flush();
+  void willSleep();
+  void didWake();
+  void shutdown();
+
+  // System volume and mute.
+  void setSystemVolume(float value);
+  void toggleSystemMute();
+  void setInputVolume(float value);
+  void toggleInputMute();
+  void showHUD(bool input);
+
+  // Per-application controls.
+  void setAppVolume(const std::string& appID, float volume);
+  void toggleAppMute(const std::string& appID);
+  void toggleSolo(const std::string& appID);
+  void setAppOutput(const std::string& appID, const std::optional<std::string>& deviceID);
+  void setAppFallback(const std::string& appID, bool followSystem);
+  void setProcessing(bool enabled);
+  bool boostEnabled(const std::string& key) const;
+  void toggleBoost(const std::string& key);
+  void setEQ(const std::string& key, const settings::DeviceEQ& value);
+  void resetEQ(const std::string& key);
+  AppRoutePresentation appRoutePresentation(const std::string& appID) const;
+  AppAudioPresentation appPresentation(const std::string& appID) const;
+  std::vector<audio::AudioApp> visibleApps() const;
+  void openAudioPermission();
+
+  // Multi-output.
+  void setMultiEnabled(bool enabled);
+  void setMultiDevice(const std::string& key, bool included);
+  // The check the settings view makes before it ticks one more device; false (with the
+  // message set) when four are already selected.
+  bool canIncludeMultiDevice();
+  void setMultiLevel(const std::string& key, float level);
+
+  // Devices.
+  std::vector<settings::DeviceBookmark> bookmarks() const;
+  std::vector<settings::DeviceBookmark> outputBookmarks() const;
+  void selectDevice(AudioObjectID device, bool input);
+  void cancelConnection(bool input);
+  std::string currentRuleTopology() const;
+
+  // Hotkeys and login.
+  void perform(settings::HotkeyAction action);
+  void setShortcut(settings::HotkeyAction action, const std::optional<settings::Shortcut>& shortcut);
+  void setLogin(bool enabled);
+  void refreshLogin();
+
+  // Seams for device selection, automatic rules, Bluetooth scanning and scenes.
+  void scanBluetooth();
+  void resolvePendingSelections();
+  void applyAutomaticRules(bool force, std::optional<bool> onlyInput);
+  void finishSceneIfReady();
+
+  audio::AudioEngine& engine() { return *engine_; }
+  const std::vector<audio::PairedAudioDevice>& pairedDevices() const { return pairedDevices_; }
+
+ private:
+  void start();
+  void publish();
+  void setError(std::string message);
+  void finishAppChange(bool retryEngine);
+  settings::AppLevel level(const std::string& appID) const;
+  const audio::AudioDevice* device(AudioObjectID id) const;
+  // Writes a volume to every volume element of a device's scope; a message on failure.
+  std::optional<std::string> writeVolume(AudioObjectID device, bool input, float value);
+  std::optional<std::string> writeMute(AudioObjectID device, bool input, bool muted);
+  bool hasSettableMute(AudioObjectID device, bool input) const;
+  void refreshInput();
+  void refreshOutput();
+
+  settings::PreferencesStore store_;
+  Services services_;
+  ModelState state_;
+  ModelState published_;
+  std::vector<Observer> observers_;
+  std::unique_ptr<audio::AudioEngine> engine_;
+  std::unique_ptr<HotkeyManager> hotkeys_;
+  platform::TimerHandle timer_;
+  platform::TimerHandle saveTask_;
+  std::optional<std::string> previousUID_;
+  std::map<std::string, float> volumeBeforeMute_;
+  bool sleeping_ = false;
+  std::vector<audio::PairedAudioDevice> pairedDevices_;
+  double lastBluetoothScan_ = -1e300;  // the distant past
+  std::optional<std::string> acceptedRuleTopology_;
+  std::optional<std::string> candidateRuleTopology_;
+  struct SceneApplication {
+    settings::AudioScene scene;
+    double deadline = 0.0;
+  };
+  std::optional<SceneApplication> sceneToApply_;
+  bool sceneRoutingSetup_ = false;
+  std::map<bool, PendingSelection> pending_;  // per direction, true = input
+  // Lets delayed work on the main queue notice that the model is gone.
+  std::shared_ptr<AppModel*> self_ = std::make_shared<AppModel*>(this);
+};
+
+}  // namespace velmora::model

@@ -1,0 +1,124 @@
+// The application model end to end on the simulated machine, in virtual time.
+#include <gtest/gtest.h>
+
+#include "ModelHarness.h"
+#include "audio/HAL.h"
+
+namespace {
+
+using velmora::test::ModelHarness;
+using velmora::model::AppAudioPresentation;
+using Phase = velmora::model::AppAudioPresentation::Phase;
+
+constexpr const char* kMusic = "com.example.music";
+
+TEST(AppModel, FirstStartListsTheMachineAndWritesTheDeviceCatalogue) {
+  ModelHarness h;
+  EXPECT_EQ(h.state().devices.size(), 3u);
+  EXPECT_EQ(h.state().systemVolume, 0.5f);
+  EXPECT_TRUE(h.state().volumeSupported);
+  EXPECT_TRUE(h.state().muteSupported);
+  EXPECT_EQ(h.state().inputVolume, 0.7f);
+  ASSERT_TRUE(h.state().preferences.deviceList.has_value());
+  EXPECT_EQ(h.state().preferences.deviceList->devices.size(), 3u);
+  EXPECT_FALSE(std::filesystem::exists(h.file())) << "written only after the save delay";
+  h.advance(0.35);
+  const std::string text = h.fileText();
+  EXPECT_NE(text.find("\"automaticOutputIDs\""), std::string::npos);
+  EXPECT_NE(text.find("\"automaticInputIDs\""), std::string::npos);
+  EXPECT_NE(text.find("audio:speakers"), std::string::npos);
+}
+
+TEST(AppModel, AnApplicationsVolumeSwitchesProcessingOnAndIsHeardLower) {
+  ModelHarness h;
+  EXPECT_FALSE(h.state().preferences.processingEnabled);
+  h.model->setAppVolume(kMusic, 0.5f);
+  EXPECT_TRUE(h.state().preferences.processingEnabled);
+  h.advance(0.0);
+  h.machine.audio().render(4);
+  h.advance(1.5);
+  EXPECT_EQ(h.model->appPresentation(kMusic), (AppAudioPresentation{Phase::running, "独立音量", std::nullopt}));
+  // The speakers play at 0.5: the application's tone of 0.5 at half volume arrives at 0.125.
+  EXPECT_NEAR(h.tone("speakers", 440.0), 0.125, 0.01);
+  EXPECT_NEAR(h.tone("speakers", 1000.0), 0.125, 0.01);
+
+  h.model->setProcessing(false);
+  EXPECT_TRUE(h.state().statuses.empty());
+  EXPECT_EQ(h.model->appPresentation(kMusic).phase, Phase::paused);
+  h.advance(0.0);
+  EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u);
+  EXPECT_NEAR(h.tone("speakers", 440.0), 0.25, 0.01) << "its own sound again";
+  h.advance(1.5);
+  EXPECT_TRUE(h.state().statuses.empty()) << "statuses stay empty while processing is off";
+}
+
+TEST(AppModel, SwitchingOutputsRestoresTheRememberedVolume) {
+  ModelHarness h;
+  h.model->selectDevice(h.machine.audio().deviceID("dac"), false);
+  EXPECT_FLOAT_EQ(h.state().systemVolume, 0.8f);
+  h.model->setSystemVolume(0.3f);
+  h.model->selectDevice(h.machine.audio().deviceID("speakers"), false);
+  EXPECT_EQ(h.state().systemVolume, 0.5f);
+  // Someone else turns the DAC up while it is not the default; choosing it again restores 0.3.
+  const AudioObjectID dac = h.machine.audio().deviceID("dac");
+  const float loud = 1.0f;
+  for (AudioObjectPropertyElement element : {1u, 2u}) {
+    const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar, kAudioObjectPropertyScopeOutput, element};
+    ASSERT_EQ(AudioObjectSetPropertyData(dac, &address, 0, nullptr, sizeof loud, &loud), 0);
+  }
+  h.machine.audio().setDefaultDevice("dac", false);
+  h.advance(1.5);
+  EXPECT_FLOAT_EQ(h.state().systemVolume, 0.3f);
+  EXPECT_FLOAT_EQ(*velmora::audio::HAL::volume(dac, false), 0.3f);
+}
+
+TEST(AppModel, SavesAreDebouncedAndShutdownWritesAtOnce) {
+  ModelHarness h;
+  h.advance(0.35);
+  std::filesystem::remove(h.file());
+  for (int i = 0; i < 10; ++i) {
+    h.model->setAppVolume(kMusic, 0.1f * float(i));
+    h.mainQueue.advance(0.1);
+  }
+  h.mainQueue.advance(0.24);
+  EXPECT_FALSE(std::filesystem::exists(h.file())) << "not before 0.35 s after the last change";
+  h.mainQueue.advance(0.01);
+  ASSERT_TRUE(std::filesystem::exists(h.file()));
+  EXPECT_NE(h.fileText().find("\"volume\": 0.9"), std::string::npos) << h.fileText();
+
+  h.model->setAppVolume(kMusic, 0.25f);
+  h.model->shutdown();
+  EXPECT_NE(h.fileText().find("\"volume\": 0.25"), std::string::npos);
+  EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u);
+}
+
+TEST(AppModel, SleepStopsProcessingAndWakeRestoresIt) {
+  ModelHarness h;
+  h.model->setAppVolume(kMusic, 0.5f);
+  h.advance(0.0);
+  ASSERT_GT(h.machine.audio().liveProcessingObjects(), 0u);
+  h.model->willSleep();
+  EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u);
+  h.advance(3.0);
+  EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u) << "a timer tick while asleep changes nothing";
+  h.model->didWake();
+  h.advance(0.0);
+  EXPECT_GT(h.machine.audio().liveProcessingObjects(), 0u);
+}
+
+TEST(AppModel, ACorruptSettingsFileIsKeptAndFreshSettingsAreWritten) {
+  ModelHarness h(velmora::test::modelMachine(), false);
+  { std::ofstream(h.file()) << "{\"version\": 1,"; }
+  h.startModel();
+  ASSERT_TRUE(h.state().errorMessage.has_value());
+  EXPECT_TRUE(h.state().errorMessage->starts_with("读取设置失败："));
+  EXPECT_TRUE(h.state().errorMessage->ends_with("。本次使用默认设置。"));
+  h.advance(0.35);
+  EXPECT_NE(h.fileText().find("\"deviceList\""), std::string::npos) << "fresh settings written";
+  std::ifstream copy(h.file().string() + ".unreadable");
+  std::stringstream kept;
+  kept << copy.rdbuf();
+  EXPECT_EQ(kept.str(), "{\"version\": 1,");
+}
+
+}  // namespace

@@ -1,0 +1,93 @@
+// Test harness: the application model with its services on a simulated machine, in virtual
+// time, with its settings file in a fresh folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "model/AppModel.h"
+#include "platform/dispatch/ManualScheduler.h"
+#include "platform/sim/SimulatedMachine.h"
+#include "tests/support/Goertzel.h"
+
+namespace velmora::test {
+
+using namespace velmora::platform::sim;
+
+inline Scenario modelMachine() {
+  auto device = [](std::string uid, std::string name, std::vector<uint32_t> outputs, std::vector<uint32_t> inputs = {}) {
+    ScenarioDevice d;
+    d.uid = std::move(uid);
+    d.name = std::move(name);
+    d.output.streams = std::move(outputs);
+    d.input.streams = std::move(inputs);
+    return d;
+  };
+  Scenario s;
+  s.devices = {device("speakers", "Speakers", {2}), device("dac", "USB DAC", {2}), device("mic", "Microphone", {}, {1})};
+  s.devices[0].output.volume = {{0, 0.5f, true}};
+  s.devices[0].output.mute = MuteControl{};
+  s.devices[1].output.volume = {{1, 0.8f, true}, {2, 0.8f, true}};  // no hardware mute
+  s.devices[2].input.volume = {{0, 0.7f, true}};
+  s.defaultOutputUID = "speakers";
+  s.defaultInputUID = "mic";
+  s.processes = {{100, "com.example.music", "/opt/music", {{440.0, 0.5f}}, true, {}},
+                 {200, "com.example.game", "/opt/game", {{1000.0, 0.25f}}, true, {}}};
+  return s;
+}
+
+class ModelHarness {
+ public:
+  explicit ModelHarness(const Scenario& scenario = modelMachine(), bool start = true)
+      : machine(scenario), folder(freshFolder()), mainQueue(clock) {
+    if (start) startModel();
+  }
+  ~ModelHarness() {
+    model.reset();
+    std::filesystem::remove_all(folder);
+  }
+
+  void startModel() {
+    model = std::make_unique<model::AppModel>(true, settings::PreferencesStore(file()),
+                                              model::AppModel::Services{mainQueue, [](double) {}});
+  }
+  std::filesystem::path file() const { return folder / "settings.json"; }
+  std::string fileText() const {
+    std::ifstream in(file());
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+  // Lets virtual time pass: refreshes, saves and the engine's work all happen.
+  void advance(double seconds) {
+    mainQueue.advance(seconds);
+    model->engine().queue().sync([] {});
+    mainQueue.runPending();
+  }
+  double tone(const std::string& uid, double frequency) {
+    machine.audio().render(10);
+    return toneAmplitude(machine.audio().meter(uid).recent(0, 4096), frequency);
+  }
+  const model::ModelState& state() const { return model->state(); }
+
+  SimulatedMachine machine;
+  std::filesystem::path folder;
+  platform::ManualClock clock;
+  platform::ManualScheduler mainQueue;
+  std::unique_ptr<model::AppModel> model;
+
+ private:
+  static std::filesystem::path freshFolder() {
+    static int counter = 0;
+    auto path = std::filesystem::temp_directory_path() /
+                ("velmora-model-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
+    std::filesystem::remove_all(path);
+    std::filesystem::create_directories(path);
+    return path;
+  }
+};
+
+}  // namespace velmora::test
