@@ -8,6 +8,7 @@
 #include "audio/HAL.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/hotkeys/HotkeyService.h"
+#include "platform/power/PowerEvents.h"
 
 namespace velmora::model {
 
@@ -26,6 +27,7 @@ AppModel::AppModel(bool startServices, settings::PreferencesStore store, Service
 
 AppModel::~AppModel() {
   *self_ = nullptr;
+  if (powerObservation_ != 0) platform::powerEvents().remove(powerObservation_);
   timer_.cancel();
   saveTask_.cancel();
 }
@@ -53,6 +55,13 @@ void AppModel::start() {
   timer_ = services_.mainQueue.every(kRefreshInterval, [weak] {
     if (const auto alive = weak.lock(); alive && *alive != nullptr) (*alive)->refresh(true);
   });
+  powerObservation_ = platform::powerEvents().observe(
+      [weak] {
+        if (const auto alive = weak.lock(); alive && *alive != nullptr) (*alive)->willSleep();
+      },
+      [weak] {
+        if (const auto alive = weak.lock(); alive && *alive != nullptr) (*alive)->didWake();
+      });
 }
 
 void AppModel::publish() {
@@ -152,7 +161,8 @@ void AppModel::refreshOutput() {
     state_.systemMuted = false;
   }
   // The 0 of an emulated mute is no volume to remember.
-  if (preferences.rememberDevices && volume && !(state_.systemMuted && !settableMute)) {
+  if (preferences.rememberDevices && volume && std::isfinite(*volume) &&
+      !(state_.systemMuted && !settableMute)) {
     const auto stored = preferences.deviceVolumes.find(uid);
     const float previous = stored != preferences.deviceVolumes.end() ? stored->second : -1.0f;
     if (std::fabs(*volume - previous) > 0.001f) {
@@ -285,6 +295,8 @@ void AppModel::shutdown() {
   saveTask_.cancel();
   flush();
   engine_->stopAll(true);
+  platform::powerEvents().remove(powerObservation_);
+  powerObservation_ = 0;
 }
 
 void AppModel::scanBluetooth() {

@@ -157,6 +157,7 @@ class AppModel {
   std::unique_ptr<audio::AudioEngine> engine_;
   std::unique_ptr<HotkeyManager> hotkeys_;
   platform::TimerHandle timer_;
+  uint64_t powerObservation_ = 0;
   platform::TimerHandle saveTask_;
   std::optional<std::string> previousUID_;
   std::map<std::string, float> volumeBeforeMute_;

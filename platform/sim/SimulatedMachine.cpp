@@ -13,9 +13,11 @@ SimulatedMachine::SimulatedMachine(const Scenario& scenario)
   previousBluetooth_ = installBluetoothService(bluetooth_.get());
   previousHotkeys_ = installHotkeyService(hotkeys_.get());
   previousLoginItem_ = installLoginItemService(loginItem_.get());
+  previousPower_ = installPowerEvents(power_.get());
 }
 
 SimulatedMachine::~SimulatedMachine() {
+  installPowerEvents(previousPower_);
   installLoginItemService(previousLoginItem_);
   installHotkeyService(previousHotkeys_);
   installBluetoothService(previousBluetooth_);

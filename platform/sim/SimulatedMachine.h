@@ -8,11 +8,12 @@
 #include "platform/sim/SimulatedAudioSystem.h"
 #include "platform/sim/SimulatedHotkeys.h"
 #include "platform/sim/SimulatedLoginItem.h"
+#include "platform/sim/SimulatedPowerEvents.h"
 
 namespace velmora::platform::sim {
 
 // A whole simulated machine: its audio system, its applications, its Bluetooth stack, its
-// global hot keys and its login item, installed as the process's platform services for as long
+// global hot keys, its login item and its power events, installed as the process's platform services for as long
 // as it lives.
 class SimulatedMachine {
  public:
@@ -26,6 +27,7 @@ class SimulatedMachine {
   SimulatedBluetooth& bluetooth() { return *bluetooth_; }
   SimulatedHotkeys& hotkeys() { return *hotkeys_; }
   SimulatedLoginItem& loginItem() { return *loginItem_; }
+  SimulatedPowerEvents& power() { return *power_; }
 
  private:
   std::unique_ptr<SimulatedAudioSystem> audio_;
@@ -33,11 +35,13 @@ class SimulatedMachine {
   std::unique_ptr<SimulatedBluetooth> bluetooth_;
   std::unique_ptr<SimulatedHotkeys> hotkeys_ = std::make_unique<SimulatedHotkeys>();
   std::unique_ptr<SimulatedLoginItem> loginItem_ = std::make_unique<SimulatedLoginItem>();
+  std::unique_ptr<SimulatedPowerEvents> power_ = std::make_unique<SimulatedPowerEvents>();
   AudioBackend* previousBackend_ = nullptr;
   ApplicationServices* previousServices_ = nullptr;
   BluetoothService* previousBluetooth_ = nullptr;
   HotkeyService* previousHotkeys_ = nullptr;
   LoginItemService* previousLoginItem_ = nullptr;
+  PowerEvents* previousPower_ = nullptr;
 };
 
 }  // namespace velmora::platform::sim

@@ -72,6 +72,32 @@ TEST(AppModel, SwitchingOutputsRestoresTheRememberedVolume) {
   EXPECT_FLOAT_EQ(*velmora::audio::HAL::volume(dac, false), 0.3f);
 }
 
+TEST(AppModel, RefreshRemembersVolumesWithinLimitsAndFollowsWhatIsPresent) {
+  ModelHarness h;
+  const AudioObjectID speakers = h.machine.audio().deviceID("speakers");
+  auto setDeviceVolume = [&](float value) {
+    const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar, kAudioObjectPropertyScopeOutput, 0};
+    ASSERT_EQ(AudioObjectSetPropertyData(speakers, &address, 0, nullptr, sizeof value, &value), 0);
+  };
+  setDeviceVolume(0.5005f);
+  h.advance(1.5);
+  EXPECT_EQ(h.state().preferences.deviceVolumes.at("speakers"), 0.5f) << "0.0005 is no change";
+  setDeviceVolume(0.502f);
+  h.advance(1.5);
+  EXPECT_FLOAT_EQ(h.state().preferences.deviceVolumes.at("speakers"), 0.502f);
+
+  h.model->toggleSolo("com.example.game");
+  h.machine.audio().removeProcess(200);
+  h.advance(1.5);
+  EXPECT_FALSE(h.state().soloAppID.has_value()) << "a soloed application that left ends the solo";
+
+  h.machine.audio().removeDevice("speakers");
+  h.machine.audio().removeDevice("dac");
+  h.advance(1.5);
+  EXPECT_FALSE(h.state().volumeSupported || h.state().muteSupported || h.state().systemMuted);
+  EXPECT_FLOAT_EQ(h.state().systemVolume, 0.502f) << "the last volume stays";
+}
+
 TEST(AppModel, SavesAreDebouncedAndShutdownWritesAtOnce) {
   ModelHarness h;
   h.advance(0.35);
@@ -97,11 +123,11 @@ TEST(AppModel, SleepStopsProcessingAndWakeRestoresIt) {
   h.model->setAppVolume(kMusic, 0.5f);
   h.advance(0.0);
   ASSERT_GT(h.machine.audio().liveProcessingObjects(), 0u);
-  h.model->willSleep();
+  h.machine.power().sleep();
   EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u);
   h.advance(3.0);
   EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u) << "a timer tick while asleep changes nothing";
-  h.model->didWake();
+  h.machine.power().wake();
   h.advance(0.0);
   EXPECT_GT(h.machine.audio().liveProcessingObjects(), 0u);
 }
