@@ -116,9 +116,28 @@ class AppModel {
   // Devices.
   std::vector<settings::DeviceBookmark> bookmarks() const;
   std::vector<settings::DeviceBookmark> outputBookmarks() const;
+  void selectBookmark(const settings::DeviceBookmark& bookmark, bool input);
   void selectDevice(AudioObjectID device, bool input);
   void cancelConnection(bool input);
+  void renameDevice(const std::string& id, const std::string& name);
+  void moveDevice(const std::string& id, const std::string& before);
+  void moveDevice(const std::string& id, int offset);
+  void setDeviceVisible(const settings::DeviceBookmark& bookmark, bool input, bool visible);
   std::string currentRuleTopology() const;
+
+  // Automatic device rules.
+  void setAutomatic(bool input, bool enabled);
+  void setAutomaticDevice(const std::string& id, bool input, bool included);
+  void moveAutomaticDevice(const std::string& id, bool input, int offset);
+
+  // Scenes.
+  settings::AudioScene currentSceneSnapshot(const std::string& name) const;
+  void saveScene(const std::string& name, const std::optional<std::string>& replacing);
+  void deleteScene(const std::string& id);
+  void applyScene(const settings::AudioScene& scene);
+  bool activeSceneModified() const;
+  // The scene view's stop action: abandons an application under way.
+  void stopApplyingScene();
 
   // Hotkeys and login.
   void perform(settings::HotkeyAction action);
