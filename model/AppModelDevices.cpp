@@ -57,9 +57,6 @@ void AppModel::cancelConnection(bool input) {
   pending_.erase(found);
 }
 
-// Pending selections exist only once Bluetooth devices can be chosen and connected.
-void AppModel::resolvePendingSelections() {}
-
 // Automatic switching by priority comes with the device rules.
 void AppModel::applyAutomaticRules(bool, std::optional<bool>) {}
 

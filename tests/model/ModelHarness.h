@@ -39,6 +39,7 @@ class ModelHarness {
     if (start) startModel();
   }
   ~ModelHarness() {
+    machine.bluetooth().holdConnections(false);  // a held connection would block the model's end
     model.reset();
     std::filesystem::remove_all(folder);
   }
@@ -57,6 +58,7 @@ class ModelHarness {
   // Lets virtual time pass: refreshes, saves and the engine's work all happen.
   void advance(double seconds) {
     mainQueue.advance(seconds);
+    model->utilityQueue().sync([] {});
     model->engine().queue().sync([] {});
     mainQueue.runPending();
   }
