@@ -75,20 +75,26 @@ bool extendsPrevious(char32_t c) {
 
 bool isRegionalIndicator(char32_t c) { return c >= 0x1F1E6 && c <= 0x1F1FF; }
 
+// A joiner glues only pictographs into one emoji; before a letter it is an ordinary mark.
+bool isPictograph(char32_t c) {
+  return (c >= 0x2190 && c <= 0x21FF) || (c >= 0x2300 && c <= 0x23FF) || (c >= 0x2600 && c <= 0x27BF) ||
+         (c >= 0x2B00 && c <= 0x2BFF) || (c >= 0x1F000 && c <= 0x1FAFF);
+}
+
 }  // namespace
 
 std::string_view firstCharacters(std::string_view text, size_t count) {
   size_t end = 0;
   size_t taken = 0;
   char32_t previous = 0;
-  bool afterJoiner = false;   // the next code point continues an emoji sequence
+  bool afterJoiner = false;   // a pictograph next continues the emoji sequence
   bool openFlag = false;      // one regional indicator waits for its partner
   while (end < text.size()) {
     const std::string_view rest = text.substr(end);
     const size_t length = sequenceLength(rest);
     const char32_t c = length == 0 ? 0xFFFD : codePoint(rest, length);
     const bool continues = length != 0 && taken > 0 &&
-                           (extendsPrevious(c) || afterJoiner || (openFlag && isRegionalIndicator(c)) ||
+                           (extendsPrevious(c) || (afterJoiner && isPictograph(c)) || (openFlag && isRegionalIndicator(c)) ||
                             (previous == 0x0D && c == 0x0A));
     if (!continues) {
       if (taken == count) break;
