@@ -87,7 +87,9 @@ void AppModel::saveScene(const std::string& name, const std::optional<std::strin
   publish();
 }
 
-void AppModel::deleteScene(const std::string& id) {
+void AppModel::deleteScene(const std::string& requested) {
+  // A copy: the caller may pass the id of an element this call removes.
+  const std::string id = requested;
   if (sceneToApply_ && sceneToApply_->scene.id == id) stopApplyingScene();
   updateAdvanced([&](settings::AdvancedPreferences& advanced) {
     std::erase_if(advanced.scenes, [&](const settings::AudioScene& scene) { return scene.id == id; });
