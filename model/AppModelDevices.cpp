@@ -60,7 +60,4 @@ void AppModel::cancelConnection(bool input) {
 // Automatic switching by priority comes with the device rules.
 void AppModel::applyAutomaticRules(bool, std::optional<bool>) {}
 
-// Scenes come with their own operations.
-void AppModel::finishSceneIfReady() {}
-
 }  // namespace velmora::model

@@ -133,7 +133,7 @@ void AppModel::renameDevice(const std::string& id, const std::string& name) {
   auto& devices = state_.preferences.deviceList->devices;
   const auto entry = std::find_if(devices.begin(), devices.end(), [&](const DeviceBookmark& b) { return b.id == id; });
   if (entry == devices.end()) return;
-  std::string alias = settings::firstCharacters(settings::trimWhitespaceAndNewlines(name), kAliasCharacters);
+  std::string alias(settings::firstCharacters(settings::trimWhitespaceAndNewlines(name), kAliasCharacters));
   entry->alias = alias.empty() ? std::nullopt : std::optional(std::move(alias));
   save();
   publish();

@@ -27,6 +27,10 @@ struct AudioScene {
   MultiOutputSettings multiOutput;
   std::optional<std::map<std::string, bool>> boostedOutputs;
 
+  // Whether `other` holds the same configuration, ignoring id and name: floats agree within
+  // `tolerance` (and are finite), and a missing entry counts as its default.
+  bool matchesConfiguration(const AudioScene& other, float tolerance) const;
+
   bool operator==(const AudioScene&) const = default;
 };
 
