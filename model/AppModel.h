@@ -52,6 +52,8 @@ class AppModel {
   static constexpr double kRefreshInterval = 1.5;
   static constexpr double kSaveDelay = 0.35;
   static constexpr double kBluetoothScanInterval = 15.0;
+  // How long the device topology must stay the same before the automatic rules act on it.
+  static constexpr double kRuleStability = 1.5;
 
   // With `startServices` false only the initial state is set up: no file is read, nothing is
   // registered and no timer runs.
@@ -167,6 +169,8 @@ class AppModel {
   bool hasSettableMute(AudioObjectID device, bool input) const;
   void refreshInput();
   void refreshOutput();
+  // Applies an edit to a copy of the advanced settings; stores and saves it only when it changed.
+  void editAutomaticDevices(const std::function<void(settings::AdvancedPreferences&)>& edit);
 
   settings::PreferencesStore store_;
   Services services_;
@@ -185,6 +189,7 @@ class AppModel {
   double lastBluetoothScan_ = -1e300;  // the distant past
   std::optional<std::string> acceptedRuleTopology_;
   std::optional<std::string> candidateRuleTopology_;
+  double ruleStableSince_ = 0.0;  // main-queue clock; set to the creation time
   struct SceneApplication {
     settings::AudioScene scene;
     double deadline = 0.0;
@@ -194,6 +199,8 @@ class AppModel {
   std::map<bool, PendingSelection> pending_;  // per direction, true = input
   // Lets delayed work on the main queue notice that the model is gone.
   std::shared_ptr<AppModel*> self_ = std::make_shared<AppModel*>(this);
+
+  friend struct AppModelTestAccess;  // tests only: stands in for a selection under way
 };
 
 }  // namespace velmora::model

@@ -60,9 +60,6 @@ void AppModel::cancelConnection(bool input) {
 // Pending selections exist only once Bluetooth devices can be chosen and connected.
 void AppModel::resolvePendingSelections() {}
 
-// Automatic switching by priority comes with the device rules.
-void AppModel::applyAutomaticRules(bool, std::optional<bool>) {}
-
 // Scenes come with their own operations.
 void AppModel::finishSceneIfReady() {}
 
