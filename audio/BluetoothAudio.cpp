@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "audio/AudioFailure.h"
 #include "platform/bluetooth/BluetoothService.h"
 
 namespace velmora::audio::BluetoothAudio {
@@ -60,6 +61,19 @@ std::vector<PairedAudioDevice> paired() {
                                        device.connected, microphone});
   }
   return result;
+}
+
+void connect(const std::string& address) {
+  platform::BluetoothService& service = platform::bluetoothService();
+  const auto device = service.pairedDevice(address);
+  if (!device) throw AudioFailure("此蓝牙设备尚未配对。请先在系统蓝牙设置中完成配对。");
+  if (device->connected) return;
+  const int32_t status = service.connect(address);
+  if (status == 0) return;
+  // A link that came up despite a status counts as a success.
+  const auto after = service.pairedDevice(address);
+  if (after && after->connected) return;
+  throw AudioFailure("蓝牙连接失败（" + std::to_string(status) + "）。请确认耳机已开机、在附近且未被其他设备占用。");
 }
 
 std::string normalizedAddress(std::string_view address) {

@@ -18,6 +18,11 @@ namespace velmora::audio::BluetoothAudio {
 // Bluetooth service, which may take a while: call it off the main thread.
 std::vector<PairedAudioDevice> paired();
 
+// Opens the Bluetooth link to a paired device and blocks until it is up (page time-out about
+// 10 s). Returns at once when the device is already connected. Throws AudioFailure with the
+// message to show after the device's name. Threading: the model's Bluetooth queue only.
+void connect(const std::string& address);
+
 // Upper case with "-" separators, the one form addresses are stored and compared in.
 std::string normalizedAddress(std::string_view address);
 

@@ -301,10 +301,25 @@ void AppModel::shutdown() {
 }
 
 void AppModel::scanBluetooth() {
-  // The paired list is read here on the main thread for now; the throttled scan on a utility
-  // queue comes with Bluetooth device selection.
+  if (state_.scanningBluetooth) return;
+  state_.scanningBluetooth = true;
   lastBluetoothScan_ = services_.mainQueue.clock().now();
-  pairedDevices_ = audio::BluetoothAudio::paired();
+  std::weak_ptr<AppModel*> weak = self_;
+  platform::MainQueue& mainQueue = services_.mainQueue;
+  // Utility thread: the service-record look-ups may take a while.
+  utilityQueue_->async([weak, &mainQueue] {
+    std::vector<audio::PairedAudioDevice> paired = audio::BluetoothAudio::paired();
+    mainQueue.post([weak, paired = std::move(paired)] {
+      const auto alive = weak.lock();
+      if (!alive || *alive == nullptr) return;
+      AppModel& model = **alive;
+      model.pairedDevices_ = paired;
+      model.state_.scanningBluetooth = false;
+      model.updateDeviceCatalog();
+      model.publish();
+    });
+  });
+  publish();
 }
 
 }  // namespace velmora::model

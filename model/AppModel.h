@@ -2,7 +2,8 @@
 // every user action. Views read state() and call the operations; they hold no audio state.
 //
 // Threading: the main thread only (the main queue's thread). The engine works on its own queue
-// and delivers statuses on the main queue.
+// and delivers statuses on the main queue; Bluetooth connections run on the model's Bluetooth
+// queue and paired-device scans on its utility queue, both handing results to the main queue.
 #pragma once
 
 #include <functional>
@@ -18,6 +19,7 @@
 #include "model/ModelState.h"
 #include "model/PendingSelection.h"
 #include "platform/dispatch/MainQueue.h"
+#include "platform/dispatch/SerialQueue.h"
 #include "settings/PreferencesStore.h"
 #include "settings/Shortcut.h"
 
@@ -154,6 +156,9 @@ class AppModel {
   void finishSceneIfReady();
 
   audio::AudioEngine& engine() { return *engine_; }
+  // Where connections and scans run; tests wait for them with an empty sync().
+  platform::SerialQueue& bluetoothQueue() { return *bluetoothQueue_; }
+  platform::SerialQueue& utilityQueue() { return *utilityQueue_; }
   const std::vector<audio::PairedAudioDevice>& pairedDevices() const { return pairedDevices_; }
 
  private:
@@ -171,6 +176,9 @@ class AppModel {
   void refreshOutput();
   // Applies an edit to a copy of the advanced settings; stores and saves it only when it changed.
   void editAutomaticDevices(const std::function<void(settings::AdvancedPreferences&)>& edit);
+  // Main thread: the result of the connection attempt `token` for one direction; a failure
+  // message, or none for success.
+  void finishConnection(bool input, const std::string& token, const std::optional<std::string>& failure);
 
   settings::PreferencesStore store_;
   Services services_;
@@ -199,6 +207,11 @@ class AppModel {
   std::map<bool, PendingSelection> pending_;  // per direction, true = input
   // Lets delayed work on the main queue notice that the model is gone.
   std::shared_ptr<AppModel*> self_ = std::make_shared<AppModel*>(this);
+  // Last, so that they are joined first: their tasks post to the main queue and touch nothing else.
+  std::unique_ptr<platform::SerialQueue> bluetoothQueue_ =
+      std::make_unique<platform::SerialQueue>("com.local.Ombrel.bluetooth");
+  std::unique_ptr<platform::SerialQueue> utilityQueue_ =
+      std::make_unique<platform::SerialQueue>("com.local.Ombrel.utility");
 
   friend struct AppModelTestAccess;  // tests only: stands in for a selection under way
 };

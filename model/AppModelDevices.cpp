@@ -57,9 +57,6 @@ void AppModel::cancelConnection(bool input) {
   pending_.erase(found);
 }
 
-// Pending selections exist only once Bluetooth devices can be chosen and connected.
-void AppModel::resolvePendingSelections() {}
-
 // Scenes come with their own operations.
 void AppModel::finishSceneIfReady() {}
 

@@ -47,6 +47,27 @@ bool isWhitespaceOrNewline(char32_t c) {
          c == 0x205F || c == 0x3000;
 }
 
+// Code points that never start a character of their own: combining marks of the common scripts
+// (Latin, Greek, Cyrillic, Hebrew, Arabic, Devanagari, Thai, kana sound marks), zero-width
+// joiners, variation selectors, emoji skin-tone modifiers and tag characters.
+bool extendsCharacter(char32_t c) {
+  static constexpr char32_t kRanges[][2] = {
+      {0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD}, {0x05BF, 0x05BF}, {0x05C1, 0x05C2},
+      {0x05C4, 0x05C5}, {0x05C7, 0x05C7}, {0x0610, 0x061A}, {0x064B, 0x065F}, {0x0670, 0x0670},
+      {0x06D6, 0x06DC}, {0x06DF, 0x06E4}, {0x06E7, 0x06E8}, {0x06EA, 0x06ED}, {0x0900, 0x0903},
+      {0x093A, 0x093C}, {0x093E, 0x094F}, {0x0951, 0x0957}, {0x0962, 0x0963}, {0x0E31, 0x0E31},
+      {0x0E34, 0x0E3A}, {0x0E47, 0x0E4E}, {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x200C, 0x200D},
+      {0x20D0, 0x20FF}, {0x302A, 0x302F}, {0x3099, 0x309A}, {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F},
+      {0x1F3FB, 0x1F3FF}, {0xE0020, 0xE007F}, {0xE0100, 0xE01EF},
+  };
+  for (const auto& range : kRanges) {
+    if (c >= range[0] && c <= range[1]) return true;
+  }
+  return false;
+}
+
+bool isRegionalIndicator(char32_t c) { return c >= 0x1F1E6 && c <= 0x1F1FF; }
+
 }  // namespace
 
 bool isValidUTF8(std::string_view text) {
@@ -96,6 +117,33 @@ std::string_view trimWhitespaceAndNewlines(std::string_view text) {
     text.remove_suffix(length);
   }
   return text;
+}
+
+std::string firstCharacters(std::string_view text, size_t count) {
+  size_t end = 0;
+  for (size_t taken = 0; taken < count && end < text.size(); ++taken) {
+    const size_t length = sequenceLength(text.substr(end));
+    if (length == 0) {  // a stray byte stands alone
+      ++end;
+      continue;
+    }
+    char32_t previous = codePoint(text.substr(end), length);
+    end += length;
+    bool pairedIndicator = false;  // a flag is exactly two regional indicators
+    while (end < text.size()) {
+      const size_t nextLength = sequenceLength(text.substr(end));
+      if (nextLength == 0) break;
+      const char32_t next = codePoint(text.substr(end), nextLength);
+      const bool joins = extendsCharacter(next) || previous == 0x200D ||
+                         (previous == 0x0D && next == 0x0A) ||
+                         (isRegionalIndicator(previous) && isRegionalIndicator(next) && !pairedIndicator);
+      if (!joins) break;
+      pairedIndicator = isRegionalIndicator(previous) && isRegionalIndicator(next);
+      previous = next;
+      end += nextLength;
+    }
+  }
+  return std::string(text.substr(0, end));
 }
 
 std::string displayExcerpt(std::string_view text, size_t maximumCharacters) {

@@ -18,6 +18,12 @@ std::string_view lastCharacters(std::string_view text, size_t count);
 // paragraph separator, tab, line feed to carriage return, next line) at either end.
 std::string_view trimWhitespaceAndNewlines(std::string_view text);
 
+// The first `count` characters of `text` as a person counts them: a letter with its combining
+// marks, an emoji with its modifiers, variation selectors and zero-width-joined parts, a flag
+// (two regional indicators) and CR LF each count as one, so a cut never splits a UTF-8 sequence
+// nor separates a mark from its letter. A stray byte counts as one character.
+std::string firstCharacters(std::string_view text, size_t count);
+
 // At most `maximumCharacters` characters of `text`, safe to show in a message: invalid bytes
 // and control characters become U+FFFD, and "…" marks a cut.
 std::string displayExcerpt(std::string_view text, size_t maximumCharacters);

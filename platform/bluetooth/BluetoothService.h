@@ -38,14 +38,25 @@ struct PairedBluetoothDevice {
   bool operator==(const PairedBluetoothDevice&) const = default;
 };
 
-// Opening a connection to a paired device joins this interface together with device selection.
 class BluetoothService {
  public:
   virtual ~BluetoothService() = default;
 
   // The paired devices in the system's order; empty when there are none or the stack is off.
   virtual std::vector<PairedBluetoothDevice> pairedDevices() = 0;
+
+  // The paired device with this address (compared in any case and separator), as it is now;
+  // none when the system has no paired device with that address.
+  virtual std::optional<PairedBluetoothDevice> pairedDevice(const std::string& address) = 0;
+
+  // Opens the baseband connection to a paired device: blocks until the link is up or the page
+  // time-out (0x4000 slots, about 10.24 s) has passed, without authentication. Returns 0 on
+  // success, else the stack's status. Threading: a background thread, never the main one.
+  virtual int32_t connect(const std::string& address) = 0;
 };
+
+// Addresses in one spelling for comparisons: upper case, "-" separators.
+std::string comparableBluetoothAddress(const std::string& address);
 
 // Installs `service` for the whole process (null uninstalls) and returns the one it replaces.
 // The caller keeps ownership.

@@ -648,27 +648,22 @@ OSStatus SimulatedAudioSystem::destroyIOProcID(AudioObjectID device, AudioDevice
 }
 
 OSStatus SimulatedAudioSystem::startDevice(AudioObjectID device, AudioDeviceIOProcID id) {
-  std::lock_guard lock(mutex_);
-  if (OSStatus failure = callFailure("AudioDeviceStart")) return failure;
-  Device* found = findDevice(device);
-  if (found == nullptr || !found->aggregate) return kAudioHardwareBadObjectError;
-  for (IOProc& proc : found->aggregate->procs) {
-    if (proc.id == id) {
-      proc.started = true;
-      return kAudioHardwareNoError;
-    }
-  }
-  return kAudioHardwareBadObjectError;
+  return setProcStarted(device, id, true, "AudioDeviceStart");
 }
 
 OSStatus SimulatedAudioSystem::stopDevice(AudioObjectID device, AudioDeviceIOProcID id) {
+  return setProcStarted(device, id, false, "AudioDeviceStop");
+}
+
+OSStatus SimulatedAudioSystem::setProcStarted(AudioObjectID device, AudioDeviceIOProcID id, bool started,
+                                              const char* call) {
   std::lock_guard lock(mutex_);
-  if (OSStatus failure = callFailure("AudioDeviceStop")) return failure;
+  if (OSStatus failure = callFailure(call)) return failure;
   Device* found = findDevice(device);
   if (found == nullptr || !found->aggregate) return kAudioHardwareBadObjectError;
   for (IOProc& proc : found->aggregate->procs) {
     if (proc.id == id) {
-      proc.started = false;
+      proc.started = started;
       return kAudioHardwareNoError;
     }
   }

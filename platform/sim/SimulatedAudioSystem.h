@@ -174,6 +174,7 @@ class SimulatedAudioSystem final : public AudioBackend {
   std::optional<OSStatus> propertyFailure(const AudioObjectPropertyAddress& address);
   OSStatus readProperty(AudioObjectID object, const AudioObjectPropertyAddress& address,
                         std::vector<uint8_t>* bytes);
+  OSStatus setProcStarted(AudioObjectID device, AudioDeviceIOProcID id, bool started, const char* call);
   bool tapIsRead(const Tap& tap) const;
   uint32_t outputChannels(const Device& device) const;
   void renderPeriod();

@@ -25,4 +25,17 @@ SimulatedMachine::~SimulatedMachine() {
   installAudioBackend(previousBackend_);
 }
 
+void SimulatedMachine::audioDeviceOnConnection(const std::string& address, const ScenarioDevice& device,
+                                               double seconds, MainQueue& time) {
+  SimulatedAudioSystem* audio = audio_.get();
+  bluetooth_->setConnectionHook(address, [audio, device, seconds, &time] {
+    // Timers can only be set on the queue's own thread: hop there first.
+    time.post([audio, device, seconds, &time] {
+      time.after(seconds, [audio, device] {
+        if (audio->deviceID(device.uid) == 0) audio->addDevice(device);
+      });
+    });
+  });
+}
+
 }  // namespace velmora::platform::sim

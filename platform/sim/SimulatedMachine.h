@@ -1,6 +1,9 @@
 #pragma once
 
 #include <memory>
+#include <string>
+
+#include "platform/dispatch/MainQueue.h"
 
 #include "platform/sim/Scenario.h"
 #include "platform/sim/SimulatedApplicationServices.h"
@@ -28,6 +31,13 @@ class SimulatedMachine {
   SimulatedHotkeys& hotkeys() { return *hotkeys_; }
   SimulatedLoginItem& loginItem() { return *loginItem_; }
   SimulatedPowerEvents& power() { return *power_; }
+
+  // As real headsets do, the audio device of a Bluetooth device appears `seconds` after each
+  // successful connection to `address`, on `time` (virtual time in tests). `time` must outlive
+  // the connections. Threading: the connection hook posts from the connecting thread; the
+  // device is added on `time`'s own thread.
+  void audioDeviceOnConnection(const std::string& address, const ScenarioDevice& device, double seconds,
+                               MainQueue& time);
 
  private:
   std::unique_ptr<SimulatedAudioSystem> audio_;

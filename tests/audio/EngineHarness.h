@@ -12,6 +12,7 @@
 #include "platform/dispatch/ManualScheduler.h"
 #include "platform/sim/SimulatedMachine.h"
 #include "tests/support/Goertzel.h"
+#include "tests/support/ScenarioBuilders.h"
 
 namespace velmora::test {
 
@@ -35,13 +36,7 @@ inline settings::AppLevel level(float volume, bool muted = false,
 inline Scenario engineMachine() {
   auto device = [](std::string uid, std::string name, std::vector<uint32_t> outputs,
                    std::vector<uint32_t> inputs = {}) {
-    ScenarioDevice d;
-    d.uid = std::move(uid);
-    d.name = std::move(name);
-    d.output.streams = std::move(outputs);
-    d.input.streams = std::move(inputs);
-    d.output.volume = {{0, 1.0f, true}};
-    return d;
+    return simDevice(std::move(uid), std::move(name), std::move(outputs), std::move(inputs), {{0, 1.0f, true}});
   };
   Scenario s;
   s.devices = {device("speakers", "Speakers", {2}), device("dac", "USB DAC", {2}),

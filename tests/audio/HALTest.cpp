@@ -5,26 +5,19 @@
 #include "audio/AudioFailure.h"
 #include "audio/HAL.h"
 #include "platform/sim/SimulatedMachine.h"
+#include "tests/support/ScenarioBuilders.h"
 
 namespace {
 
 using namespace velmora::audio;
 using namespace velmora::platform::sim;
 
-ScenarioDevice device(std::string uid, std::string name, std::vector<uint32_t> outputs,
-                      std::vector<uint32_t> inputs = {}) {
-  ScenarioDevice d;
-  d.uid = std::move(uid);
-  d.name = std::move(name);
-  d.output.streams = std::move(outputs);
-  d.input.streams = std::move(inputs);
-  return d;
-}
+using velmora::test::simDevice;
 
 TEST(HAL, ChannelsAndVolumesFollowTheSettableElementsAndUnreadableValuesAreNeutral) {
   Scenario s;
-  s.devices = {device("dac", "DAC", {2, 2}), device("speakers", "Speakers", {2}, {1}),
-               device("display", "Display", {2})};
+  s.devices = {simDevice("dac", "DAC", {2, 2}), simDevice("speakers", "Speakers", {2}, {1}),
+               simDevice("display", "Display", {2})};
   s.devices[0].output.volume = {{0, 0.9f, false}, {1, 0.5f, true}, {2, 0.7f, true}};
   s.devices[1].output.volume = {{0, 0.25f, true}, {1, 0.9f, true}};
   s.devices[1].input.volume = {{0, 0.8f, true}};
@@ -62,9 +55,9 @@ TEST(HAL, CheckTurnsAStatusIntoTheOperationsMessage) {
 
 TEST(AudioDevice, AllListsLiveDevicesButOurAggregatesInNameOrder) {
   Scenario s;
-  s.devices = {device("b", "speaker 10", {2}), device("a", "Speaker 2", {1}, {2}),
-               device("dead", "Alpha", {2}), device("c", "speaker 10", {2}),
-               device("com.local.Ombrel.aggregate.1234", "Velmora · Music", {2})};
+  s.devices = {simDevice("b", "speaker 10", {2}), simDevice("a", "Speaker 2", {1}, {2}),
+               simDevice("dead", "Alpha", {2}), simDevice("c", "speaker 10", {2}),
+               simDevice("com.local.Ombrel.aggregate.1234", "Velmora · Music", {2})};
   s.devices[2].alive = false;
   s.devices[1].transport = kAudioDeviceTransportTypeUSB;
   SimulatedMachine machine(s);

@@ -12,22 +12,15 @@
 #include "platform/dispatch/ManualScheduler.h"
 #include "platform/sim/SimulatedMachine.h"
 #include "tests/support/Goertzel.h"
+#include "tests/support/ScenarioBuilders.h"
 
 namespace velmora::test {
 
 using namespace velmora::platform::sim;
 
 inline Scenario modelMachine() {
-  auto device = [](std::string uid, std::string name, std::vector<uint32_t> outputs, std::vector<uint32_t> inputs = {}) {
-    ScenarioDevice d;
-    d.uid = std::move(uid);
-    d.name = std::move(name);
-    d.output.streams = std::move(outputs);
-    d.input.streams = std::move(inputs);
-    return d;
-  };
   Scenario s;
-  s.devices = {device("speakers", "Speakers", {2}), device("dac", "USB DAC", {2}), device("mic", "Microphone", {}, {1})};
+  s.devices = {simDevice("speakers", "Speakers", {2}), simDevice("dac", "USB DAC", {2}), simDevice("mic", "Microphone", {}, {1})};
   s.devices[0].output.volume = {{0, 0.5f, true}};
   s.devices[0].output.mute = MuteControl{};
   s.devices[1].output.volume = {{1, 0.8f, true}, {2, 0.8f, true}};  // no hardware mute
@@ -46,6 +39,7 @@ class ModelHarness {
     if (start) startModel();
   }
   ~ModelHarness() {
+    machine.bluetooth().holdConnections(false);  // a held connection would block the model's end
     model.reset();
     std::filesystem::remove_all(folder);
   }
@@ -64,6 +58,7 @@ class ModelHarness {
   // Lets virtual time pass: refreshes, saves and the engine's work all happen.
   void advance(double seconds) {
     mainQueue.advance(seconds);
+    model->utilityQueue().sync([] {});
     model->engine().queue().sync([] {});
     mainQueue.runPending();
   }

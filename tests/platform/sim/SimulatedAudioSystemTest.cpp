@@ -9,6 +9,7 @@
 #include "platform/audio/AudioHardware.h"
 #include "platform/sim/SimulatedAudioSystem.h"
 #include "tests/support/Goertzel.h"
+#include "tests/support/ScenarioBuilders.h"
 
 namespace {
 
@@ -25,18 +26,12 @@ AudioObjectPropertyAddress at(AudioObjectPropertySelector selector,
   return {selector, scope, element};
 }
 
-ScenarioDevice device(std::string uid, std::vector<uint32_t> outputs,
-                      std::vector<uint32_t> inputs = {}) {
-  ScenarioDevice d;
-  d.uid = d.name = std::move(uid);
-  d.output.streams = std::move(outputs);
-  d.input.streams = std::move(inputs);
-  return d;
-}
+using velmora::test::simDevice;
 
 Scenario machine() {
   Scenario s;
-  s.devices = {device("speakers", {2}), device("dac", {2}), device("headset", {1}, {1})};
+  s.devices = {simDevice("speakers", "speakers", {2}), simDevice("dac", "dac", {2}),
+               simDevice("headset", "headset", {1}, {1})};
   s.devices[0].output.volume = {{0, 1.0f, true}};
   s.devices[0].output.mute = MuteControl{};
   s.devices[1].output.volume = {{1, 0.5f, true}, {2, 0.7f, false}};

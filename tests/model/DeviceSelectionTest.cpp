@@ -1,0 +1,193 @@
+// Choosing devices from the list, Bluetooth headphones that must connect first, and editing the
+// list, on the simulated machine in virtual time.
+#include <gtest/gtest.h>
+
+#include "ModelHarness.h"
+#include "settings/UTF8.h"
+
+namespace {
+
+using velmora::settings::DeviceBookmark;
+using velmora::test::ModelHarness;
+
+constexpr const char* kMusic = "com.example.music";
+constexpr const char* kAddress = "a4:c3:f0:85:1e:22";
+constexpr const char* kHeadphonesID = "bluetooth:A4-C3-F0-85-1E-22";
+constexpr const char* kHeadphonesUID = "A4-C3-F0-85-1E-22:output";
+
+velmora::platform::sim::Scenario withHeadphones() {
+  auto scenario = velmora::test::modelMachine();
+  scenario.pairedDevices = {{kAddress, "降噪耳机", {0x110B}, 4, false}};
+  return scenario;
+}
+
+velmora::platform::sim::ScenarioDevice headphonesAudio() {
+  velmora::platform::sim::ScenarioDevice device;
+  device.uid = kHeadphonesUID;
+  device.name = "降噪耳机";
+  device.transport = kAudioDeviceTransportTypeBluetooth;
+  device.output.streams = {2};
+  return device;
+}
+
+DeviceBookmark entry(const ModelHarness& h, const std::string& id) {
+  for (const DeviceBookmark& bookmark : h.state().preferences.deviceList->devices) {
+    if (bookmark.id == id) return bookmark;
+  }
+  ADD_FAILURE() << "no entry " << id;
+  return {};
+}
+
+// Lets a connection attempt end and its result reach the main thread.
+void completeConnections(ModelHarness& h) {
+  h.machine.bluetooth().holdConnections(false);
+  h.model->bluetoothQueue().sync([] {});
+  h.mainQueue.runPending();
+}
+
+TEST(DeviceSelection, PairedHeadphonesConnectThenBecomeTheOutputWhenTheirAudioAppears) {
+  ModelHarness h(withHeadphones());
+  h.advance(0.0);  // the first scan's result
+  EXPECT_EQ(h.machine.bluetooth().pairedDevicesRequests(), 1);
+  h.model->setAppVolume(kMusic, 0.5f);
+  h.advance(0.0);
+  h.machine.audio().render(4);
+  h.advance(1.5);
+  ASSERT_GT(h.machine.audio().liveProcessingObjects(), 0u);
+
+  h.machine.audioDeviceOnConnection(kAddress, headphonesAudio(), 3.0, h.mainQueue);
+  h.machine.bluetooth().holdConnections(true);
+  h.model->selectBookmark(entry(h, kHeadphonesID), false);
+  const std::string key = std::string("false:") + kHeadphonesID;
+  EXPECT_EQ(h.state().connectionLabels.at(key), "正在连接…");
+  completeConnections(h);
+  EXPECT_EQ(h.state().connectionLabels.at(key), "等待音频就绪…") << "the link is up, the audio device not yet";
+
+  h.advance(4.5);
+  const AudioObjectID headphones = h.machine.audio().deviceID(kHeadphonesUID);
+  ASSERT_NE(headphones, 0u);
+  EXPECT_EQ(h.state().outputID, headphones);
+  EXPECT_TRUE(h.state().connectionLabels.empty());
+  EXPECT_FALSE(h.state().errorMessage);
+  // Processing was rebuilt for the new output: the application plays there at its own volume.
+  h.machine.audio().render(4);
+  h.advance(1.5);
+  EXPECT_NEAR(h.tone(kHeadphonesUID, 440.0), 0.25, 0.02);
+
+  // Scans are throttled to one per 15 s of refreshes.
+  const int scans = h.machine.bluetooth().pairedDevicesRequests();
+  h.advance(7.5);
+  EXPECT_EQ(h.machine.bluetooth().pairedDevicesRequests(), scans);
+  h.advance(9.0);
+  EXPECT_EQ(h.machine.bluetooth().pairedDevicesRequests(), scans + 1);
+}
+
+TEST(DeviceSelection, FailuresTimeOutsAndLateCompletionsEndWithoutASwitch) {
+  ModelHarness h(withHeadphones());
+  h.advance(0.0);
+  const DeviceBookmark headphones = entry(h, kHeadphonesID);
+  const AudioObjectID speakers = h.machine.audio().deviceID("speakers");
+
+  // The link fails: the headphones' name, then the stack's message.
+  h.machine.bluetooth().setConnectionOutcome(kAddress, -536870212);
+  h.model->selectBookmark(headphones, false);
+  completeConnections(h);
+  EXPECT_EQ(h.state().errorMessage,
+            "降噪耳机：蓝牙连接失败（-536870212）。请确认耳机已开机、在附近且未被其他设备占用。");
+  EXPECT_TRUE(h.state().connectionLabels.empty());
+
+  // The link opens but no audio device ever comes: after 25 s the selection gives up.
+  h.machine.bluetooth().setConnectionOutcome(kAddress, 0);
+  h.model->selectBookmark(headphones, false);
+  completeConnections(h);
+  h.advance(24.0);
+  EXPECT_FALSE(h.state().connectionLabels.empty()) << "still waiting at 24 s";
+  h.advance(1.5);
+  EXPECT_EQ(h.state().errorMessage,
+            "降噪耳机 的音频通道尚未就绪。请确认设备已开机，并在蓝牙设置中检查连接后重试。");
+  EXPECT_TRUE(h.state().connectionLabels.empty());
+  EXPECT_EQ(h.state().outputID, speakers);
+
+  // The user chooses the DAC while the connection is still opening: its late success, and the
+  // audio device that follows, change nothing.
+  h.machine.bluetooth().setConnected(kAddress, false);
+  h.machine.audioDeviceOnConnection(kAddress, headphonesAudio(), 1.0, h.mainQueue);
+  h.machine.bluetooth().holdConnections(true);
+  h.model->selectBookmark(headphones, false);
+  h.model->selectDevice(h.machine.audio().deviceID("dac"), false);
+  completeConnections(h);
+  h.advance(3.0);
+  ASSERT_NE(h.machine.audio().deviceID(kHeadphonesUID), 0u);
+  EXPECT_EQ(h.state().outputID, h.machine.audio().deviceID("dac"));
+  EXPECT_TRUE(h.state().connectionLabels.empty());
+
+  // A Bluetooth entry that is no longer paired: no connection is tried.
+  const int attempts = h.machine.bluetooth().connectionAttempts();
+  DeviceBookmark forgotten = headphones;
+  forgotten.id = "bluetooth:00-11-22-33-44-55";
+  forgotten.bluetoothAddress = "00-11-22-33-44-55";
+  forgotten.name = "旧耳机";
+  h.model->selectBookmark(forgotten, true);
+  completeConnections(h);
+  EXPECT_EQ(h.state().errorMessage, "旧耳机：此蓝牙设备尚未配对。请先在系统蓝牙设置中完成配对。");
+  EXPECT_EQ(h.machine.bluetooth().connectionAttempts(), attempts);
+
+  // An offline entry without an address cannot be connected at all.
+  DeviceBookmark gone;
+  gone.id = "audio:gone";
+  gone.name = "旧声卡";
+  gone.outputUID = "gone";
+  h.model->selectBookmark(gone, false);
+  EXPECT_EQ(h.state().errorMessage, "旧声卡 当前不可用，请先连接设备。");
+  EXPECT_TRUE(h.state().connectionLabels.empty());
+}
+
+TEST(DeviceList, RenamingMovingAndShowingEntries) {
+  ModelHarness h(withHeadphones());
+  h.advance(0.0);
+  auto ids = [&] {
+    std::vector<std::string> result;
+    for (const DeviceBookmark& bookmark : h.state().preferences.deviceList->devices) result.push_back(bookmark.id);
+    return result;
+  };
+  ASSERT_EQ(ids(), (std::vector<std::string>{"audio:mic", "audio:speakers", "audio:dac", kHeadphonesID}));
+
+  // Trimmed of Unicode white space, cut to 48 characters as a person counts them.
+  const std::string fortySeven = [] {
+    std::string text;
+    for (int i = 0; i < 47; ++i) text += "声";
+    return text;
+  }();
+  const std::vector<std::pair<std::string, std::optional<std::string>>> names = {
+      {"\u3000 客厅音箱🎧 \n", "客厅音箱🎧"},
+      {" \u3000\t\n", std::nullopt},
+      {fortySeven + "e\u0301" + "xyz", fortySeven + "e\u0301"},
+      {fortySeven + "👩‍👩‍👧‍👦" + "尾", fortySeven + "👩‍👩‍👧‍👦"},
+      {fortySeven + "🇨🇳🇯🇵", fortySeven + "🇨🇳"},
+      {fortySeven + "👍🏽" + "尾", fortySeven + "👍🏽"},
+  };
+  for (const auto& [name, alias] : names) {
+    h.model->renameDevice("audio:dac", name);
+    EXPECT_EQ(entry(h, "audio:dac").alias, alias) << name;
+    h.advance(0.35);
+    const auto read = velmora::settings::PreferencesStore(h.file()).load();
+    EXPECT_EQ(read.deviceList->devices[2].alias, alias) << "the file reads back: " << name;
+  }
+  EXPECT_TRUE(velmora::settings::isValidUTF8(h.fileText()));
+
+  h.model->moveDevice("audio:mic", -5);
+  EXPECT_EQ(ids()[0], "audio:mic") << "the first entry cannot move up";
+  h.model->moveDevice("audio:dac", -5);
+  EXPECT_EQ(ids(), (std::vector<std::string>{"audio:dac", "audio:mic", "audio:speakers", kHeadphonesID}));
+  h.model->moveDevice(kHeadphonesID, "audio:mic");
+  EXPECT_EQ(ids(), (std::vector<std::string>{"audio:dac", kHeadphonesID, "audio:mic", "audio:speakers"}));
+  h.model->moveDevice("audio:dac", "audio:nowhere");
+  h.model->moveDevice("audio:nowhere", 1);
+  EXPECT_EQ(ids()[0], "audio:dac") << "unknown ids change nothing";
+
+  h.model->setDeviceVisible(entry(h, kHeadphonesID), false, true);
+  EXPECT_TRUE(entry(h, kHeadphonesID).showOutput);
+  EXPECT_FALSE(entry(h, kHeadphonesID).showInput);
+}
+
+}  // namespace
