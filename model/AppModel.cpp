@@ -18,6 +18,7 @@ using settings::DeviceBookmark;
 
 AppModel::AppModel(bool startServices, settings::PreferencesStore store, Services services)
     : store_(std::move(store)), services_(std::move(services)) {
+  ruleStableSince_ = services_.mainQueue.clock().now();
   engine_ = std::make_unique<audio::AudioEngine>(services_.mainQueue, services_.mainQueue.clock(),
                                                  services_.enginePause);
   hotkeys_ = std::make_unique<HotkeyManager>(platform::hotkeyService());

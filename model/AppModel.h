@@ -54,6 +54,8 @@ class AppModel {
   static constexpr double kRefreshInterval = 1.5;
   static constexpr double kSaveDelay = 0.35;
   static constexpr double kBluetoothScanInterval = 15.0;
+  // How long the device topology must stay the same before the automatic rules act on it.
+  static constexpr double kRuleStability = 1.5;
 
   // With `startServices` false only the initial state is set up: no file is read, nothing is
   // registered and no timer runs.
@@ -172,6 +174,8 @@ class AppModel {
   bool hasSettableMute(AudioObjectID device, bool input) const;
   void refreshInput();
   void refreshOutput();
+  // Applies an edit to a copy of the advanced settings; stores and saves it only when it changed.
+  void editAutomaticDevices(const std::function<void(settings::AdvancedPreferences&)>& edit);
   // Main thread: the result of the connection attempt `token` for one direction; a failure
   // message, or none for success.
   void finishConnection(bool input, const std::string& token, const std::optional<std::string>& failure);
@@ -193,6 +197,7 @@ class AppModel {
   double lastBluetoothScan_ = -1e300;  // the distant past
   std::optional<std::string> acceptedRuleTopology_;
   std::optional<std::string> candidateRuleTopology_;
+  double ruleStableSince_ = 0.0;  // main-queue clock; set to the creation time
   struct SceneApplication {
     settings::AudioScene scene;
     double deadline = 0.0;
@@ -207,6 +212,8 @@ class AppModel {
       std::make_unique<platform::SerialQueue>("com.local.Ombrel.bluetooth");
   std::unique_ptr<platform::SerialQueue> utilityQueue_ =
       std::make_unique<platform::SerialQueue>("com.local.Ombrel.utility");
+
+  friend struct AppModelTestAccess;  // tests only: stands in for a selection under way
 };
 
 }  // namespace velmora::model

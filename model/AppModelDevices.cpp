@@ -57,7 +57,5 @@ void AppModel::cancelConnection(bool input) {
   pending_.erase(found);
 }
 
-// Automatic switching by priority comes with the device rules.
-void AppModel::applyAutomaticRules(bool, std::optional<bool>) {}
 
 }  // namespace velmora::model

@@ -30,6 +30,16 @@ struct AdvancedPreferences {
   // Fills an absent priority list of one direction (true = input) with the ids of the bookmarks
   // shown in that direction, in list order. A present list, even an empty one, is the user's.
   void seedAutomaticDevices(bool input, const std::vector<DeviceBookmark>& from);
+  // The candidates of one direction in priority order: the first bookmark of `catalog` with each
+  // listed id that supports the direction; ids without one are skipped but stay stored.
+  std::vector<DeviceBookmark> automaticDevices(bool input, const std::vector<DeviceBookmark>& catalog) const;
+  // Seeds, then appends (only a bookmark that supports the direction) or removes every occurrence.
+  void setAutomaticDevice(const std::string& id, bool input, bool included,
+                          const std::vector<DeviceBookmark>& catalog);
+  // Seeds, then moves the id `offset` places among the candidates, the step clamped to the ends.
+  // Stored ids that are not candidates keep their places relative to each other.
+  void moveAutomaticDevice(const std::string& id, bool input, int offset,
+                           const std::vector<DeviceBookmark>& catalog);
   // After a merge gave an "audio:" entry its Bluetooth identity, puts the new id where the old one
   // stood in both priority lists, so the device keeps its rank and is listed once.
   void remapAutomaticDevices(const std::vector<DeviceBookmark>& previous,

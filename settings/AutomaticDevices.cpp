@@ -26,6 +26,66 @@ void AdvancedPreferences::seedAutomaticDevices(bool input, const std::vector<Dev
   list = uniqueIDs(ids);
 }
 
+namespace {
+
+bool supports(const DeviceBookmark& bookmark, bool input) {
+  return input ? bookmark.supportsInput : bookmark.supportsOutput;
+}
+
+}  // namespace
+
+std::vector<DeviceBookmark> AdvancedPreferences::automaticDevices(bool input,
+                                                                  const std::vector<DeviceBookmark>& catalog) const {
+  const std::optional<std::vector<std::string>>& list = input ? automaticInputIDs : automaticOutputIDs;
+  std::vector<DeviceBookmark> candidates;
+  for (const std::string& id : uniqueIDs(list.value_or(std::vector<std::string>{}))) {
+    const auto found = std::find_if(catalog.begin(), catalog.end(), [&](const DeviceBookmark& bookmark) {
+      return bookmark.id == id && supports(bookmark, input);
+    });
+    if (found != catalog.end()) candidates.push_back(*found);
+  }
+  return candidates;
+}
+
+void AdvancedPreferences::setAutomaticDevice(const std::string& id, bool input, bool included,
+                                             const std::vector<DeviceBookmark>& catalog) {
+  seedAutomaticDevices(input, catalog);
+  std::optional<std::vector<std::string>>& list = input ? automaticInputIDs : automaticOutputIDs;
+  std::vector<std::string> ids = uniqueIDs(list.value_or(std::vector<std::string>{}));
+  if (included) {
+    const bool known = std::any_of(catalog.begin(), catalog.end(), [&](const DeviceBookmark& bookmark) {
+      return bookmark.id == id && supports(bookmark, input);
+    });
+    if (!known) return;
+    if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
+  } else {
+    std::erase(ids, id);
+  }
+  list = std::move(ids);
+}
+
+void AdvancedPreferences::moveAutomaticDevice(const std::string& id, bool input, int offset,
+                                              const std::vector<DeviceBookmark>& catalog) {
+  seedAutomaticDevices(input, catalog);
+  const std::vector<DeviceBookmark> visible = automaticDevices(input, catalog);
+  const auto at = std::find_if(visible.begin(), visible.end(), [&](const DeviceBookmark& b) { return b.id == id; });
+  if (at == visible.end()) return;
+  const long position = at - visible.begin();
+  const long count = static_cast<long>(visible.size());
+  const long step = std::clamp(static_cast<long>(offset), -position, count - 1 - position);
+  if (step == 0) return;
+  const std::string& target = visible[static_cast<size_t>(position + step)].id;
+  std::optional<std::vector<std::string>>& list = input ? automaticInputIDs : automaticOutputIDs;
+  std::vector<std::string> ids = uniqueIDs(*list);
+  const auto from = std::find(ids.begin(), ids.end(), id) - ids.begin();
+  const auto to = std::find(ids.begin(), ids.end(), target) - ids.begin();
+  ids.erase(ids.begin() + from);
+  // The target's index before the removal: the id lands just after a lower target and just
+  // before a higher one.
+  ids.insert(ids.begin() + to, id);
+  list = std::move(ids);
+}
+
 void AdvancedPreferences::remapAutomaticDevices(const std::vector<DeviceBookmark>& previous,
                                                 const std::vector<DeviceBookmark>& current) {
   const auto remap = [&](std::vector<std::string>& ids) {

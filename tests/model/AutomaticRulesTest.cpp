@@ -1,0 +1,153 @@
+// The automatic device rules on the simulated machine, in virtual time: stability, manual
+// choices, selections under way, forced runs, editing and failed writes.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "audio/HAL.h"
+#include "tests/model/ModelHarness.h"
+
+namespace velmora::model {
+
+// Stands in for a Bluetooth selection under way, as the device selection sets it up.
+struct AppModelTestAccess {
+  static void beginSelection(AppModel& model, const settings::DeviceBookmark& bookmark, bool input) {
+    model.pending_[input] = PendingSelection{"test", bookmark, model.services_.mainQueue.clock().now(), false};
+    model.state_.connectionLabels[(input ? "true:" : "false:") + bookmark.id] = "正在连接…";
+  }
+};
+
+namespace {
+
+using velmora::test::ModelHarness;
+using IDs = std::vector<std::string>;
+using namespace velmora::platform::sim;
+
+ScenarioDevice simpleDevice(std::string uid, bool input) {
+  ScenarioDevice d;
+  d.uid = uid;
+  d.name = std::move(uid);
+  (input ? d.input : d.output).streams = {2};
+  return d;
+}
+
+// Outputs speakers (default), dac, hdmi; inputs mic (default), usbmic. No applications, so the
+// engine makes no calls of its own.
+Scenario rulesMachine() {
+  Scenario s = velmora::test::modelMachine();
+  s.processes.clear();
+  s.devices.push_back(simpleDevice("hdmi", false));
+  s.devices.push_back(simpleDevice("usbmic", true));
+  return s;
+}
+
+AudioObjectID systemDefault(bool input) {
+  return *audio::HAL::value<AudioObjectID>(kAudioObjectSystemObject, input ? kAudioHardwarePropertyDefaultInputDevice
+                                                                           : kAudioHardwarePropertyDefaultOutputDevice);
+}
+
+TEST(ModelRules, PriorityWinsOnStableTopologyAManualChoiceHoldsAndSelectionsUnderWayBlock) {
+  ModelHarness h(rulesMachine());
+  auto id = [&](const std::string& uid) { return h.machine.audio().deviceID(uid); };
+  h.model->updateAdvanced([](settings::AdvancedPreferences& advanced) {
+    advanced.autoOutput = true;
+    advanced.automaticOutputIDs = IDs{"audio:hdmi", "audio:dac", "audio:speakers"};
+  });
+  const auto list = h.model->bookmarks();
+  const auto hdmi = *std::find_if(list.begin(), list.end(), [](const auto& b) { return b.id == "audio:hdmi"; });
+  h.machine.audio().removeDevice("hdmi");  // [A, B, C] with only B and C present
+
+  h.advance(1.5);
+  EXPECT_EQ(systemDefault(false), id("speakers")) << "topology changed at this refresh: not stable yet";
+  h.advance(1.5);
+  EXPECT_EQ(systemDefault(false), id("dac"));
+  EXPECT_EQ(h.state().outputID, id("dac"));
+  EXPECT_FALSE(h.state().errorMessage);
+
+  h.model->selectDevice(id("speakers"), false);
+  h.advance(4.5);
+  EXPECT_EQ(systemDefault(false), id("speakers")) << "a manual choice holds while nothing changes";
+  h.machine.audio().addDevice(simpleDevice("headset", false));
+  h.advance(1.5);
+  EXPECT_EQ(systemDefault(false), id("speakers"));
+  h.advance(1.5);
+  EXPECT_EQ(systemDefault(false), id("dac")) << "a device arrived: the priority applies again";
+
+  h.model->selectDevice(id("speakers"), false);
+  AppModelTestAccess::beginSelection(*h.model, hdmi, false);
+  h.machine.audio().removeDevice("headset");
+  h.advance(4.5);
+  EXPECT_EQ(systemDefault(false), id("speakers")) << "nothing is switched while a connection is pending";
+  h.model->cancelConnection(false);
+  h.advance(1.5);
+  EXPECT_EQ(systemDefault(false), id("dac")) << "the change seen meanwhile was not accepted";
+}
+
+TEST(ModelRules, SeedingEditingForcedRunsAndFailedWrites) {
+  ModelHarness h(rulesMachine());
+  auto id = [&](const std::string& uid) { return h.machine.audio().deviceID(uid); };
+  const auto stored = [&](bool input) {
+    const auto& advanced = *h.state().preferences.advanced;
+    return input ? advanced.automaticInputIDs : advanced.automaticOutputIDs;
+  };
+  IDs outputs, inputs;
+  for (const auto& bookmark : h.model->bookmarks()) (bookmark.supportsInput ? inputs : outputs).push_back(bookmark.id);
+  EXPECT_EQ(outputs.size(), 3u);
+  EXPECT_EQ(stored(false), outputs) << "seeded in list order";
+  EXPECT_EQ(stored(true), inputs);
+  h.model->updateAdvanced([](settings::AdvancedPreferences& advanced) {
+    advanced.automaticOutputIDs = IDs{"audio:speakers", "audio:dac", "audio:hdmi"};
+    advanced.automaticInputIDs = IDs{"audio:mic", "audio:usbmic"};
+  });
+
+  // Editing never switches; enabling switches at once but leaves the accepted topology alone,
+  // so the first stable evaluation still counts as a change.
+  h.model->moveAutomaticDevice("audio:dac", false, -1);
+  h.model->setAutomaticDevice("audio:mic", false, true);  // not an output: no effect
+  EXPECT_EQ(stored(false), (IDs{"audio:dac", "audio:speakers", "audio:hdmi"}));
+  EXPECT_EQ(systemDefault(false), id("speakers"));
+  h.model->setAutomatic(false, true);
+  EXPECT_TRUE(h.state().preferences.advanced->autoOutput);
+  EXPECT_EQ(systemDefault(false), id("dac"));
+  EXPECT_EQ(systemDefault(true), id("mic")) << "only the enabled direction runs";
+  h.model->moveAutomaticDevice("audio:hdmi", false, -5);
+  EXPECT_EQ(stored(false), (IDs{"audio:hdmi", "audio:dac", "audio:speakers"}));
+  EXPECT_EQ(systemDefault(false), id("dac"));
+  h.advance(1.5);
+  EXPECT_EQ(systemDefault(false), id("hdmi"));
+
+  // A failed write is reported, leaves that default and is not retried; input is still done.
+  h.model->selectDevice(id("speakers"), false);
+  h.model->moveAutomaticDevice("audio:usbmic", true, -1);
+  h.model->updateAdvanced([](settings::AdvancedPreferences& advanced) { advanced.autoInput = true; });
+  h.machine.audio().addDevice(simpleDevice("headset", false));
+  h.machine.audio().failCall("AudioObjectSetPropertyData", -50, 1);
+  h.advance(3.0);
+  EXPECT_EQ(h.state().errorMessage, "自动切换失败：设置音频属性失败（Core Audio -50）");
+  EXPECT_EQ(systemDefault(false), id("speakers"));
+  EXPECT_EQ(h.state().outputID, id("speakers"));
+  EXPECT_EQ(systemDefault(true), id("usbmic"));
+  h.advance(3.0);
+  EXPECT_EQ(systemDefault(false), id("speakers"));
+
+  // No candidate online: nothing written, nothing reported. Then an emptied list stays empty.
+  h.model->setAutomaticDevice("audio:hdmi", false, false);
+  h.model->setAutomaticDevice("audio:dac", false, false);
+  h.model->setAutomaticDevice("audio:speakers", false, false);
+  h.model->setAutomaticDevice("audio:headset", false, true);
+  h.machine.audio().removeDevice("headset");
+  h.machine.audio().setDefaultDevice("dac", false);
+  h.model->selectDevice(id("speakers"), false);
+  h.advance(3.0);
+  EXPECT_EQ(stored(false), IDs{"audio:headset"});
+  EXPECT_EQ(systemDefault(false), id("speakers"));
+  EXPECT_EQ(h.state().errorMessage, "自动切换失败：设置音频属性失败（Core Audio -50）") << "unchanged";
+  h.model->setAutomaticDevice("audio:headset", false, false);
+  h.model->flush();
+  h.model.reset();
+  h.startModel();
+  EXPECT_EQ(stored(false), IDs{});
+}
+
+}  // namespace
+}  // namespace velmora::model
