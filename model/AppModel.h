@@ -140,6 +140,9 @@ class AppModel {
   void deleteScene(const std::string& id);
   void applyScene(const settings::AudioScene& scene);
   bool activeSceneModified() const;
+  // The caption of a scene: "切换中" while it is applied, "当前配置" or "已调整" while it is the
+  // active one, nothing otherwise.
+  std::optional<std::string> sceneState(const std::string& sceneID) const;
   // The scene view's stop action: abandons an application under way.
   void stopApplyingScene();
 

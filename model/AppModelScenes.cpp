@@ -191,4 +191,10 @@ bool AppModel::activeSceneModified() const {
   return !state_.activeSceneReference->matchesConfiguration(currentSceneSnapshot(""), 0.001f);
 }
 
+std::optional<std::string> AppModel::sceneState(const std::string& sceneID) const {
+  if (state_.applyingSceneID == sceneID) return "切换中";
+  if (state_.activeSceneID == sceneID) return activeSceneModified() ? "已调整" : "当前配置";
+  return std::nullopt;
+}
+
 }  // namespace velmora::model

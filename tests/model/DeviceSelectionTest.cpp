@@ -190,4 +190,37 @@ TEST(DeviceList, RenamingMovingAndShowingEntries) {
   EXPECT_FALSE(entry(h, kHeadphonesID).showInput);
 }
 
+TEST(DeviceSelection, ASceneOnHeadphonesConnectsThemFirstThenAppliesItsSettings) {
+  ModelHarness h(withHeadphones());
+  h.machine.audioDeviceOnConnection(kAddress, headphonesAudio(), 2.0, h.mainQueue);
+  h.advance(0.0);
+  h.model->selectBookmark(entry(h, kHeadphonesID), false);
+  completeConnections(h);
+  h.advance(3.0);
+  h.model->setAppVolume(kMusic, 0.3f);
+  h.model->saveScene("耳机", std::nullopt);
+  const auto scene = h.state().preferences.advanced->scenes.back();
+  EXPECT_EQ(h.model->sceneState(scene.id), "当前配置");
+
+  // Back on the speakers with other settings; the headphones go away and must connect again.
+  h.model->selectDevice(h.machine.audio().deviceID("speakers"), false);
+  h.model->setAppVolume(kMusic, 0.9f);
+  h.machine.audio().removeDevice(kHeadphonesUID);
+  h.machine.bluetooth().setConnected(kAddress, false);
+  h.advance(1.5);
+  EXPECT_EQ(h.model->sceneState(scene.id), "已调整");
+
+  h.machine.bluetooth().holdConnections(true);
+  h.model->applyScene(scene);
+  EXPECT_EQ(h.model->sceneState(scene.id), "切换中");
+  EXPECT_EQ(h.state().preferences.apps.at(kMusic).volume, 0.9f) << "devices first, settings after";
+  completeConnections(h);
+  h.advance(3.0);
+  EXPECT_EQ(h.state().outputID, h.machine.audio().deviceID(kHeadphonesUID));
+  EXPECT_EQ(h.state().preferences.apps.at(kMusic).volume, 0.3f);
+  EXPECT_EQ(h.model->sceneState(scene.id), "当前配置");
+  h.model->setAppVolume(kMusic, 0.31f);
+  EXPECT_EQ(h.model->sceneState(scene.id), "已调整");
+}
+
 }  // namespace
