@@ -9,61 +9,37 @@
 namespace velmora::settings {
 namespace {
 
-using Bands = std::array<float, 5>;
-
 TEST(DeviceEQ, NormalisesToFiveClampedFiniteGains) {
-  const float nan = std::nanf("");
-  const float inf = INFINITY;
-  const struct {
-    std::vector<float> stored;
-    Bands normalized;
-  } cases[] = {
+  const std::pair<std::vector<float>, std::array<float, 5>> cases[] = {
       {{3, 20}, {3, 12, 0, 0, 0}},
       {{-15, 1, 2, 3, 4, 5, 6}, {-12, 1, 2, 3, 4}},
-      {{}, {0, 0, 0, 0, 0}},
-      {{nan, inf, -inf, 1.5f, -0.25f}, {0, 0, 0, 1.5f, -0.25f}},
+      {{NAN, INFINITY, -INFINITY, 1.5f, -0.25f}, {0, 0, 0, 1.5f, -0.25f}},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(DeviceEQ({true, c.stored}).normalizedBands(), c.normalized);
+  for (const auto& [stored, normalized] : cases) EXPECT_EQ(DeviceEQ({true, stored}).normalizedBands(), normalized);
+}
+
+TEST(DeviceEQ, IsEffectiveWhenEnabledAndSomeOfTheFiveGainsIsBeyondOneHundredthDecibel) {
+  for (const DeviceEQ& flat : {DeviceEQ{true, {0.01f, -0.01f, 0, 0.005f, -0.009f}}, DeviceEQ{true, {NAN, INFINITY}},
+                               DeviceEQ{false, {6, 6, 6, 6, 6}}, DeviceEQ{true, {0, 0, 0, 0, 0, 5}}}) {
+    EXPECT_FALSE(flat.effective()) << flat.enabled << flat.bands.size();
   }
-}
-
-TEST(DeviceEQ, IsEffectiveWhenEnabledAndSomeGainBeyondOneHundredthDecibel) {
-  EXPECT_FALSE(DeviceEQ({true, {}}).effective());
-  EXPECT_FALSE(DeviceEQ({true, {0.01f, -0.01f, 0, 0.005f, -0.009f}}).effective());
-  EXPECT_FALSE(DeviceEQ({true, {std::nanf(""), INFINITY}}).effective());
-  EXPECT_FALSE(DeviceEQ({false, {6, 6, 6, 6, 6}}).effective());
   EXPECT_TRUE(DeviceEQ({true, {0, 0, 0, 0, -0.02f}}).effective());
-  EXPECT_FALSE(DeviceEQ({true, {0, 0, 0, 0, 0, 5}}).effective());  // only five bands count
 }
 
-TEST(Preferences, SetEQStoresTheEqualiserUnchangedAndKeepsTheRest) {
+TEST(Preferences, SettersFillTheAdvancedSectionAndKeepWhatIsThere) {
   Preferences p;
-  EXPECT_FALSE(p.advanced.has_value());
-  p.setBoost("audio:a", true);
-  p.setEQ("audio:b", DeviceEQ{true, {20, -30}});
-  ASSERT_TRUE(p.advanced.has_value());
-  EXPECT_EQ(p.advanced->equalizers.at("audio:b"), (DeviceEQ{true, {20, -30}}));
-  EXPECT_EQ(p.advanced->boostedOutputs, (std::map<std::string, bool>{{"audio:a", true}}));
-}
-
-TEST(Preferences, ResetEQFlattensTheBandsAndKeepsTheSwitch) {
-  Preferences p;
-  p.resetEQ("audio:new");
-  EXPECT_EQ(p.advanced->equalizers.at("audio:new"), (DeviceEQ{false, {0, 0, 0, 0, 0}}));
-
+  p.setBoost("audio:a", false);  // stored as false, not removed
+  p.setEQ("audio:b", DeviceEQ{true, {20, -30}});  // stored as given
   p.setEQ("audio:on", DeviceEQ{true, {1, 2}});
-  p.resetEQ("audio:on");
-  EXPECT_EQ(p.advanced->equalizers.at("audio:on"), (DeviceEQ{true, {0, 0, 0, 0, 0}}));
-}
-
-TEST(Preferences, SetBoostStoresFalseRatherThanRemovingTheKey) {
-  Preferences p;
-  p.setBoost("system:never", false);
+  p.resetEQ("audio:on");  // flattened, the switch kept
+  p.resetEQ("audio:new");
   ASSERT_TRUE(p.advanced && p.advanced->boostedOutputs);
-  EXPECT_EQ(*p.advanced->boostedOutputs, (std::map<std::string, bool>{{"system:never", false}}));
-  p.setBoost("system:never", true);
-  EXPECT_TRUE(p.advanced->boostedOutputs->at("system:never"));
+  EXPECT_EQ(*p.advanced->boostedOutputs, (std::map<std::string, bool>{{"audio:a", false}}));
+  EXPECT_EQ(p.advanced->equalizers, (std::map<std::string, DeviceEQ>{{"audio:b", {true, {20, -30}}},
+                                                                     {"audio:new", {false, {0, 0, 0, 0, 0}}},
+                                                                     {"audio:on", {true, {0, 0, 0, 0, 0}}}}));
+  p.setBoost("audio:a", true);
+  EXPECT_TRUE(p.advanced->boostedOutputs->at("audio:a"));
 }
 
 }  // namespace

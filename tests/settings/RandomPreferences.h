@@ -16,27 +16,19 @@ class RandomPreferences {
  public:
   explicit RandomPreferences(uint32_t seed) : random_(seed) {}
 
-  // A finite float: a value that has no short exact form, an extreme, or any bit pattern.
+  // A finite float: a value with no short exact form, a signed zero, an extreme, or any bit pattern.
   float number() {
-    static constexpr float kOdd[] = {0.0f, -0.0f, 0.1f, 0.7f, 1e-7f, 1.0f / 3, -12.5f, 1.7f,
-                                     std::numeric_limits<float>::max(),
-                                     -std::numeric_limits<float>::max(),
-                                     std::numeric_limits<float>::min(),
-                                     std::numeric_limits<float>::denorm_min()};
-    if (chance()) return kOdd[below(std::size(kOdd))];
-    for (;;) {
-      const float value = std::bit_cast<float>(static_cast<uint32_t>(random_()));
-      if (std::isfinite(value)) return value;
-    }
+    using L = std::numeric_limits<float>;
+    static constexpr float kOdd[] = {0.0f, -0.0f, 0.1f, 0.7f, 1e-7f, 1.0f / 3, -12.5f, L::max(), -L::max(), L::min(),
+                                     L::denorm_min()};
+    const float any = std::bit_cast<float>(static_cast<uint32_t>(random_()));
+    return chance() || !std::isfinite(any) ? kOdd[below(std::size(kOdd))] : any;
   }
-
   std::string text() {
-    static const char* kTexts[] = {"", "audio:BuiltInSpeakerDevice", "bluetooth:00-11-22-33-44-55",
-                                   "com.example.player", "耳机", "客厅 🎧 音箱", "a.b[\"c\"]",
-                                   "quote \" back \\ slash", "tab\tnew\nline\x01", "Ünïcödé"};
-    return std::string(kTexts[below(std::size(kTexts))]) + (chance() ? std::to_string(random_() % 100) : "");
+    static const char* kTexts[] = {"", "audio:BuiltInSpeakerDevice", "com.example.player", "耳机", "客厅 🎧 音箱",
+                                   "a.b[\"c\"]", "quote \" back \\ slash", "tab\tnew\nline\x01", "Ünïcödé"};
+    return kTexts[below(std::size(kTexts))] + (chance() ? std::to_string(random_() % 100) : "");
   }
-
   bool chance() { return random_() % 2 == 0; }
   size_t below(size_t n) { return random_() % n; }
   template <typename T>
@@ -56,38 +48,29 @@ class RandomPreferences {
 
   AppLevel level() { return {number(), chance(), maybe(text()), maybe(chance())}; }
   DeviceEQ equalizer() { return {chance(), list([&] { return number(); })}; }
-  MultiOutputSettings multiOutput() {
-    return {chance(), list([&] { return text(); }), map([&] { return number(); })};
-  }
-  DeviceBookmark bookmark() {
-    return {text(), text(), text(), maybe(text()), maybe(text()), maybe(text()),
-            chance(), chance(), chance(), chance(), maybe(text())};
-  }
+  MultiOutputSettings multiOutput() { return {chance(), list([&] { return text(); }), map([&] { return number(); })}; }
   AudioScene scene() {
     return {text(), text(), maybe(text()), maybe(text()), number(), maybe(number()), chance(), chance(),
             map([&] { return level(); }), chance(), map([&] { return equalizer(); }), multiOutput(),
             maybe(map([&] { return chance(); }))};
   }
   AdvancedPreferences advanced() {
-    return {chance(), chance(), maybe(list([&] { return text(); })), maybe(list([&] { return text(); })),
+    const auto texts = [&] { return maybe(list([&] { return text(); })); };
+    return {chance(), chance(), texts(), texts(),
             InterfaceSettings{chance(), chance(), chance(), chance(), chance(), chance(), text(), text()},
             map([&] { return equalizer(); }), multiOutput(), list([&] { return scene(); }),
             maybe(map([&] { return chance(); }))};
   }
-
   // Last: the helpers above deduce their return types, so they must be defined first.
   Preferences preferences() {
-    Preferences p;
-    p.version = chance() ? 1 : static_cast<int64_t>(random_()) - (int64_t{1} << 31);
-    p.processingEnabled = chance();
-    p.rememberApps = chance();
-    p.rememberDevices = chance();
-    p.apps = map([&] { return level(); });
-    p.deviceVolumes = map([&] { return number(); });
-    if (chance()) p.deviceList = DeviceListPreferences{list([&] { return bookmark(); })};
-    if (chance()) p.advanced = advanced();
-    p.shortcuts = map([&] { return Shortcut{static_cast<uint32_t>(random_()), static_cast<uint32_t>(random_()), text()}; });
-    return p;
+    const auto bookmark = [&] {
+      return DeviceBookmark{text(), text(), text(), maybe(text()), maybe(text()), maybe(text()),
+                            chance(), chance(), chance(), chance(), maybe(text())};
+    };
+    const auto shortcut = [&] { return Shortcut{uint32_t(random_()), uint32_t(random_()), text()}; };
+    return {chance() ? 1 : static_cast<int64_t>(random_()) - (int64_t{1} << 31), chance(), chance(), chance(),
+            map([&] { return level(); }), map([&] { return number(); }),
+            maybe(DeviceListPreferences{list(bookmark)}), maybe(advanced()), map(shortcut)};
   }
 
  private:
