@@ -3,6 +3,7 @@
 
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "audio/NaturalOrder.h"
@@ -12,40 +13,20 @@ namespace {
 using velmora::audio::naturalLess;
 
 TEST(NaturalOrder, DigitRunsByValueCaseFoldedPerScriptOtherwiseByCodePoint) {
-  struct Case {
-    std::string a;
-    char relation;  // '<': a sorts strictly before b; '=': neither before the other
-    std::string b;
-  };
-  const Case cases[] = {
-      {"Speaker 2", '<', "speaker 10"},
-      {"a2b3", '<', "a2b12"},
-      {"Speaker", '<', "Speaker 2"},
+  // (a, relation, b): '<' a sorts strictly before b; '=' neither before the other.
+  const std::tuple<std::string, char, std::string> cases[] = {
+      {"Speaker 2", '<', "speaker 10"}, {"a2b3", '<', "a2b12"}, {"Speaker", '<', "Speaker 2"}, {"扬声器 2", '<', "扬声器 10"},
       {"track 99999999999999999999999999999", '<', "track 123456789012345678901234567890"},
       {"track 123456789012345678901234567890", '<', "track 123456789012345678901234567891"},
-      {"2 Mics", '<', "Apple"},  // a number sorts where its first digit would
-      {"#1", '<', "1"},
+      {"2 Mics", '<', "Apple"}, {"#1", '<', "1"},  // a number sorts where its first digit would
       // Leading zeros only break ties, and the first run that differs in zeros decides.
-      {"a1", '<', "a01"},
-      {"a001", '<', "a2"},
-      {"a01b", '<', "a1c"},
-      {"a1 b02", '<', "a01 b2"},
-      {"扬声器 2", '<', "扬声器 10"},
-      {"a", '=', "A"},
-      {"ÉCRAN ÄUßERES", '=', "écran äußeres"},
-      {"ΗΧΕΊΑ Σ", '=', "ηχεία ς"},
-      {"ДИНАМИК", '=', "динамик"},
-      {"ŁÓDŹ Ĳ", '=', "łódź ĳ"},
-      {"ＵＳＢ", '=', "ｕｓｂ"},
-      {"apple", '<', "Banana"},
-      {"Zebra", '<', "Élan"},  // not by a language's alphabet
-      {"USB 音频", '<', "内建麦克风"},
-      {"扬声器", '<', "耳机"},  // U+626C before U+8033
+      {"a1", '<', "a01"}, {"a001", '<', "a2"}, {"a01b", '<', "a1c"}, {"a1 b02", '<', "a01 b2"},
+      {"a", '=', "A"}, {"ÉCRAN ÄUßERES", '=', "écran äußeres"}, {"ΗΧΕΊΑ Σ", '=', "ηχεία ς"},
+      {"ДИНАМИК", '=', "динамик"}, {"ŁÓDŹ Ĳ", '=', "łódź ĳ"}, {"ＵＳＢ", '=', "ｕｓｂ"},
+      // Otherwise by code point, not by a language's alphabet: U+626C before U+8033.
+      {"apple", '<', "Banana"}, {"Zebra", '<', "Élan"}, {"USB 音频", '<', "内建麦克风"}, {"扬声器", '<', "耳机"},
       // Malformed UTF-8: bytes stand for themselves, nothing is read past the end.
-      {"abc", '<', "abc\xE4\xB8"},
-      {"abc\xE4\xB8", '<', "abc\xFF"},
-      {"x\xC3", '<', "x\xC3y"},
-  };
+      {"abc", '<', "abc\xE4\xB8"}, {"abc\xE4\xB8", '<', "abc\xFF"}, {"x\xC3", '<', "x\xC3y"}};
   for (const auto& [a, relation, b] : cases) {
     EXPECT_EQ(naturalLess(a, b), relation == '<') << a << ' ' << relation << ' ' << b;
     EXPECT_FALSE(naturalLess(b, a)) << a << ' ' << relation << ' ' << b;
@@ -68,10 +49,8 @@ TEST(NaturalOrder, IsAStrictWeakOrder) {
     ASSERT_FALSE(naturalLess(a, a)) << a;
     for (const auto& b : names) {
       for (const auto& c : names) {
-        const bool ordered = naturalLess(a, b) && naturalLess(b, c);
-        ASSERT_TRUE(!ordered || naturalLess(a, c)) << a << " < " << b << " < " << c;
-        const bool chained = equivalent(a, b) && equivalent(b, c);
-        ASSERT_TRUE(!chained || equivalent(a, c)) << a << " ~ " << b << " ~ " << c;
+        ASSERT_TRUE(!(naturalLess(a, b) && naturalLess(b, c)) || naturalLess(a, c)) << a << "<" << b << "<" << c;
+        ASSERT_TRUE(!(equivalent(a, b) && equivalent(b, c)) || equivalent(a, c)) << a << "~" << b << "~" << c;
       }
     }
   }
