@@ -169,6 +169,9 @@ class AppModel {
   void publish();
   void setError(std::string message);
   void finishAppChange(bool retryEngine);
+  // What every manual device choice does first: abandon a scene under way, hold the choice
+  // against the automatic rules, end this direction's pending selection.
+  void beginManualChoice(bool input);
   settings::AppLevel level(const std::string& appID) const;
   const audio::AudioDevice* device(AudioObjectID id) const;
   // Writes a volume to every volume element of a device's scope; a message on failure.

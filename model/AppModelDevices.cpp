@@ -23,7 +23,7 @@ std::string AppModel::currentRuleTopology() const {
   return topology;
 }
 
-void AppModel::selectDevice(AudioObjectID deviceID, bool input) {
+void AppModel::beginManualChoice(bool input) {
   if (sceneToApply_ && !sceneRoutingSetup_) {
     // A manual choice abandons a scene that is being applied.
     sceneToApply_.reset();
@@ -34,6 +34,10 @@ void AppModel::selectDevice(AudioObjectID deviceID, bool input) {
   // The manual choice holds until the device topology changes.
   if (!sceneToApply_) acceptedRuleTopology_ = currentRuleTopology();
   cancelConnection(input);
+}
+
+void AppModel::selectDevice(AudioObjectID deviceID, bool input) {
+  beginManualChoice(input);
   if (!input) engine_->stopAll(true);
   const AudioObjectPropertyAddress address{
       input ? kAudioHardwarePropertyDefaultInputDevice : kAudioHardwarePropertyDefaultOutputDevice,

@@ -39,16 +39,7 @@ std::string newToken() {
 }  // namespace
 
 void AppModel::selectBookmark(const DeviceBookmark& bookmark, bool input) {
-  if (sceneToApply_ && !sceneRoutingSetup_) {
-    // A manual choice abandons a scene that is being applied.
-    sceneToApply_.reset();
-    state_.applyingSceneID.reset();
-    cancelConnection(false);
-    cancelConnection(true);
-  }
-  // The manual choice holds until the device topology changes.
-  if (!sceneToApply_) acceptedRuleTopology_ = currentRuleTopology();
-  cancelConnection(input);
+  beginManualChoice(input);
   if (const auto device = audio::BluetoothAudio::resolve(bookmark, input, state_.devices)) {
     selectDevice(device->id, input);
     return;
