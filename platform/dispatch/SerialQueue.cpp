@@ -47,7 +47,9 @@ void SerialQueue::sync(Task task) {
     }
     std::lock_guard lock(completion.mutex);
     completion.done = true;
-    completion.error = error;
+    // Moved, not copied: the caller must hold the only reference once it wakes, or this thread
+    // could release the exception while the caller still reads it.
+    completion.error = std::move(error);
     // Under the lock: the caller may destroy `completion` as soon as it sees `done`.
     completion.finished.notify_one();
   });
