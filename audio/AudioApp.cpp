@@ -32,7 +32,8 @@ std::vector<AudioApp> AudioApp::all() {
 
   std::vector<AudioApp> apps;  // in order of first appearance
   std::map<std::string, size_t> byKey;
-  for (AudioObjectID process : HAL::objects(kAudioObjectSystemObject, kAudioHardwarePropertyProcessObjectList)) {
+  for (AudioObjectID process :
+       HAL::objects(kAudioObjectSystemObject, kAudioHardwarePropertyProcessObjectList)) {
     const int32_t pid = HAL::value<int32_t>(process, kAudioProcessPropertyPID).value_or(0);
     if (pid < 1 || pid == ownPID) continue;
     const std::string processBundleID = HAL::string(process, kAudioProcessPropertyBundleID);
@@ -41,7 +42,8 @@ std::vector<AudioApp> AudioApp::all() {
     const std::optional<std::string> bundlePath = running ? running->bundlePath : std::nullopt;
 
     std::string lookupID = processBundleID;
-    if (lookupID.empty() && running && running->bundleIdentifier) lookupID = *running->bundleIdentifier;
+    if (lookupID.empty() && running && running->bundleIdentifier)
+      lookupID = *running->bundleIdentifier;
     const auto appPath = ApplicationIdentity::resolve(executable, bundlePath, lookupID);
     const auto bundle = appPath ? services.bundle(*appPath) : std::nullopt;
 
@@ -63,7 +65,8 @@ std::vector<AudioApp> AudioApp::all() {
 
     const uint32_t runningOutput =
         HAL::value<uint32_t>(process, kAudioProcessPropertyIsRunningOutput).value_or(0);
-    std::optional<platform::Image> icon = appPath ? ApplicationIdentity::icon(*appPath) : std::nullopt;
+    std::optional<platform::Image> icon =
+        appPath ? ApplicationIdentity::icon(*appPath) : std::nullopt;
     if (!icon && running) icon = running->icon;
 
     if (const auto found = byKey.find(key); found != byKey.end()) {

@@ -12,11 +12,11 @@ std::vector<AudioDevice> AudioDevice::all() {
     if (uid.starts_with(kAggregateUIDPrefix)) continue;
     const auto alive = HAL::value<uint32_t>(id, kAudioDevicePropertyDeviceIsAlive);
     if (!alive || *alive == 0) continue;
-    devices.push_back(AudioDevice{
-        id, std::move(uid), HAL::string(id, kAudioObjectPropertyName),
-        HAL::channels(id, kAudioObjectPropertyScopeInput),
-        HAL::channels(id, kAudioObjectPropertyScopeOutput),
-        HAL::value<uint32_t>(id, kAudioDevicePropertyTransportType).value_or(0)});
+    devices.push_back(
+        AudioDevice{id, std::move(uid), HAL::string(id, kAudioObjectPropertyName),
+                    HAL::channels(id, kAudioObjectPropertyScopeInput),
+                    HAL::channels(id, kAudioObjectPropertyScopeOutput),
+                    HAL::value<uint32_t>(id, kAudioDevicePropertyTransportType).value_or(0)});
   }
   sortByName(devices, [](const AudioDevice& device) -> const std::string& { return device.name; });
   return devices;

@@ -45,7 +45,8 @@ std::string sessionSignature(const AudioApp& app, const std::vector<OutputRouteS
   for (size_t i = 0; i < routes.size(); ++i) {
     // The rate is read fresh: a device that changes rate needs a new session.
     const double rate =
-        HAL::value<double>(routes[i].device.id, kAudioDevicePropertyNominalSampleRate).value_or(0.0);
+        HAL::value<double>(routes[i].device.id, kAudioDevicePropertyNominalSampleRate)
+            .value_or(0.0);
     signature += (i ? "|" : "") + routes[i].key + ":" + std::to_string(routes[i].device.id) + ":" +
                  decimalText(rate);
   }
@@ -53,7 +54,8 @@ std::string sessionSignature(const AudioApp& app, const std::vector<OutputRouteS
 }
 
 TapSession::Pause AudioEngine::sleepingPause() {
-  return [](double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); };
+  return
+      [](double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); };
 }
 
 AudioEngine::AudioEngine(platform::MainQueue& mainQueue, const platform::Clock& clock,
@@ -71,16 +73,17 @@ AudioEngine::~AudioEngine() {
   });
 }
 
-void AudioEngine::setOnStatus(StatusCallback callback) { publisher_->onStatus = std::move(callback); }
+void AudioEngine::setOnStatus(StatusCallback callback) {
+  publisher_->onStatus = std::move(callback);
+}
 
 void AudioEngine::update(std::vector<AudioApp> apps, std::optional<std::string> defaultKey,
                          std::map<std::string, AudioDevice> routeDevices, bool enabled,
                          std::map<std::string, settings::AppLevel> levels,
                          settings::AdvancedPreferences advanced, std::optional<std::string> solo) {
-  auto snapshot = std::make_shared<Snapshot>(Snapshot{std::move(apps), std::move(defaultKey),
-                                                      std::move(routeDevices), enabled,
-                                                      std::move(levels), std::move(advanced),
-                                                      std::move(solo)});
+  auto snapshot = std::make_shared<Snapshot>(
+      Snapshot{std::move(apps), std::move(defaultKey), std::move(routeDevices), enabled,
+               std::move(levels), std::move(advanced), std::move(solo)});
   queue_.async([this, snapshot] { run(*snapshot); });
 }
 
@@ -118,14 +121,18 @@ void AudioEngine::run(const Snapshot& snapshot) {
 
 AppAudioStatus AudioEngine::process(const AudioApp& app, const Snapshot& snapshot) {
   const auto stored = snapshot.levels.find(app.id);
-  const settings::AppLevel level = stored != snapshot.levels.end() ? stored->second : settings::AppLevel{};
+  const settings::AppLevel level =
+      stored != snapshot.levels.end() ? stored->second : settings::AppLevel{};
   std::set<std::string> available;
   for (const auto& [key, device] : snapshot.routeDevices) available.insert(key);
   const settings::MultiOutputSettings& multi = snapshot.advanced.multiOutput;
-  const Plan plan = AudioRoutePolicy::plan(app.id, level, snapshot.solo, snapshot.defaultKey, available, multi);
-  const auto routes = AudioRoutePolicy::routeSpecs(plan, snapshot.routeDevices, level, snapshot.advanced);
+  const Plan plan =
+      AudioRoutePolicy::plan(app.id, level, snapshot.solo, snapshot.defaultKey, available, multi);
+  const auto routes =
+      AudioRoutePolicy::routeSpecs(plan, snapshot.routeDevices, level, snapshot.advanced);
 
-  const bool needed = AudioRoutePolicy::processingNeeded(level, multi, routes, plan.gain, snapshot.solo);
+  const bool needed =
+      AudioRoutePolicy::processingNeeded(level, multi, routes, plan.gain, snapshot.solo);
   const bool hasSession = sessions_.count(app.id) > 0;
   // A silent application nobody has set anything for is left alone until it plays.
   const bool idle = !app.audible && stored == snapshot.levels.end() && !hasSession;
@@ -141,12 +148,12 @@ AppAudioStatus AudioEngine::process(const AudioApp& app, const Snapshot& snapsho
   }
 
   const std::string signature = sessionSignature(app, routes);
-  if (const auto session = sessions_.find(app.id); session != sessions_.end() &&
-                                                   session->second->signature() != signature) {
+  if (const auto session = sessions_.find(app.id);
+      session != sessions_.end() && session->second->signature() != signature) {
     sessions_.erase(session);
   }
-  if (const auto failure = failures_.find(app.id); failure != failures_.end() &&
-                                                   failure->second.signature == signature) {
+  if (const auto failure = failures_.find(app.id);
+      failure != failures_.end() && failure->second.signature == signature) {
     return failed(failure->second.message);
   }
 
@@ -158,7 +165,8 @@ AppAudioStatus AudioEngine::process(const AudioApp& app, const Snapshot& snapsho
   auto found = sessions_.find(app.id);
   if (found == sessions_.end()) {
     try {
-      auto session = std::make_unique<TapSession>(app, routes, plan.gain, signature, clock_.now(), pause_);
+      auto session =
+          std::make_unique<TapSession>(app, routes, plan.gain, signature, clock_.now(), pause_);
       found = sessions_.emplace(app.id, std::move(session)).first;
     } catch (const AudioFailure& failure) {
       return fail(failure.message);
@@ -173,7 +181,8 @@ AppAudioStatus AudioEngine::process(const AudioApp& app, const Snapshot& snapsho
   if (state != nullptr && OMFaultCount(state) > 0) {
     return fail("音频缓冲布局不匹配，已恢复原始声音。");
   }
-  if (callbacks == 0 && app.audible && clock_.now() - session.started() > kCallbackWatchdogSeconds) {
+  if (callbacks == 0 && app.audible &&
+      clock_.now() - session.started() > kCallbackWatchdogSeconds) {
     return fail("未收到音频回调，已恢复原始声音。请检查系统音频录制权限后重试。");
   }
   if (callbacks == 0) return {false, "正在建立处理 · 设置尚未生效", std::nullopt, true};

@@ -38,12 +38,17 @@ bool isVirtualOrAggregate(uint32_t transport) {
 std::string audioSymbol(const AudioDevice& device) {
   switch (device.transport) {
     case kAudioDeviceTransportTypeVirtual:
-    case kAudioDeviceTransportTypeAggregate: return "waveform";
-    case kAudioDeviceTransportTypeBuiltIn: return "laptopcomputer";
+    case kAudioDeviceTransportTypeAggregate:
+      return "waveform";
+    case kAudioDeviceTransportTypeBuiltIn:
+      return "laptopcomputer";
     case kAudioDeviceTransportTypeDisplayPort:
-    case kAudioDeviceTransportTypeHDMI: return "display";
-    case kAudioDeviceTransportTypeUSB: return "cable.connector";
-    default: return device.outputs > 0 ? "speaker.wave.2" : "mic";
+    case kAudioDeviceTransportTypeHDMI:
+      return "display";
+    case kAudioDeviceTransportTypeUSB:
+      return "cable.connector";
+    default:
+      return device.outputs > 0 ? "speaker.wave.2" : "mic";
   }
 }
 
@@ -51,14 +56,17 @@ std::string audioSymbol(const AudioDevice& device) {
 
 std::vector<PairedAudioDevice> paired() {
   std::vector<PairedAudioDevice> result;
-  for (const platform::PairedBluetoothDevice& device : platform::bluetoothService().pairedDevices()) {
+  for (const platform::PairedBluetoothDevice& device :
+       platform::bluetoothService().pairedDevices()) {
     const bool sink = device.hasService(platform::kBluetoothServiceAudioSink);
     const bool microphone = device.hasService(platform::kBluetoothServiceHandsFree) ||
                             device.hasService(platform::kBluetoothServiceHeadset);
-    if (!microphone && !sink && device.majorDeviceClass != platform::kBluetoothMajorClassAudio) continue;
+    if (!microphone && !sink && device.majorDeviceClass != platform::kBluetoothMajorClassAudio)
+      continue;
     if (!device.address) continue;
-    result.push_back(PairedAudioDevice{normalizedAddress(*device.address), device.name.value_or(kUnnamedDevice),
-                                       device.connected, microphone});
+    result.push_back(PairedAudioDevice{normalizedAddress(*device.address),
+                                       device.name.value_or(kUnnamedDevice), device.connected,
+                                       microphone});
   }
   return result;
 }
@@ -73,14 +81,17 @@ void connect(const std::string& address) {
   // A link that came up despite a status counts as a success.
   const auto after = service.pairedDevice(address);
   if (after && after->connected) return;
-  throw AudioFailure("蓝牙连接失败（" + std::to_string(status) + "）。请确认耳机已开机、在附近且未被其他设备占用。");
+  throw AudioFailure("蓝牙连接失败（" + std::to_string(status) +
+                     "）。请确认耳机已开机、在附近且未被其他设备占用。");
 }
 
 std::string normalizedAddress(std::string_view address) {
   std::string result(address);
   for (char& c : result) {
-    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    else if (c == ':') c = '-';
+    if (c >= 'a' && c <= 'z')
+      c = char(c - 'a' + 'A');
+    else if (c == ':')
+      c = '-';
   }
   return result;
 }
@@ -113,8 +124,10 @@ DeviceBookmark bookmark(const AudioDevice& device, const std::vector<PairedAudio
           ++matches;
         }
       }
-      if (matches == 1) address = match->address;
-      else symbol = "headphones";
+      if (matches == 1)
+        address = match->address;
+      else
+        symbol = "headphones";
     }
   } else {
     // Some Bluetooth devices appear under another transport with "<address>:output" as their UID;
@@ -155,7 +168,8 @@ DeviceBookmark bookmark(const PairedAudioDevice& device) {
   return result;
 }
 
-std::optional<AudioDevice> resolve(const DeviceBookmark& bookmark, bool input, const std::vector<AudioDevice>& devices) {
+std::optional<AudioDevice> resolve(const DeviceBookmark& bookmark, bool input,
+                                   const std::vector<AudioDevice>& devices) {
   std::vector<const AudioDevice*> kept;
   for (const AudioDevice& device : devices) {
     if ((input ? device.inputs : device.outputs) > 0) kept.push_back(&device);
@@ -169,7 +183,8 @@ std::optional<AudioDevice> resolve(const DeviceBookmark& bookmark, bool input, c
   if (!bookmark.bluetoothAddress || kept.empty()) return std::nullopt;
   const std::string wanted = normalizedAddress(*bookmark.bluetoothAddress);
   for (const AudioDevice* device : kept) {
-    if (isBluetoothTransport(device->transport) && addressInUID(device->uid) == wanted) return *device;
+    if (isBluetoothTransport(device->transport) && addressInUID(device->uid) == wanted)
+      return *device;
   }
   return std::nullopt;
 }

@@ -33,10 +33,12 @@ bool isBluetoothTransport(uint32_t transport);
 
 // The bookmark that stands for a live device. Virtual and aggregate devices are shown only while
 // they are the default in that direction.
-settings::DeviceBookmark bookmark(const AudioDevice& device, const std::vector<PairedAudioDevice>& paired,
+settings::DeviceBookmark bookmark(const AudioDevice& device,
+                                  const std::vector<PairedAudioDevice>& paired,
                                   AudioObjectID currentInput, AudioObjectID currentOutput);
 
-// The bookmark of a paired device that may have no audio device now; hidden until the user shows it.
+// The bookmark of a paired device that may have no audio device now; hidden until the user shows
+// it.
 settings::DeviceBookmark bookmark(const PairedAudioDevice& device);
 
 // The live device `bookmark` stands for in one direction (true = input), if it is present.

@@ -10,9 +10,11 @@ namespace velmora::audio {
 template <class Number>
 std::string decimalText(Number value) {
   char buffer[512];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
   std::string text(buffer, result.ptr);
-  if (text.find('.') == std::string::npos && text.find_first_of("ni") == std::string::npos) text += ".0";
+  if (text.find('.') == std::string::npos && text.find_first_of("ni") == std::string::npos)
+    text += ".0";
   return text;
 }
 

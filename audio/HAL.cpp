@@ -9,10 +9,12 @@ std::vector<AudioObjectID> objects(AudioObjectID object, AudioObjectPropertySele
                                    AudioObjectPropertyScope scope) {
   const AudioObjectPropertyAddress address{selector, scope, kAudioObjectPropertyElementMain};
   uint32_t size = 0;
-  if (AudioObjectGetPropertyDataSize(object, &address, 0, nullptr, &size) != 0 || size == 0) return {};
+  if (AudioObjectGetPropertyDataSize(object, &address, 0, nullptr, &size) != 0 || size == 0)
+    return {};
   std::vector<AudioObjectID> ids(size / sizeof(AudioObjectID));
   size = uint32_t(ids.size() * sizeof(AudioObjectID));
-  if (ids.empty() || AudioObjectGetPropertyData(object, &address, 0, nullptr, &size, ids.data()) != 0) {
+  if (ids.empty() ||
+      AudioObjectGetPropertyData(object, &address, 0, nullptr, &size, ids.data()) != 0) {
     return {};
   }
   ids.resize(size / sizeof(AudioObjectID));
@@ -71,7 +73,8 @@ std::vector<AudioObjectPropertyElement> volumeElements(AudioObjectID device, boo
   std::vector<AudioObjectPropertyElement> elements;
   const int count = channels(device, scope);
   for (int element = 1; element <= count; ++element) {
-    if (settableVolume(AudioObjectPropertyElement(element))) elements.push_back(AudioObjectPropertyElement(element));
+    if (settableVolume(AudioObjectPropertyElement(element)))
+      elements.push_back(AudioObjectPropertyElement(element));
   }
   return elements;
 }

@@ -11,8 +11,9 @@
 
 namespace velmora::audio::HAL {
 
-std::vector<AudioObjectID> objects(AudioObjectID object, AudioObjectPropertySelector selector,
-                                   AudioObjectPropertyScope scope = kAudioObjectPropertyScopeGlobal);
+std::vector<AudioObjectID> objects(
+    AudioObjectID object, AudioObjectPropertySelector selector,
+    AudioObjectPropertyScope scope = kAudioObjectPropertyScopeGlobal);
 // Total channels of a device's stream configuration in the scope.
 int channels(AudioObjectID device, AudioObjectPropertyScope scope);
 std::string string(AudioObjectID object, AudioObjectPropertySelector selector);

@@ -23,7 +23,8 @@ bool acceptedFormat(const AudioStreamBasicDescription& format) {
 
 bool streamsAccepted(const std::vector<AudioObjectID>& streams) {
   for (AudioObjectID stream : streams) {
-    const auto format = HAL::value<AudioStreamBasicDescription>(stream, kAudioStreamPropertyVirtualFormat);
+    const auto format =
+        HAL::value<AudioStreamBasicDescription>(stream, kAudioStreamPropertyVirtualFormat);
     if (!format || !acceptedFormat(*format)) return false;
   }
   return true;
@@ -31,7 +32,7 @@ bool streamsAccepted(const std::vector<AudioObjectID>& streams) {
 
 std::string randomUUID() {
   thread_local std::mt19937_64 random{std::random_device{}()};
-  const uint64_t high = (random() & 0xFFFFFFFFFFFF0FFFull) | 0x4000ull;           // version 4
+  const uint64_t high = (random() & 0xFFFFFFFFFFFF0FFFull) | 0x4000ull;             // version 4
   const uint64_t low = (random() & 0x3FFFFFFFFFFFFFFFull) | 0x8000000000000000ull;  // variant 1
   char text[37];
   std::snprintf(text, sizeof text, "%08X-%04X-%04X-%04X-%012llX", unsigned(high >> 32),
@@ -82,8 +83,9 @@ void TapSession::build(const AudioApp& app, const std::vector<OutputRouteSpec>& 
   }
   const std::string tapUID = HAL::string(tap_, kAudioTapPropertyUID);
   if (tapUID.empty()) throw AudioFailure("无法读取音频通道标识。");
-  const uint32_t tapBufferCount =
-      (tapFormat->formatFlags & kAudioFormatFlagIsNonInterleaved) != 0 ? tapFormat->channelsPerFrame : 1;
+  const uint32_t tapBufferCount = (tapFormat->formatFlags & kAudioFormatFlagIsNonInterleaved) != 0
+                                      ? tapFormat->channelsPerFrame
+                                      : 1;
 
   platform::AggregateDeviceDescription description;
   description.name = name;
@@ -91,7 +93,8 @@ void TapSession::build(const AudioApp& app, const std::vector<OutputRouteSpec>& 
   description.isPrivate = true;
   description.stacked = 0;
   description.mainSubDevice = routes[0].device.uid;
-  for (size_t i = 0; i < routes.size(); ++i) description.subDevices.push_back({routes[i].device.uid, i > 0});
+  for (size_t i = 0; i < routes.size(); ++i)
+    description.subDevices.push_back({routes[i].device.uid, i > 0});
   description.taps = {{tapUID, true}};
   description.tapAutoStart = false;
   HAL::check(AudioHardwareCreateAggregateDevice(description, &aggregate_), "连接输出设备");
@@ -100,7 +103,8 @@ void TapSession::build(const AudioApp& app, const std::vector<OutputRouteSpec>& 
   const int expectedOutputs = totalOutputs(routes);
   std::vector<AudioObjectID> outputStreams;
   for (int attempt = 1; attempt <= kOutputAttempts; ++attempt) {
-    outputStreams = HAL::objects(aggregate_, kAudioDevicePropertyStreams, kAudioObjectPropertyScopeOutput);
+    outputStreams =
+        HAL::objects(aggregate_, kAudioDevicePropertyStreams, kAudioObjectPropertyScopeOutput);
     if (!outputStreams.empty() &&
         HAL::channels(aggregate_, kAudioObjectPropertyScopeOutput) == expectedOutputs) {
       break;
@@ -108,15 +112,17 @@ void TapSession::build(const AudioApp& app, const std::vector<OutputRouteSpec>& 
     pause(kOutputAttemptPause);
   }
   if (outputStreams.empty()) throw AudioFailure("输出设备尚未准备就绪，请重试。");
-  if (!streamsAccepted(outputStreams)) throw AudioFailure("当前输出格式不是受支持的 32 位浮点音频。");
+  if (!streamsAccepted(outputStreams))
+    throw AudioFailure("当前输出格式不是受支持的 32 位浮点音频。");
 
-  const auto inputStreams = HAL::objects(aggregate_, kAudioDevicePropertyStreams, kAudioObjectPropertyScopeInput);
+  const auto inputStreams =
+      HAL::objects(aggregate_, kAudioDevicePropertyStreams, kAudioObjectPropertyScopeInput);
   if (inputStreams.size() < tapBufferCount) throw AudioFailure("聚合音频输入未就绪。");
   if (!streamsAccepted({inputStreams.end() - tapBufferCount, inputStreams.end()})) {
     throw AudioFailure("输入音频格式不受支持。");
   }
-  const double sampleRate =
-      HAL::value<double>(aggregate_, kAudioDevicePropertyNominalSampleRate).value_or(kFallbackSampleRate);
+  const double sampleRate = HAL::value<double>(aggregate_, kAudioDevicePropertyNominalSampleRate)
+                                .value_or(kFallbackSampleRate);
 
   std::vector<std::string> expectedMembers;
   for (const OutputRouteSpec& route : routes) expectedMembers.push_back(route.device.uid);
@@ -141,8 +147,9 @@ void TapSession::build(const AudioApp& app, const std::vector<OutputRouteSpec>& 
   HAL::check(OMRegisterIOProc(aggregate_, state_, &ioProc_), "创建音频处理回调");
   if (inputStreams.size() > tapBufferCount && ioProc_ != nullptr) {
     // Only the tap's streams: the output devices' own microphones stay closed.
-    HAL::check(OMEnableTapInputsOnly(aggregate_, ioProc_, uint32_t(inputStreams.size()), tapBufferCount),
-               "关闭不需要的硬件输入");
+    HAL::check(
+        OMEnableTapInputsOnly(aggregate_, ioProc_, uint32_t(inputStreams.size()), tapBufferCount),
+        "关闭不需要的硬件输入");
   }
   HAL::check(AudioDeviceStart(aggregate_, ioProc_), "启动音频处理（请检查系统音频录制权限）");
 }

@@ -23,7 +23,8 @@ inline Scenario busyMachine() {
   for (int a = 0; a < 20; ++a) {
     const std::string id = "com.example.app" + std::to_string(a);
     const std::string path = "/Applications/App " + std::to_string(a) + ".app";
-    s.bundles.push_back({path, id, {{"CFBundleName", std::string("App ") + std::to_string(a)}}, {}, {}, true});
+    s.bundles.push_back(
+        {path, id, {{"CFBundleName", std::string("App ") + std::to_string(a)}}, {}, {}, true});
     for (int p = 0; p < 3; ++p) {
       ScenarioProcess process;
       process.pid = 1000 + a * 3 + p;

@@ -2,9 +2,9 @@
 // both together on a busy machine of 20 devices and 60 processes.
 #include <benchmark/benchmark.h>
 
+#include "BusyMachine.h"
 #include "audio/AudioApp.h"
 #include "audio/AudioDevice.h"
-#include "BusyMachine.h"
 #include "platform/sim/SimulatedMachine.h"
 
 namespace {

@@ -18,8 +18,8 @@ void renderCallback(benchmark::State& state, Scenario scenario) {
   const double frames = velmora::bench::kFrames;
   state.counters["ns_per_frame"] = benchmark::Counter(
       frames, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-  state.counters["realtime_x"] = benchmark::Counter(
-      frames / velmora::bench::kSampleRate, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["realtime_x"] = benchmark::Counter(frames / velmora::bench::kSampleRate,
+                                                    benchmark::Counter::kIsIterationInvariantRate);
 }
 
 BENCHMARK_CAPTURE(renderCallback, one_stereo_route_eq_off, Scenario::oneStereoRoute);

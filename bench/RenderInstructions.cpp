@@ -9,12 +9,15 @@
 int main(int argc, char** argv) {
   using velmora::bench::Scenario;
   if (argc != 3) {
-    std::fprintf(stderr, "usage: %s one_stereo_route_eq_off|four_stereo_routes_eq_on|"
-                         "mono_tap_four_routes_eq_off CALLBACKS\n", argv[0]);
+    std::fprintf(stderr,
+                 "usage: %s one_stereo_route_eq_off|four_stereo_routes_eq_on|"
+                 "mono_tap_four_routes_eq_off CALLBACKS\n",
+                 argv[0]);
     return 2;
   }
   Scenario scenario = Scenario::oneStereoRoute;
-  for (Scenario s : {Scenario::oneStereoRoute, Scenario::fourRoutesEQ, Scenario::monoTapFourRoutes}) {
+  for (Scenario s :
+       {Scenario::oneStereoRoute, Scenario::fourRoutesEQ, Scenario::monoTapFourRoutes}) {
     if (std::strcmp(argv[1], velmora::bench::scenarioName(s)) == 0) scenario = s;
   }
   velmora::bench::RenderSetup setup(scenario);

@@ -15,16 +15,19 @@ inline constexpr uint32_t kFrames = 512;
 inline constexpr double kSampleRate = 48000.0;
 
 enum class Scenario {
-  oneStereoRoute,       // one stereo route, EQ off
-  fourRoutesEQ,         // four stereo routes, EQ active with non-zero bands
-  monoTapFourRoutes,    // a mono tap fanned out to four stereo routes, EQ off
+  oneStereoRoute,     // one stereo route, EQ off
+  fourRoutesEQ,       // four stereo routes, EQ active with non-zero bands
+  monoTapFourRoutes,  // a mono tap fanned out to four stereo routes, EQ off
 };
 
 inline const char* scenarioName(Scenario scenario) {
   switch (scenario) {
-    case Scenario::oneStereoRoute: return "one_stereo_route_eq_off";
-    case Scenario::fourRoutesEQ: return "four_stereo_routes_eq_on";
-    case Scenario::monoTapFourRoutes: return "mono_tap_four_routes_eq_off";
+    case Scenario::oneStereoRoute:
+      return "one_stereo_route_eq_off";
+    case Scenario::fourRoutesEQ:
+      return "four_stereo_routes_eq_on";
+    case Scenario::monoTapFourRoutes:
+      return "mono_tap_four_routes_eq_off";
   }
   return "";
 }
@@ -48,7 +51,8 @@ class RenderSetup {
     input_ = makeList({tapChannels});
     output_ = makeList(std::vector<uint32_t>(routes, 2));
     auto* tap = static_cast<float*>(input_->buffers[0].data);
-    for (uint32_t i = 0; i < kFrames * tapChannels; ++i) tap[i] = 0.5f * float((i * 7919u) % 2000u) / 1000.0f - 0.5f;
+    for (uint32_t i = 0; i < kFrames * tapChannels; ++i)
+      tap[i] = 0.5f * float((i * 7919u) % 2000u) / 1000.0f - 0.5f;
     for (int i = 0; i < 64; ++i) render();
   }
   ~RenderSetup() {
@@ -66,7 +70,8 @@ class RenderSetup {
 
  private:
   static AudioBufferList* makeList(const std::vector<uint32_t>& channels) {
-    auto* list = static_cast<AudioBufferList*>(std::calloc(1, AudioBufferListSize(uint32_t(channels.size()))));
+    auto* list = static_cast<AudioBufferList*>(
+        std::calloc(1, AudioBufferListSize(uint32_t(channels.size()))));
     list->numberBuffers = uint32_t(channels.size());
     for (size_t b = 0; b < channels.size(); ++b) {
       const uint32_t bytes = kFrames * channels[b] * sizeof(float);

@@ -37,8 +37,8 @@ OMState* OMCreateState(uint32_t tapBufferCount, float gain, double sampleRate) {
   state->gain = clampGain(gain);
   state->smoothedGain = state->gain;
   // An infinite rate would make every ramp step zero, so targets would never be reached.
-  state->sampleRate = std::isfinite(sampleRate) ? std::max(sampleRate, kMinimumSampleRate)
-                                                : kMinimumSampleRate;
+  state->sampleRate =
+      std::isfinite(sampleRate) ? std::max(sampleRate, kMinimumSampleRate) : kMinimumSampleRate;
   state->rampStep = float(1.0 / (state->sampleRate * kRampSeconds));
   state->tapBufferCount = tapBufferCount;
   state->routeCount = 1;
@@ -59,7 +59,8 @@ void OMSetGain(OMState* state, float gain) {
   if (state != nullptr) storeRelaxed(state->gain, clampGain(gain));
 }
 
-bool OMConfigureRoute(OMState* state, uint32_t route, uint32_t firstChannel, uint32_t channelCount) {
+bool OMConfigureRoute(OMState* state, uint32_t route, uint32_t firstChannel,
+                      uint32_t channelCount) {
   if (state == nullptr || route >= OMRouteLimit) return false;
   if (channelCount != 1 && channelCount != 2) return false;
   if (firstChannel > OMOutputChannelLimit - channelCount) return false;

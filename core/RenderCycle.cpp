@@ -91,7 +91,8 @@ LayoutCheck readOutputChannels(const AudioBufferList& output, Layout& layout) {
     const auto frames = wholeFrames(buffer);
     if (!frames) return LayoutCheck::fault;
     if (buffer.data != nullptr) layout.frames = std::min(layout.frames, *frames);
-    if (buffer.numberChannels > OMOutputChannelLimit - layout.outputCount) return LayoutCheck::fault;
+    if (buffer.numberChannels > OMOutputChannelLimit - layout.outputCount)
+      return LayoutCheck::fault;
     for (uint32_t c = 0; c < buffer.numberChannels; ++c) {
       float* data = buffer.data != nullptr ? static_cast<float*>(buffer.data) + c : nullptr;
       layout.output[layout.outputCount++] = {data, buffer.numberChannels};
@@ -200,9 +201,10 @@ void filterTwoRoutesWith(OMRoute& first, OMRoute& second, float* firstLeft, floa
 
 // The same code built for 256-bit vectors: there two routes take the time of one.
 template <>
-__attribute__((target("avx"))) void filterTwoRoutesWith<256>(
-    OMRoute& first, OMRoute& second, float* firstLeft, float* firstRight, float* secondLeft,
-    float* secondRight, uint32_t frames) {
+__attribute__((target("avx"))) void filterTwoRoutesWith<256>(OMRoute& first, OMRoute& second,
+                                                             float* firstLeft, float* firstRight,
+                                                             float* secondLeft, float* secondRight,
+                                                             uint32_t frames) {
   filterRoutes<2>({&first, &second}, {firstLeft, firstRight, secondLeft, secondRight}, frames);
 }
 
@@ -220,8 +222,8 @@ const FilterTwoRoutes filterTwoRoutes = chooseFilterTwoRoutes();
 inline float limiterFactor(float boost, float left, float right) {
   const float p = std::max(std::fabs(left), std::fabs(right));
   const float over = p - kLimiterKnee;
-  const float g = p > kLimiterKnee ? (kLimiterKnee + over * kLimiterRange / (over + kLimiterRange)) / p
-                                   : 1.0f;
+  const float g =
+      p > kLimiterKnee ? (kLimiterKnee + over * kLimiterRange / (over + kLimiterRange)) / p : 1.0f;
   const float blend = std::min((boost - 1.0f) * 10.0f, 1.0f);
   return 1.0f + blend * (g - 1.0f);
 }
@@ -281,10 +283,13 @@ void gatherStrided(const float* source, size_t firstFrame, float* chunk, uint32_
 
 void gather(const TapChannel& channel, size_t firstFrame, float* chunk, uint32_t frames) {
   switch (channel.stride) {
-    case 1: return gatherStrided<1>(channel.data, firstFrame, chunk, frames);
-    case 2: return gatherStrided<2>(channel.data, firstFrame, chunk, frames);
+    case 1:
+      return gatherStrided<1>(channel.data, firstFrame, chunk, frames);
+    case 2:
+      return gatherStrided<2>(channel.data, firstFrame, chunk, frames);
     default:
-      for (uint32_t i = 0; i < frames; ++i) chunk[i] = channel.data[(firstFrame + i) * channel.stride];
+      for (uint32_t i = 0; i < frames; ++i)
+        chunk[i] = channel.data[(firstFrame + i) * channel.stride];
   }
 }
 
@@ -296,10 +301,13 @@ void scatterStrided(const float* chunk, size_t firstFrame, float* target, uint32
 void scatter(const float* chunk, size_t firstFrame, const OutputChannel& channel, uint32_t frames) {
   if (channel.data == nullptr) return;
   switch (channel.stride) {
-    case 1: return scatterStrided<1>(chunk, firstFrame, channel.data, frames);
-    case 2: return scatterStrided<2>(chunk, firstFrame, channel.data, frames);
+    case 1:
+      return scatterStrided<1>(chunk, firstFrame, channel.data, frames);
+    case 2:
+      return scatterStrided<2>(chunk, firstFrame, channel.data, frames);
     default:
-      for (uint32_t i = 0; i < frames; ++i) channel.data[(firstFrame + i) * channel.stride] = chunk[i];
+      for (uint32_t i = 0; i < frames; ++i)
+        channel.data[(firstFrame + i) * channel.stride] = chunk[i];
   }
 }
 

@@ -51,12 +51,14 @@ void buildList(FuzzedDataProvider& in, OwnedList& owned) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
-  OMState* state = OMCreateState(in.ConsumeIntegralInRange<uint32_t>(0, 4),
-                                 in.ConsumeFloatingPoint<float>(), in.ConsumeFloatingPoint<double>());
+  OMState* state =
+      OMCreateState(in.ConsumeIntegralInRange<uint32_t>(0, 4), in.ConsumeFloatingPoint<float>(),
+                    in.ConsumeFloatingPoint<double>());
   const int routes = in.ConsumeIntegralInRange<int>(0, 5);
   for (int r = 0; r < routes; ++r) {
     OMConfigureRoute(state, in.ConsumeIntegralInRange<uint32_t>(0, 4),
-                     in.ConsumeIntegralInRange<uint32_t>(0, 9), in.ConsumeIntegralInRange<uint32_t>(0, 3));
+                     in.ConsumeIntegralInRange<uint32_t>(0, 9),
+                     in.ConsumeIntegralInRange<uint32_t>(0, 3));
     const float gains[5] = {in.ConsumeFloatingPoint<float>(), 12.0f, -12.0f, 0.0f, 3.0f};
     OMSetRouteEQ(state, uint32_t(r), in.ConsumeBool(), gains);
     OMSetRouteBoost(state, uint32_t(r), in.ConsumeFloatingPoint<float>());

@@ -44,8 +44,8 @@ void AppModel::start() {
     const auto alive = weak.lock();
     if (!alive || *alive == nullptr) return;
     AppModel& model = **alive;
-    model.state_.statuses = model.state_.preferences.processingEnabled ? statuses
-                                                                       : audio::AudioEngine::Statuses{};
+    model.state_.statuses =
+        model.state_.preferences.processingEnabled ? statuses : audio::AudioEngine::Statuses{};
     model.publish();
   });
   hotkeys_->onAction = [weak](settings::HotkeyAction action) {
@@ -81,7 +81,8 @@ const AudioDevice* AppModel::device(AudioObjectID id) const {
 }
 
 std::vector<DeviceBookmark> AppModel::bookmarks() const {
-  return state_.preferences.deviceList ? state_.preferences.deviceList->devices : std::vector<DeviceBookmark>{};
+  return state_.preferences.deviceList ? state_.preferences.deviceList->devices
+                                       : std::vector<DeviceBookmark>{};
 }
 
 std::vector<DeviceBookmark> AppModel::outputBookmarks() const {
@@ -101,7 +102,8 @@ void AppModel::refresh(bool evaluateAutomaticRules) {
   state_.outputID = defaultDevice(kAudioHardwarePropertyDefaultOutputDevice);
   state_.inputID = defaultDevice(kAudioHardwarePropertyDefaultInputDevice);
   updateDeviceCatalog();
-  if (services_.mainQueue.clock().now() - lastBluetoothScan_ > kBluetoothScanInterval) scanBluetooth();
+  if (services_.mainQueue.clock().now() - lastBluetoothScan_ > kBluetoothScanInterval)
+    scanBluetooth();
   resolvePendingSelections();
   if (evaluateAutomaticRules) applyAutomaticRules(false, std::nullopt);
   state_.inputID = defaultDevice(kAudioHardwarePropertyDefaultInputDevice);
@@ -122,12 +124,13 @@ void AppModel::refresh(bool evaluateAutomaticRules) {
 void AppModel::refreshInput() {
   const AudioObjectID input = state_.inputID;
   state_.inputVolume = audio::HAL::volume(input, true);
-  const auto mute = audio::HAL::value<uint32_t>(input, kAudioDevicePropertyMute, kAudioObjectPropertyScopeInput);
+  const auto mute =
+      audio::HAL::value<uint32_t>(input, kAudioDevicePropertyMute, kAudioObjectPropertyScopeInput);
   if (mute) {
     state_.inputMuted = *mute != 0;
   } else {
-    state_.inputMuted = state_.inputVolume == 0.0f &&
-                        volumeBeforeMute_.count("input:" + std::to_string(input)) > 0;
+    state_.inputMuted =
+        state_.inputVolume == 0.0f && volumeBeforeMute_.count("input:" + std::to_string(input)) > 0;
   }
   state_.inputMuteSupported = hasSettableMute(input, true) || state_.inputVolume.has_value();
 }
@@ -152,7 +155,8 @@ void AppModel::refreshOutput() {
   state_.volumeSupported = volume.has_value();
   const bool settableMute = hasSettableMute(output->id, false);
   state_.muteSupported = settableMute || state_.volumeSupported;
-  const auto mute = audio::HAL::value<uint32_t>(output->id, kAudioDevicePropertyMute, kAudioObjectPropertyScopeOutput);
+  const auto mute = audio::HAL::value<uint32_t>(output->id, kAudioDevicePropertyMute,
+                                                kAudioObjectPropertyScopeOutput);
   const bool hardwareMuted = mute && *mute != 0;
   if (!volume || hardwareMuted) {
     state_.systemMuted = hardwareMuted;
@@ -195,7 +199,8 @@ void AppModel::updateDeviceCatalog() {
   };
   for (const AudioDevice& live : state_.devices) {
     if (live.inputs == 0 && live.outputs == 0) continue;
-    mergeTracked(audio::BluetoothAudio::bookmark(live, pairedDevices_, state_.inputID, state_.outputID));
+    mergeTracked(
+        audio::BluetoothAudio::bookmark(live, pairedDevices_, state_.inputID, state_.outputID));
   }
   for (const DeviceBookmark& bookmark : std::vector<DeviceBookmark>(list.devices)) {
     if (bookmark.bluetoothAddress) mergeTracked(bookmark);
@@ -207,7 +212,8 @@ void AppModel::updateDeviceCatalog() {
     if (list.devices.empty()) return;
     advanced.seedAutomaticDevices(false, list.devices);
     advanced.seedAutomaticDevices(true, list.devices);
-  } else if (list.devices == *old && advanced == preferences.advanced.value_or(AdvancedPreferences{})) {
+  } else if (list.devices == *old &&
+             advanced == preferences.advanced.value_or(AdvancedPreferences{})) {
     return;
   }
   preferences.deviceList = list;

@@ -70,7 +70,8 @@ class AppModel {
   void observe(Observer observer) { observers_.push_back(std::move(observer)); }
 
   // Hooks installed by the shell.
-  std::function<void(const std::string& name, float volume, bool muted, AudioDirection)> onVolumeHUD;
+  std::function<void(const std::string& name, float volume, bool muted, AudioDirection)>
+      onVolumeHUD;
   std::function<void()> onInterfaceChanged;
   std::function<void()> togglePanel;
 
@@ -148,7 +149,8 @@ class AppModel {
 
   // Hotkeys and login.
   void perform(settings::HotkeyAction action);
-  void setShortcut(settings::HotkeyAction action, const std::optional<settings::Shortcut>& shortcut);
+  void setShortcut(settings::HotkeyAction action,
+                   const std::optional<settings::Shortcut>& shortcut);
   void setLogin(bool enabled);
   void refreshLogin();
 
@@ -184,7 +186,8 @@ class AppModel {
   void editAutomaticDevices(const std::function<void(settings::AdvancedPreferences&)>& edit);
   // Main thread: the result of the connection attempt `token` for one direction; a failure
   // message, or none for success.
-  void finishConnection(bool input, const std::string& token, const std::optional<std::string>& failure);
+  void finishConnection(bool input, const std::string& token,
+                        const std::optional<std::string>& failure);
 
   settings::PreferencesStore store_;
   Services services_;

@@ -122,12 +122,14 @@ AppRoutePresentation AppModel::appRoutePresentation(const std::string& appID) co
     const bool available = target && audio::BluetoothAudio::resolve(*target, false, state_.devices);
     AppRoutePresentation result{target ? target->displayName() : "指定输出", std::nullopt};
     if (!available) {
-      result.routeDetail = appLevel.followSystemWhenOffline.value_or(false) ? "指定输出离线 · 跟随系统"
-                                                                            : "指定输出离线 · 暂时静音";
+      result.routeDetail = appLevel.followSystemWhenOffline.value_or(false)
+                               ? "指定输出离线 · 跟随系统"
+                               : "指定输出离线 · 暂时静音";
     }
     return result;
   }
-  const auto multi = state_.preferences.advanced.value_or(settings::AdvancedPreferences{}).multiOutput;
+  const auto multi =
+      state_.preferences.advanced.value_or(settings::AdvancedPreferences{}).multiOutput;
   if (multi.enabled) {
     const std::set<std::string> distinct(multi.devices.begin(), multi.devices.end());
     return {"多输出 · " + std::to_string(distinct.size()), std::nullopt};
@@ -137,7 +139,8 @@ AppRoutePresentation AppModel::appRoutePresentation(const std::string& appID) co
 
 AppAudioPresentation AppModel::appPresentation(const std::string& appID) const {
   using Phase = AppAudioPresentation::Phase;
-  if (!state_.preferences.processingEnabled) return {Phase::paused, "处理已暂停 · 设置未生效", std::nullopt};
+  if (!state_.preferences.processingEnabled)
+    return {Phase::paused, "处理已暂停 · 设置未生效", std::nullopt};
   const auto found = state_.statuses.find(appID);
   if (found == state_.statuses.end()) return {Phase::unprocessed, "原始音量", std::nullopt};
   const audio::AppAudioStatus& status = found->second;
@@ -163,7 +166,8 @@ void AppModel::openAudioPermission() {
 }
 
 void AppModel::setMultiEnabled(bool enabled) {
-  settings::AdvancedPreferences advanced = state_.preferences.advanced.value_or(settings::AdvancedPreferences{});
+  settings::AdvancedPreferences advanced =
+      state_.preferences.advanced.value_or(settings::AdvancedPreferences{});
   if (enabled && advanced.multiOutput.devices.size() < 2) {
     setError("请先勾选至少两个输出设备。");
     publish();
@@ -197,7 +201,8 @@ void AppModel::setMultiDevice(const std::string& key, bool included) {
 
 void AppModel::setMultiLevel(const std::string& key, float level) {
   if (!std::isfinite(level)) return;  // a slider never gives one; the file must stay readable
-  updateAdvanced([&](settings::AdvancedPreferences& advanced) { advanced.multiOutput.levels[key] = level; });
+  updateAdvanced(
+      [&](settings::AdvancedPreferences& advanced) { advanced.multiOutput.levels[key] = level; });
 }
 
 }  // namespace velmora::model

@@ -2,8 +2,8 @@
 // scenes hook into the refresh.
 #include <algorithm>
 
-#include "audio/BluetoothAudio.h"
 #include "audio/AudioFailure.h"
+#include "audio/BluetoothAudio.h"
 #include "audio/HAL.h"
 #include "model/AppModel.h"
 
@@ -60,6 +60,5 @@ void AppModel::cancelConnection(bool input) {
   state_.connectionLabels.erase((input ? "true:" : "false:") + found->second.bookmark.id);
   pending_.erase(found);
 }
-
 
 }  // namespace velmora::model

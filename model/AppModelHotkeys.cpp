@@ -38,7 +38,8 @@ void AppModel::perform(settings::HotkeyAction action) {
       }
       if (outputs.empty()) break;
       const auto current = std::find(outputs.begin(), outputs.end(), state_.outputID);
-      const size_t next = current == outputs.end() ? 0 : (size_t(current - outputs.begin()) + 1) % outputs.size();
+      const size_t next =
+          current == outputs.end() ? 0 : (size_t(current - outputs.begin()) + 1) % outputs.size();
       selectDevice(outputs[next], false);
       break;
     }
@@ -46,7 +47,8 @@ void AppModel::perform(settings::HotkeyAction action) {
   publish();
 }
 
-void AppModel::setShortcut(settings::HotkeyAction action, const std::optional<settings::Shortcut>& shortcut) {
+void AppModel::setShortcut(settings::HotkeyAction action,
+                           const std::optional<settings::Shortcut>& shortcut) {
   auto& shortcuts = state_.preferences.shortcuts;
   if (shortcut) {
     for (settings::HotkeyAction other : settings::allHotkeyActions) {

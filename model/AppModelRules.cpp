@@ -43,15 +43,17 @@ void AppModel::applyAutomaticRules(bool force, std::optional<bool> onlyInput) {
       }
     }
     if (!target) continue;  // nothing of the list is connected: the default stays
-    const auto current = std::find_if(list.begin(), list.end(), [&](const DeviceBookmark& bookmark) {
-      const auto resolved = audio::BluetoothAudio::resolve(bookmark, input, state_.devices);
-      return resolved && resolved->id == defaultID;
-    });
+    const auto current =
+        std::find_if(list.begin(), list.end(), [&](const DeviceBookmark& bookmark) {
+          const auto resolved = audio::BluetoothAudio::resolve(bookmark, input, state_.devices);
+          return resolved && resolved->id == defaultID;
+        });
     if (current != list.end() && current->id == targetID) continue;
     // No stopAll here, unlike a manual choice: the refresh's reconcile moves the sessions.
-    const AudioObjectPropertyAddress address{
-        input ? kAudioHardwarePropertyDefaultInputDevice : kAudioHardwarePropertyDefaultOutputDevice,
-        kAudioObjectPropertyScopeGlobal, kAudioObjectPropertyElementMain};
+    const AudioObjectPropertyAddress address{input ? kAudioHardwarePropertyDefaultInputDevice
+                                                   : kAudioHardwarePropertyDefaultOutputDevice,
+                                             kAudioObjectPropertyScopeGlobal,
+                                             kAudioObjectPropertyElementMain};
     const AudioObjectID deviceID = target->id;
     try {
       audio::HAL::check(AudioObjectSetPropertyData(kAudioObjectSystemObject, &address, 0, nullptr,
@@ -65,7 +67,9 @@ void AppModel::applyAutomaticRules(bool force, std::optional<bool> onlyInput) {
 }
 
 void AppModel::setAutomatic(bool input, bool enabled) {
-  updateAdvanced([&](AdvancedPreferences& advanced) { (input ? advanced.autoInput : advanced.autoOutput) = enabled; });
+  updateAdvanced([&](AdvancedPreferences& advanced) {
+    (input ? advanced.autoInput : advanced.autoOutput) = enabled;
+  });
   if (!enabled) return;
   applyAutomaticRules(true, input);
   refresh(false);
@@ -82,11 +86,15 @@ void AppModel::editAutomaticDevices(const std::function<void(AdvancedPreferences
 }
 
 void AppModel::setAutomaticDevice(const std::string& id, bool input, bool included) {
-  editAutomaticDevices([&](AdvancedPreferences& advanced) { advanced.setAutomaticDevice(id, input, included, bookmarks()); });
+  editAutomaticDevices([&](AdvancedPreferences& advanced) {
+    advanced.setAutomaticDevice(id, input, included, bookmarks());
+  });
 }
 
 void AppModel::moveAutomaticDevice(const std::string& id, bool input, int offset) {
-  editAutomaticDevices([&](AdvancedPreferences& advanced) { advanced.moveAutomaticDevice(id, input, offset, bookmarks()); });
+  editAutomaticDevices([&](AdvancedPreferences& advanced) {
+    advanced.moveAutomaticDevice(id, input, offset, bookmarks());
+  });
 }
 
 }  // namespace velmora::model

@@ -20,18 +20,20 @@ std::string newUUID() {
   std::uniform_int_distribution<uint64_t> bits;
   uint64_t high = bits(generator);
   uint64_t low = bits(generator);
-  high = (high & ~0xF000ull) | 0x4000ull;                          // version 4
-  low = (low & 0x3FFFFFFFFFFFFFFFull) | 0x8000000000000000ull;      // RFC 4122 variant
+  high = (high & ~0xF000ull) | 0x4000ull;                       // version 4
+  low = (low & 0x3FFFFFFFFFFFFFFFull) | 0x8000000000000000ull;  // RFC 4122 variant
   char text[37];
   std::snprintf(text, sizeof text, "%08X-%04X-%04X-%04X-%012llX", static_cast<unsigned>(high >> 32),
                 static_cast<unsigned>((high >> 16) & 0xFFFF), static_cast<unsigned>(high & 0xFFFF),
-                static_cast<unsigned>(low >> 48), static_cast<unsigned long long>(low & 0xFFFFFFFFFFFFull));
+                static_cast<unsigned>(low >> 48),
+                static_cast<unsigned long long>(low & 0xFFFFFFFFFFFFull));
   return text;
 }
 
 // The id of the first bookmark, in list order, that stands for `current` in that direction.
-std::optional<std::string> bookmarkOfDefault(const std::vector<settings::DeviceBookmark>& list, bool input,
-                                             AudioObjectID current, const std::vector<audio::AudioDevice>& devices) {
+std::optional<std::string> bookmarkOfDefault(const std::vector<settings::DeviceBookmark>& list,
+                                             bool input, AudioObjectID current,
+                                             const std::vector<audio::AudioDevice>& devices) {
   if (current == 0) return std::nullopt;
   for (const settings::DeviceBookmark& bookmark : list) {
     const auto resolved = audio::BluetoothAudio::resolve(bookmark, input, devices);
@@ -45,7 +47,8 @@ std::optional<std::string> bookmarkOfDefault(const std::vector<settings::DeviceB
 settings::AudioScene AppModel::currentSceneSnapshot(const std::string& name) const {
   const auto list = bookmarks();
   const settings::Preferences& preferences = state_.preferences;
-  const settings::AdvancedPreferences advanced = preferences.advanced.value_or(settings::AdvancedPreferences{});
+  const settings::AdvancedPreferences advanced =
+      preferences.advanced.value_or(settings::AdvancedPreferences{});
   settings::AudioScene scene;
   scene.id = newUUID();
   scene.name = name;
@@ -74,8 +77,9 @@ void AppModel::saveScene(const std::string& name, const std::optional<std::strin
   settings::AudioScene snapshot = currentSceneSnapshot(trimmed);
   if (replacing) snapshot.id = *replacing;
   updateAdvanced([&](settings::AdvancedPreferences& advanced) {
-    const auto found = std::find_if(advanced.scenes.begin(), advanced.scenes.end(),
-                                    [&](const settings::AudioScene& scene) { return scene.id == snapshot.id; });
+    const auto found =
+        std::find_if(advanced.scenes.begin(), advanced.scenes.end(),
+                     [&](const settings::AudioScene& scene) { return scene.id == snapshot.id; });
     if (found != advanced.scenes.end()) {
       *found = snapshot;
     } else {
@@ -92,7 +96,8 @@ void AppModel::deleteScene(const std::string& requested) {
   const std::string id = requested;
   if (sceneToApply_ && sceneToApply_->scene.id == id) stopApplyingScene();
   updateAdvanced([&](settings::AdvancedPreferences& advanced) {
-    std::erase_if(advanced.scenes, [&](const settings::AudioScene& scene) { return scene.id == id; });
+    std::erase_if(advanced.scenes,
+                  [&](const settings::AudioScene& scene) { return scene.id == id; });
   });
   if (state_.activeSceneID == id) {
     state_.activeSceneID.reset();
@@ -119,7 +124,8 @@ void AppModel::applyScene(const settings::AudioScene& requested) {
 
   const auto list = bookmarks();
   const auto inList = [&](const std::string& id) {
-    return std::any_of(list.begin(), list.end(), [&](const settings::DeviceBookmark& b) { return b.id == id; });
+    return std::any_of(list.begin(), list.end(),
+                       [&](const settings::DeviceBookmark& b) { return b.id == id; });
   };
   if ((scene.outputDeviceID && !inList(*scene.outputDeviceID)) ||
       (scene.inputDeviceID && !inList(*scene.inputDeviceID))) {
@@ -134,7 +140,8 @@ void AppModel::applyScene(const settings::AudioScene& requested) {
   for (const bool input : {false, true}) {
     const auto& id = input ? scene.inputDeviceID : scene.outputDeviceID;
     if (!id) continue;
-    const auto bookmark = std::find_if(list.begin(), list.end(), [&](const auto& b) { return b.id == *id; });
+    const auto bookmark =
+        std::find_if(list.begin(), list.end(), [&](const auto& b) { return b.id == *id; });
     selectBookmark(*bookmark, input);
   }
   sceneRoutingSetup_ = false;
@@ -157,7 +164,8 @@ void AppModel::finishSceneIfReady() {
   for (const bool input : {false, true}) {
     const auto& id = input ? scene.inputDeviceID : scene.outputDeviceID;
     if (!id) continue;
-    const auto current = bookmarkOfDefault(list, input, input ? state_.inputID : state_.outputID, state_.devices);
+    const auto current =
+        bookmarkOfDefault(list, input, input ? state_.inputID : state_.outputID, state_.devices);
     if (current != id) return;  // the next refresh looks again
   }
 
@@ -168,7 +176,8 @@ void AppModel::finishSceneIfReady() {
   preferences.apps = scene.apps;
   preferences.processingEnabled = scene.processingEnabled;
   if (!scene.processingEnabled) state_.statuses.clear();
-  settings::AdvancedPreferences advanced = preferences.advanced.value_or(settings::AdvancedPreferences{});
+  settings::AdvancedPreferences advanced =
+      preferences.advanced.value_or(settings::AdvancedPreferences{});
   advanced.equalizers = scene.equalizers;
   advanced.multiOutput = scene.multiOutput;
   advanced.boostedOutputs = scene.boostedOutputs;

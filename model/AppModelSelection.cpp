@@ -31,8 +31,9 @@ std::string newToken() {
   const uint64_t high = (generator() & 0xFFFFFFFFFFFF0FFFull) | 0x0000000000004000ull;
   const uint64_t low = (generator() & 0x3FFFFFFFFFFFFFFFull) | 0x8000000000000000ull;
   char text[37];
-  std::snprintf(text, sizeof text, "%08X-%04X-%04X-%04X-%012llX", unsigned(high >> 32), unsigned(high >> 16 & 0xFFFF),
-                unsigned(high & 0xFFFF), unsigned(low >> 48), static_cast<unsigned long long>(low & 0xFFFFFFFFFFFFull));
+  std::snprintf(text, sizeof text, "%08X-%04X-%04X-%04X-%012llX", unsigned(high >> 32),
+                unsigned(high >> 16 & 0xFFFF), unsigned(high & 0xFFFF), unsigned(low >> 48),
+                static_cast<unsigned long long>(low & 0xFFFFFFFFFFFFull));
   return text;
 }
 
@@ -63,13 +64,15 @@ void AppModel::selectBookmark(const DeviceBookmark& bookmark, bool input) {
       failure = error.message;
     }
     mainQueue.post([weak, token, input, failure] {
-      if (const auto alive = weak.lock(); alive && *alive != nullptr) (*alive)->finishConnection(input, token, failure);
+      if (const auto alive = weak.lock(); alive && *alive != nullptr)
+        (*alive)->finishConnection(input, token, failure);
     });
   });
   publish();
 }
 
-void AppModel::finishConnection(bool input, const std::string& token, const std::optional<std::string>& failure) {
+void AppModel::finishConnection(bool input, const std::string& token,
+                                const std::optional<std::string>& failure) {
   const auto found = pending_.find(input);
   // Cancelled, or superseded by a newer choice: this attempt no longer counts.
   if (found == pending_.end() || found->second.token != token) return;
@@ -91,7 +94,8 @@ void AppModel::resolvePendingSelections() {
   for (const auto& [input, selection] : snapshot) {
     if (now - selection.started > kPendingSelectionTimeout) {
       cancelConnection(input);
-      setError(selection.bookmark.name + " 的音频通道尚未就绪。请确认设备已开机，并在蓝牙设置中检查连接后重试。");
+      setError(selection.bookmark.name +
+               " 的音频通道尚未就绪。请确认设备已开机，并在蓝牙设置中检查连接后重试。");
       continue;
     }
     if (!selection.waitingForAudio) continue;
@@ -101,16 +105,19 @@ void AppModel::resolvePendingSelections() {
     // No session may render into the device that stops being the default; the refresh's
     // reconciliation rebuilds them.
     if (!input) engine_->stopAll(true);
-    const AudioObjectPropertyAddress address{
-        input ? kAudioHardwarePropertyDefaultInputDevice : kAudioHardwarePropertyDefaultOutputDevice,
-        kAudioObjectPropertyScopeGlobal, kAudioObjectPropertyElementMain};
+    const AudioObjectPropertyAddress address{input ? kAudioHardwarePropertyDefaultInputDevice
+                                                   : kAudioHardwarePropertyDefaultOutputDevice,
+                                             kAudioObjectPropertyScopeGlobal,
+                                             kAudioObjectPropertyElementMain};
     const AudioObjectID id = device->id;
-    const OSStatus status = AudioObjectSetPropertyData(kAudioObjectSystemObject, &address, 0, nullptr, sizeof id, &id);
+    const OSStatus status =
+        AudioObjectSetPropertyData(kAudioObjectSystemObject, &address, 0, nullptr, sizeof id, &id);
     if (status != 0) {
       setError("设置音频属性失败（Core Audio " + std::to_string(status) + "）");
       continue;
     }
-    const auto current = audio::HAL::value<AudioObjectID>(kAudioObjectSystemObject, address.selector);
+    const auto current =
+        audio::HAL::value<AudioObjectID>(kAudioObjectSystemObject, address.selector);
     if (current != id) {
       setError("系统尚未切换到该设备，请重试。");
       continue;
@@ -122,9 +129,11 @@ void AppModel::resolvePendingSelections() {
 void AppModel::renameDevice(const std::string& id, const std::string& name) {
   if (!state_.preferences.deviceList) return;
   auto& devices = state_.preferences.deviceList->devices;
-  const auto entry = std::find_if(devices.begin(), devices.end(), [&](const DeviceBookmark& b) { return b.id == id; });
+  const auto entry = std::find_if(devices.begin(), devices.end(),
+                                  [&](const DeviceBookmark& b) { return b.id == id; });
   if (entry == devices.end()) return;
-  std::string alias(settings::firstCharacters(settings::trimWhitespaceAndNewlines(name), kAliasCharacters));
+  std::string alias(
+      settings::firstCharacters(settings::trimWhitespaceAndNewlines(name), kAliasCharacters));
   entry->alias = alias.empty() ? std::nullopt : std::optional(std::move(alias));
   save();
   publish();
@@ -133,12 +142,13 @@ void AppModel::renameDevice(const std::string& id, const std::string& name) {
 void AppModel::moveDevice(const std::string& id, const std::string& before) {
   if (!state_.preferences.deviceList || id == before) return;
   auto& devices = state_.preferences.deviceList->devices;
-  const auto moved = std::find_if(devices.begin(), devices.end(), [&](const DeviceBookmark& b) { return b.id == id; });
+  const auto moved = std::find_if(devices.begin(), devices.end(),
+                                  [&](const DeviceBookmark& b) { return b.id == id; });
   if (moved == devices.end()) return;
   std::vector<DeviceBookmark> shortened = devices;
   shortened.erase(shortened.begin() + (moved - devices.begin()));
-  const auto target =
-      std::find_if(shortened.begin(), shortened.end(), [&](const DeviceBookmark& b) { return b.id == before; });
+  const auto target = std::find_if(shortened.begin(), shortened.end(),
+                                   [&](const DeviceBookmark& b) { return b.id == before; });
   if (target == shortened.end()) return;
   shortened.insert(target, *moved);
   devices = std::move(shortened);
@@ -149,7 +159,8 @@ void AppModel::moveDevice(const std::string& id, const std::string& before) {
 void AppModel::moveDevice(const std::string& id, int offset) {
   if (!state_.preferences.deviceList) return;
   auto& devices = state_.preferences.deviceList->devices;
-  const auto moved = std::find_if(devices.begin(), devices.end(), [&](const DeviceBookmark& b) { return b.id == id; });
+  const auto moved = std::find_if(devices.begin(), devices.end(),
+                                  [&](const DeviceBookmark& b) { return b.id == id; });
   if (moved == devices.end()) return;
   const long from = moved - devices.begin();
   const long to = std::clamp(from + long(offset), 0L, long(devices.size()) - 1);
@@ -164,8 +175,8 @@ void AppModel::moveDevice(const std::string& id, int offset) {
 void AppModel::setDeviceVisible(const DeviceBookmark& bookmark, bool input, bool visible) {
   if (!state_.preferences.deviceList) return;
   auto& devices = state_.preferences.deviceList->devices;
-  const auto entry =
-      std::find_if(devices.begin(), devices.end(), [&](const DeviceBookmark& b) { return b.id == bookmark.id; });
+  const auto entry = std::find_if(devices.begin(), devices.end(),
+                                  [&](const DeviceBookmark& b) { return b.id == bookmark.id; });
   if (entry == devices.end()) return;
   (input ? entry->showInput : entry->showOutput) = visible;
   save();

@@ -24,7 +24,8 @@ std::string writeFailure(OSStatus status) {
 }  // namespace
 
 bool AppModel::hasSettableMute(AudioObjectID device, bool input) const {
-  const AudioObjectPropertyAddress address{kAudioDevicePropertyMute, scopeOf(input), kAudioObjectPropertyElementMain};
+  const AudioObjectPropertyAddress address{kAudioDevicePropertyMute, scopeOf(input),
+                                           kAudioObjectPropertyElementMain};
   bool settable = false;
   return AudioObjectHasProperty(device, &address) &&
          AudioObjectIsPropertySettable(device, &address, &settable) == 0 && settable;
@@ -35,17 +36,21 @@ std::optional<std::string> AppModel::writeVolume(AudioObjectID device, bool inpu
   const auto elements = audio::HAL::volumeElements(device, input);
   if (elements.empty()) return kNoVolumeMessage;
   for (AudioObjectPropertyElement element : elements) {
-    const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar, scopeOf(input), element};
-    const OSStatus status = AudioObjectSetPropertyData(device, &address, 0, nullptr, sizeof clamped, &clamped);
+    const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar, scopeOf(input),
+                                             element};
+    const OSStatus status =
+        AudioObjectSetPropertyData(device, &address, 0, nullptr, sizeof clamped, &clamped);
     if (status != 0) return writeFailure(status);
   }
   return std::nullopt;
 }
 
 std::optional<std::string> AppModel::writeMute(AudioObjectID device, bool input, bool muted) {
-  const AudioObjectPropertyAddress address{kAudioDevicePropertyMute, scopeOf(input), kAudioObjectPropertyElementMain};
+  const AudioObjectPropertyAddress address{kAudioDevicePropertyMute, scopeOf(input),
+                                           kAudioObjectPropertyElementMain};
   const uint32_t value = muted ? 1 : 0;
-  const OSStatus status = AudioObjectSetPropertyData(device, &address, 0, nullptr, sizeof value, &value);
+  const OSStatus status =
+      AudioObjectSetPropertyData(device, &address, 0, nullptr, sizeof value, &value);
   if (status != 0) return writeFailure(status);
   return std::nullopt;
 }
@@ -87,7 +92,8 @@ void AppModel::toggleSystemMute() {
     failure = "此设备不支持系统静音。";
   } else if (state_.systemMuted) {
     const auto remembered = volumeBeforeMute_.find(uid);
-    const float volume = remembered != volumeBeforeMute_.end() ? remembered->second : kUnmuteFallbackVolume;
+    const float volume =
+        remembered != volumeBeforeMute_.end() ? remembered->second : kUnmuteFallbackVolume;
     if (remembered != volumeBeforeMute_.end()) volumeBeforeMute_.erase(remembered);
     failure = writeVolume(output->id, false, volume);
   } else {
@@ -107,7 +113,8 @@ void AppModel::toggleSystemMute() {
 void AppModel::setInputVolume(float value) {
   const AudioObjectID input = state_.inputID;
   std::optional<std::string> failure = writeVolume(input, true, value);
-  if (!failure && hasSettableMute(input, true) && state_.inputMuted) failure = writeMute(input, true, false);
+  if (!failure && hasSettableMute(input, true) && state_.inputMuted)
+    failure = writeMute(input, true, false);
   if (failure) {
     setError(*failure);
     publish();
@@ -129,7 +136,8 @@ void AppModel::toggleInputMute() {
   } else if (state_.inputVolume) {
     if (state_.inputMuted) {
       const auto remembered = volumeBeforeMute_.find(key);
-      const float volume = remembered != volumeBeforeMute_.end() ? remembered->second : kUnmuteFallbackVolume;
+      const float volume =
+          remembered != volumeBeforeMute_.end() ? remembered->second : kUnmuteFallbackVolume;
       if (remembered != volumeBeforeMute_.end()) volumeBeforeMute_.erase(remembered);
       failure = writeVolume(input, true, volume);
     } else {

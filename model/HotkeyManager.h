@@ -21,8 +21,8 @@ class HotkeyManager {
  public:
   // The program's own four-character signature ('Vlmr') in every hot-key id it registers; presses
   // under any other signature belong to someone else.
-  static constexpr uint32_t kSignature = (uint32_t('V') << 24) | (uint32_t('l') << 16) |
-                                         (uint32_t('m') << 8) | uint32_t('r');
+  static constexpr uint32_t kSignature =
+      (uint32_t('V') << 24) | (uint32_t('l') << 16) | (uint32_t('m') << 8) | uint32_t('r');
 
   // Installs the press handler with `service`, which must outlive the manager.
   explicit HotkeyManager(platform::HotkeyService& service);

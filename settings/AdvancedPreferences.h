@@ -32,7 +32,8 @@ struct AdvancedPreferences {
   void seedAutomaticDevices(bool input, const std::vector<DeviceBookmark>& from);
   // The candidates of one direction in priority order: the first bookmark of `catalog` with each
   // listed id that supports the direction; ids without one are skipped but stay stored.
-  std::vector<DeviceBookmark> automaticDevices(bool input, const std::vector<DeviceBookmark>& catalog) const;
+  std::vector<DeviceBookmark> automaticDevices(bool input,
+                                               const std::vector<DeviceBookmark>& catalog) const;
   // Seeds, then appends (only a bookmark that supports the direction) or removes every occurrence.
   void setAutomaticDevice(const std::string& id, bool input, bool included,
                           const std::vector<DeviceBookmark>& catalog);

@@ -9,7 +9,8 @@ namespace {
 
 // Every key of either map, once.
 template <typename Value>
-std::set<std::string> unionKeys(const std::map<std::string, Value>& a, const std::map<std::string, Value>& b) {
+std::set<std::string> unionKeys(const std::map<std::string, Value>& a,
+                                const std::map<std::string, Value>& b) {
   std::set<std::string> keys;
   for (const auto& entry : a) keys.insert(entry.first);
   for (const auto& entry : b) keys.insert(entry.first);
@@ -33,14 +34,16 @@ bool AudioScene::matchesConfiguration(const AudioScene& other, float tolerance) 
   if (inputVolume.has_value() != other.inputVolume.has_value()) return false;
   if (inputVolume && !matches(*inputVolume, *other.inputVolume)) return false;
   if (systemMuted != other.systemMuted || inputMuted != other.inputMuted ||
-      processingEnabled != other.processingEnabled || multiOutput.enabled != other.multiOutput.enabled ||
+      processingEnabled != other.processingEnabled ||
+      multiOutput.enabled != other.multiOutput.enabled ||
       multiOutput.devices != other.multiOutput.devices) {
     return false;
   }
   for (const std::string& key : unionKeys(apps, other.apps)) {
     const AppLevel a = valueOr(apps, key, AppLevel{});
     const AppLevel b = valueOr(other.apps, key, AppLevel{});
-    if (!matches(a.volume, b.volume) || a.muted != b.muted || a.outputDeviceID != b.outputDeviceID ||
+    if (!matches(a.volume, b.volume) || a.muted != b.muted ||
+        a.outputDeviceID != b.outputDeviceID ||
         a.followSystemWhenOffline.value_or(false) != b.followSystemWhenOffline.value_or(false)) {
       return false;
     }
@@ -56,10 +59,13 @@ bool AudioScene::matchesConfiguration(const AudioScene& other, float tolerance) 
     }
   }
   for (const std::string& key : unionKeys(multiOutput.levels, other.multiOutput.levels)) {
-    if (!matches(valueOr(multiOutput.levels, key, 1.0f), valueOr(other.multiOutput.levels, key, 1.0f))) return false;
+    if (!matches(valueOr(multiOutput.levels, key, 1.0f),
+                 valueOr(other.multiOutput.levels, key, 1.0f)))
+      return false;
   }
   const std::map<std::string, bool> boosts = boostedOutputs.value_or(std::map<std::string, bool>{});
-  const std::map<std::string, bool> otherBoosts = other.boostedOutputs.value_or(std::map<std::string, bool>{});
+  const std::map<std::string, bool> otherBoosts =
+      other.boostedOutputs.value_or(std::map<std::string, bool>{});
   for (const std::string& key : unionKeys(boosts, otherBoosts)) {
     if (valueOr(boosts, key, false) != valueOr(otherBoosts, key, false)) return false;
   }

@@ -14,7 +14,8 @@ std::vector<std::string> uniqueIDs(const std::vector<std::string>& ids) {
   return result;
 }
 
-void AdvancedPreferences::seedAutomaticDevices(bool input, const std::vector<DeviceBookmark>& from) {
+void AdvancedPreferences::seedAutomaticDevices(bool input,
+                                               const std::vector<DeviceBookmark>& from) {
   std::optional<std::vector<std::string>>& list = input ? automaticInputIDs : automaticOutputIDs;
   if (list) return;
   std::vector<std::string> ids;
@@ -34,14 +35,16 @@ bool supports(const DeviceBookmark& bookmark, bool input) {
 
 }  // namespace
 
-std::vector<DeviceBookmark> AdvancedPreferences::automaticDevices(bool input,
-                                                                  const std::vector<DeviceBookmark>& catalog) const {
-  const std::optional<std::vector<std::string>>& list = input ? automaticInputIDs : automaticOutputIDs;
+std::vector<DeviceBookmark> AdvancedPreferences::automaticDevices(
+    bool input, const std::vector<DeviceBookmark>& catalog) const {
+  const std::optional<std::vector<std::string>>& list =
+      input ? automaticInputIDs : automaticOutputIDs;
   std::vector<DeviceBookmark> candidates;
   for (const std::string& id : uniqueIDs(list.value_or(std::vector<std::string>{}))) {
-    const auto found = std::find_if(catalog.begin(), catalog.end(), [&](const DeviceBookmark& bookmark) {
-      return bookmark.id == id && supports(bookmark, input);
-    });
+    const auto found =
+        std::find_if(catalog.begin(), catalog.end(), [&](const DeviceBookmark& bookmark) {
+          return bookmark.id == id && supports(bookmark, input);
+        });
     if (found != catalog.end()) candidates.push_back(*found);
   }
   return candidates;
@@ -53,9 +56,10 @@ void AdvancedPreferences::setAutomaticDevice(const std::string& id, bool input, 
   std::optional<std::vector<std::string>>& list = input ? automaticInputIDs : automaticOutputIDs;
   std::vector<std::string> ids = uniqueIDs(list.value_or(std::vector<std::string>{}));
   if (included) {
-    const bool known = std::any_of(catalog.begin(), catalog.end(), [&](const DeviceBookmark& bookmark) {
-      return bookmark.id == id && supports(bookmark, input);
-    });
+    const bool known =
+        std::any_of(catalog.begin(), catalog.end(), [&](const DeviceBookmark& bookmark) {
+          return bookmark.id == id && supports(bookmark, input);
+        });
     if (!known) return;
     if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
   } else {
@@ -68,7 +72,8 @@ void AdvancedPreferences::moveAutomaticDevice(const std::string& id, bool input,
                                               const std::vector<DeviceBookmark>& catalog) {
   seedAutomaticDevices(input, catalog);
   const std::vector<DeviceBookmark> visible = automaticDevices(input, catalog);
-  const auto at = std::find_if(visible.begin(), visible.end(), [&](const DeviceBookmark& b) { return b.id == id; });
+  const auto at = std::find_if(visible.begin(), visible.end(),
+                               [&](const DeviceBookmark& b) { return b.id == id; });
   if (at == visible.end()) return;
   const long position = at - visible.begin();
   const long count = static_cast<long>(visible.size());
@@ -92,13 +97,14 @@ void AdvancedPreferences::remapAutomaticDevices(const std::vector<DeviceBookmark
     for (std::string& id : ids) {
       const auto hasID = [&](const DeviceBookmark& entry) { return entry.id == id; };
       if (std::any_of(current.begin(), current.end(), hasID)) continue;
-      const auto old = std::find_if(previous.begin(), previous.end(), [&](const DeviceBookmark& entry) {
-        return entry.id == id && !entry.bluetoothAddress;
-      });
+      const auto old = std::find_if(
+          previous.begin(), previous.end(),
+          [&](const DeviceBookmark& entry) { return entry.id == id && !entry.bluetoothAddress; });
       if (old == previous.end()) continue;
-      const auto upgraded = std::find_if(current.begin(), current.end(), [&](const DeviceBookmark& entry) {
-        return entry.bluetoothAddress && entry.sharesUID(*old);
-      });
+      const auto upgraded =
+          std::find_if(current.begin(), current.end(), [&](const DeviceBookmark& entry) {
+            return entry.bluetoothAddress && entry.sharesUID(*old);
+          });
       if (upgraded != current.end()) id = upgraded->id;
     }
     ids = uniqueIDs(ids);

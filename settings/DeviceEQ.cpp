@@ -16,7 +16,8 @@ std::array<float, DeviceEQ::frequencies.size()> DeviceEQ::normalizedBands() cons
 bool DeviceEQ::effective() const {
   if (!enabled) return false;
   const auto gains = normalizedBands();
-  return std::any_of(gains.begin(), gains.end(), [](float gain) { return std::fabs(gain) > 0.01f; });
+  return std::any_of(gains.begin(), gains.end(),
+                     [](float gain) { return std::fabs(gain) > 0.01f; });
 }
 
 }  // namespace velmora::settings

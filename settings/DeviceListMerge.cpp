@@ -11,9 +11,10 @@ void DeviceListPreferences::merge(const DeviceBookmark& bookmark) {
   // known); that entry becomes the Bluetooth one, and any other such entry is a stale duplicate.
   if (bookmark.bluetoothAddress) {
     if (std::none_of(devices.begin(), devices.end(), hasID)) {
-      const auto older = std::find_if(devices.begin(), devices.end(), [&](const DeviceBookmark& entry) {
-        return !entry.bluetoothAddress && entry.sharesUID(bookmark);
-      });
+      const auto older =
+          std::find_if(devices.begin(), devices.end(), [&](const DeviceBookmark& entry) {
+            return !entry.bluetoothAddress && entry.sharesUID(bookmark);
+          });
       if (older != devices.end()) older->id = bookmark.id;
     }
     if (std::any_of(devices.begin(), devices.end(), hasID)) {

@@ -29,7 +29,8 @@ class SyntaxCheck final : public nlohmann::json_sax<Json> {
   bool start_array(std::size_t) override { return enter(); }
   bool end_array() override { return leave(); }
 
-  bool parse_error(std::size_t position, const std::string&, const Json::exception& error) override {
+  bool parse_error(std::size_t position, const std::string&,
+                   const Json::exception& error) override {
     failed_ = true;
     position_ = position;
     errorID_ = error.id;
@@ -94,9 +95,12 @@ size_t offsetOfExcessDepth(std::string_view text) {
   for (size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (inString) {
-      if (escaped) escaped = false;
-      else if (c == '\\') escaped = true;
-      else if (c == '"') inString = false;
+      if (escaped)
+        escaped = false;
+      else if (c == '\\')
+        escaped = true;
+      else if (c == '"')
+        inString = false;
     } else if (c == '"') {
       inString = true;
     } else if (c == '[' || c == '{') {
@@ -117,8 +121,10 @@ bool contains(const std::string& text, std::string_view part) {
 std::string describeSyntaxError(const SyntaxCheck& check) {
   const std::string& what = check.errorText();
   if (check.errorID() == 406) return "数字超出可表示的范围";
-  if (contains(what, "ill-formed UTF-8")) return "有不是有效 UTF-8 的字节（文件须以 UTF-8 编码保存）";
-  if (contains(what, "control character")) return "字符串中有未转义的控制字符（换行须写成 \\n，制表符写成 \\t）";
+  if (contains(what, "ill-formed UTF-8"))
+    return "有不是有效 UTF-8 的字节（文件须以 UTF-8 编码保存）";
+  if (contains(what, "control character"))
+    return "字符串中有未转义的控制字符（换行须写成 \\n，制表符写成 \\t）";
   if (contains(what, "missing closing quote")) return "字符串缺少结尾的双引号";
   if (contains(what, "invalid string")) return "字符串中的转义序列无效";
   if (contains(what, "invalid number")) return "数字的写法不正确";

@@ -22,7 +22,8 @@ void Preferences::resetEQ(const std::string& key) {
 
 void Preferences::setBoost(const std::string& key, bool enabled) {
   AdvancedPreferences record = advanced.value_or(AdvancedPreferences{});
-  std::map<std::string, bool> boosts = record.boostedOutputs.value_or(std::map<std::string, bool>{});
+  std::map<std::string, bool> boosts =
+      record.boostedOutputs.value_or(std::map<std::string, bool>{});
   boosts[key] = enabled;
   record.boostedOutputs = std::move(boosts);
   advanced = std::move(record);

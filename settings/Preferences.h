@@ -29,7 +29,8 @@ struct Preferences {
   // Absent until an advanced setting is first changed; readers use AdvancedPreferences{}.
   std::optional<AdvancedPreferences> advanced;
   // By HotkeyAction raw value. Keys that are no action are kept but never registered.
-  std::map<std::string, Shortcut> shortcuts{{"panel", Shortcut{46, 2304, "M"}}};  // Command+Option+M
+  std::map<std::string, Shortcut> shortcuts{
+      {"panel", Shortcut{46, 2304, "M"}}};  // Command+Option+M
 
   // Stores `value` unchanged as the equaliser of route `key`.
   void setEQ(const std::string& key, DeviceEQ value);

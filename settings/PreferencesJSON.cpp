@@ -161,7 +161,9 @@ struct Schema<Preferences> {
 };
 
 template <typename T>
-concept SettingsRecord = requires { Schema<T>::fields; };
+concept SettingsRecord = requires {
+  Schema<T>::fields;
+};
 
 template <typename T>
 struct IsOptional : std::false_type {};
@@ -182,7 +184,8 @@ class KeyPath {
     if (parent_ == nullptr) return {};
     std::string prefix = parent_->text();
     if (isIndex_) return prefix + "[" + std::to_string(index_) + "]";
-    if (isIdentifier(key_)) return prefix.empty() ? std::string(key_) : prefix + "." + std::string(key_);
+    if (isIdentifier(key_))
+      return prefix.empty() ? std::string(key_) : prefix + "." + std::string(key_);
     return prefix + "[\"" + displayExcerpt(key_, 60) + "\"]";
   }
 
@@ -192,7 +195,9 @@ class KeyPath {
 
   // ASCII only, whatever the locale: other keys are shown quoted.
   static bool isIdentifier(std::string_view key) {
-    const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+    const auto letter = [](char c) {
+      return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    };
     const auto digit = [](char c) { return c >= '0' && c <= '9'; };
     if (key.empty() || !letter(key[0])) return false;
     return std::all_of(key.begin(), key.end(), [&](char c) { return letter(c) || digit(c); });
@@ -206,17 +211,24 @@ class KeyPath {
 
 std::string kindOf(const Json& value) {
   switch (value.type()) {
-    case Json::value_t::null: return " null";
-    case Json::value_t::boolean: return "布尔值 " + value.dump();
-    case Json::value_t::string: return "字符串";
-    case Json::value_t::array: return "数组";
-    case Json::value_t::object: return "对象";
-    default: return "数字 " + value.dump();
+    case Json::value_t::null:
+      return " null";
+    case Json::value_t::boolean:
+      return "布尔值 " + value.dump();
+    case Json::value_t::string:
+      return "字符串";
+    case Json::value_t::array:
+      return "数组";
+    case Json::value_t::object:
+      return "对象";
+    default:
+      return "数字 " + value.dump();
   }
 }
 
 [[noreturn]] void wrongType(const KeyPath& path, std::string_view expected, const Json& actual) {
-  throw PreferencesError(path.text() + " 应为" + std::string(expected) + "，实际是" + kindOf(actual));
+  throw PreferencesError(path.text() + " 应为" + std::string(expected) + "，实际是" +
+                         kindOf(actual));
 }
 
 // ---- Encoding --------------------------------------------------------------------------------
@@ -261,7 +273,8 @@ Json encodeValue(const std::string& value, const KeyPath& path) {
 template <typename T>
 Json encodeValue(const std::vector<T>& values, const KeyPath& path) {
   Json array = Json::array();
-  for (size_t i = 0; i < values.size(); ++i) array.push_back(encodeValue(values[i], path.element(i)));
+  for (size_t i = 0; i < values.size(); ++i)
+    array.push_back(encodeValue(values[i], path.element(i)));
   return array;
 }
 
@@ -325,7 +338,8 @@ void decodeValue(const Json& json, uint32_t& out, const KeyPath& path) {
   static constexpr std::string_view kExpected = " 0 到 4294967295 之间的整数";
   if (!json.is_number_integer()) wrongType(path, kExpected, json);
   if (!json.is_number_unsigned() || json.get<uint64_t>() > std::numeric_limits<uint32_t>::max()) {
-    throw PreferencesError(path.text() + " 应为" + std::string(kExpected) + "，实际是 " + json.dump());
+    throw PreferencesError(path.text() + " 应为" + std::string(kExpected) + "，实际是 " +
+                           json.dump());
   }
   out = static_cast<uint32_t>(json.get<uint64_t>());
 }

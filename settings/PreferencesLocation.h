@@ -23,7 +23,7 @@ std::filesystem::path applicationSupportDirectory(const EnvironmentLookup& envir
 
 // <application support directory>/<data directory name>/settings.json, the name being
 // "Ombrel" unless the application information gave one as a string.
-std::filesystem::path defaultPreferencesLocation(const EnvironmentLookup& environment,
-                                                 const std::optional<std::string>& dataDirectoryName);
+std::filesystem::path defaultPreferencesLocation(
+    const EnvironmentLookup& environment, const std::optional<std::string>& dataDirectoryName);
 
 }  // namespace velmora::settings

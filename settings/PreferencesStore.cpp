@@ -39,7 +39,8 @@ std::string readSettingsFile(const std::filesystem::path& path) {
   FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!file.valid()) fail("无法打开 " + path.string() + "：" + describeSystemError(errno));
   struct stat status {};
-  if (::fstat(file.get(), &status) != 0) fail("无法读取 " + path.string() + "：" + describeSystemError(errno));
+  if (::fstat(file.get(), &status) != 0)
+    fail("无法读取 " + path.string() + "：" + describeSystemError(errno));
   if (S_ISDIR(status.st_mode)) fail(path.string() + " 是一个目录，不是设置文件");
   if (!S_ISREG(status.st_mode)) fail(path.string() + " 不是普通文件");
   const std::string tooLarge = path.string() + " 超过 16 MiB，不像是设置文件";

@@ -11,9 +11,9 @@ namespace velmora::settings {
 enum class HotkeyAction { panel, mute, quieter, louder, nextOutput };
 
 // Every action, in the fixed order that also gives each its hot-key id (1 for the first).
-constexpr std::array<HotkeyAction, 5> allHotkeyActions{
-    HotkeyAction::panel, HotkeyAction::mute, HotkeyAction::quieter, HotkeyAction::louder,
-    HotkeyAction::nextOutput};
+constexpr std::array<HotkeyAction, 5> allHotkeyActions{HotkeyAction::panel, HotkeyAction::mute,
+                                                       HotkeyAction::quieter, HotkeyAction::louder,
+                                                       HotkeyAction::nextOutput};
 
 // The key of an action in Preferences::shortcuts.
 std::string_view rawValue(HotkeyAction action);

@@ -33,18 +33,22 @@ size_t sequenceLength(std::string_view text) {
 char32_t codePoint(std::string_view text, size_t length) {
   const auto byte = [&](size_t i) { return char32_t(static_cast<uint8_t>(text[i])); };
   switch (length) {
-    case 1: return byte(0);
-    case 2: return (byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
-    case 3: return (byte(0) & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
+    case 1:
+      return byte(0);
+    case 2:
+      return (byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
+    case 3:
+      return (byte(0) & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
     default:
-      return (byte(0) & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 | (byte(3) & 0x3F);
+      return (byte(0) & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 |
+             (byte(3) & 0x3F);
   }
 }
 
 bool isWhitespaceOrNewline(char32_t c) {
   return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
-         c == 0x205F || c == 0x3000;
+         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
+         c == 0x3000;
 }
 
 // Marks and joiners that belong to the character before them. Brahmic scripts share one layout
@@ -54,13 +58,14 @@ bool extendsPrevious(char32_t c) {
     char32_t first, last;
   };
   static constexpr Range kRanges[] = {
-      {0x0300, 0x036F}, {0x0483, 0x0489}, {0x0591, 0x05BD}, {0x05BF, 0x05BF}, {0x05C1, 0x05C2},
-      {0x05C4, 0x05C5}, {0x05C7, 0x05C7}, {0x0610, 0x061A}, {0x064B, 0x065F}, {0x0670, 0x0670},
-      {0x06D6, 0x06DC}, {0x06DF, 0x06E4}, {0x06E7, 0x06E8}, {0x06EA, 0x06ED}, {0x0E31, 0x0E31},
-      {0x0E34, 0x0E3A}, {0x0E47, 0x0E4E}, {0x0EB1, 0x0EB1}, {0x0EB4, 0x0EBC}, {0x0EC8, 0x0ECD},
-      {0x1160, 0x11FF}, {0x1AB0, 0x1AFF}, {0x1DC0, 0x1DFF}, {0x200C, 0x200D}, {0x20D0, 0x20FF},
-      {0x302A, 0x302F}, {0x3099, 0x309A}, {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F}, {0x1F3FB, 0x1F3FF},
-      {0xE0020, 0xE007F}, {0xE0100, 0xE01EF},
+      {0x0300, 0x036F}, {0x0483, 0x0489},   {0x0591, 0x05BD},   {0x05BF, 0x05BF},
+      {0x05C1, 0x05C2}, {0x05C4, 0x05C5},   {0x05C7, 0x05C7},   {0x0610, 0x061A},
+      {0x064B, 0x065F}, {0x0670, 0x0670},   {0x06D6, 0x06DC},   {0x06DF, 0x06E4},
+      {0x06E7, 0x06E8}, {0x06EA, 0x06ED},   {0x0E31, 0x0E31},   {0x0E34, 0x0E3A},
+      {0x0E47, 0x0E4E}, {0x0EB1, 0x0EB1},   {0x0EB4, 0x0EBC},   {0x0EC8, 0x0ECD},
+      {0x1160, 0x11FF}, {0x1AB0, 0x1AFF},   {0x1DC0, 0x1DFF},   {0x200C, 0x200D},
+      {0x20D0, 0x20FF}, {0x302A, 0x302F},   {0x3099, 0x309A},   {0xFE00, 0xFE0F},
+      {0xFE20, 0xFE2F}, {0x1F3FB, 0x1F3FF}, {0xE0020, 0xE007F}, {0xE0100, 0xE01EF},
   };
   for (const Range& range : kRanges) {
     if (c >= range.first && c <= range.last) return true;
@@ -77,8 +82,9 @@ bool isRegionalIndicator(char32_t c) { return c >= 0x1F1E6 && c <= 0x1F1FF; }
 
 // A joiner glues only pictographs into one emoji; before a letter it is an ordinary mark.
 bool isPictograph(char32_t c) {
-  return (c >= 0x2190 && c <= 0x21FF) || (c >= 0x2300 && c <= 0x23FF) || (c >= 0x2600 && c <= 0x27BF) ||
-         (c >= 0x2B00 && c <= 0x2BFF) || (c >= 0x1F000 && c <= 0x1FAFF);
+  return (c >= 0x2190 && c <= 0x21FF) || (c >= 0x2300 && c <= 0x23FF) ||
+         (c >= 0x2600 && c <= 0x27BF) || (c >= 0x2B00 && c <= 0x2BFF) ||
+         (c >= 0x1F000 && c <= 0x1FAFF);
 }
 
 }  // namespace
@@ -87,15 +93,16 @@ std::string_view firstCharacters(std::string_view text, size_t count) {
   size_t end = 0;
   size_t taken = 0;
   char32_t previous = 0;
-  bool afterJoiner = false;   // a pictograph next continues the emoji sequence
-  bool openFlag = false;      // one regional indicator waits for its partner
+  bool afterJoiner = false;  // a pictograph next continues the emoji sequence
+  bool openFlag = false;     // one regional indicator waits for its partner
   while (end < text.size()) {
     const std::string_view rest = text.substr(end);
     const size_t length = sequenceLength(rest);
     const char32_t c = length == 0 ? 0xFFFD : codePoint(rest, length);
-    const bool continues = length != 0 && taken > 0 &&
-                           (extendsPrevious(c) || (afterJoiner && isPictograph(c)) || (openFlag && isRegionalIndicator(c)) ||
-                            (previous == 0x0D && c == 0x0A));
+    const bool continues =
+        length != 0 && taken > 0 &&
+        (extendsPrevious(c) || (afterJoiner && isPictograph(c)) ||
+         (openFlag && isRegionalIndicator(c)) || (previous == 0x0D && c == 0x0A));
     if (!continues) {
       if (taken == count) break;
       ++taken;
@@ -134,7 +141,8 @@ std::string_view lastCharacters(std::string_view text, size_t count) {
   for (size_t taken = 0; taken < count && start > 0; ++taken) {
     // Step back over continuation bytes to the lead byte, at most three of them.
     size_t lead = start - 1;
-    while (lead > 0 && start - lead < 4 && (static_cast<uint8_t>(text[lead]) & 0xC0) == 0x80) --lead;
+    while (lead > 0 && start - lead < 4 && (static_cast<uint8_t>(text[lead]) & 0xC0) == 0x80)
+      --lead;
     start = sequenceLength(text.substr(lead)) == start - lead ? lead : start - 1;
   }
   return text.substr(start);
@@ -149,9 +157,11 @@ std::string_view trimWhitespaceAndNewlines(std::string_view text) {
   while (!text.empty()) {
     // Step back over at most three continuation bytes to the lead byte of the last character.
     size_t lead = text.size() - 1;
-    while (lead > 0 && text.size() - lead < 4 && (static_cast<uint8_t>(text[lead]) & 0xC0) == 0x80) --lead;
+    while (lead > 0 && text.size() - lead < 4 && (static_cast<uint8_t>(text[lead]) & 0xC0) == 0x80)
+      --lead;
     const size_t length = text.size() - lead;
-    if (sequenceLength(text.substr(lead)) != length || !isWhitespaceOrNewline(codePoint(text.substr(lead), length))) {
+    if (sequenceLength(text.substr(lead)) != length ||
+        !isWhitespaceOrNewline(codePoint(text.substr(lead), length))) {
       break;
     }
     text.remove_suffix(length);

@@ -23,7 +23,6 @@ std::string_view firstCharacters(std::string_view text, size_t count);
 // paragraph separator, tab, line feed to carriage return, next line) at either end.
 std::string_view trimWhitespaceAndNewlines(std::string_view text);
 
-
 // At most `maximumCharacters` characters of `text`, safe to show in a message: invalid bytes
 // and control characters become U+FFFD, and "…" marks a cut.
 std::string displayExcerpt(std::string_view text, size_t maximumCharacters);

@@ -28,7 +28,8 @@ std::filesystem::path copyName(const std::filesystem::path& path, int number) {
 ssize_t readAt(int fd, char* buffer, size_t size, off_t offset) {
   size_t total = 0;
   while (total < size) {
-    const ssize_t count = ::pread(fd, buffer + total, size - total, offset + static_cast<off_t>(total));
+    const ssize_t count =
+        ::pread(fd, buffer + total, size - total, offset + static_cast<off_t>(total));
     if (count < 0 && errno == EINTR) continue;
     if (count < 0) return -1;
     if (count == 0) break;
@@ -94,8 +95,8 @@ std::filesystem::path keepUnreadableCopy(const std::filesystem::path& path) {
     }
     return name;
   }
-  throw PreferencesError("已有 " + std::to_string(kMaximumCopies) + " 份 " + path.filename().string() +
-                         " 的副本，请先清理");
+  throw PreferencesError("已有 " + std::to_string(kMaximumCopies) + " 份 " +
+                         path.filename().string() + " 的副本，请先清理");
 }
 
 }  // namespace velmora::settings

@@ -15,11 +15,11 @@ struct AggregateDeviceDescription {
     bool operator==(const Member&) const = default;
   };
 
-  std::string name;             // "name"
-  std::string uid;              // "uid"
-  bool isPrivate = false;       // "private"
-  int stacked = 0;              // "stacked"
-  std::string mainSubDevice;    // "master": the UID of the clock device
+  std::string name;                // "name"
+  std::string uid;                 // "uid"
+  bool isPrivate = false;          // "private"
+  int stacked = 0;                 // "stacked"
+  std::string mainSubDevice;       // "master": the UID of the clock device
   std::vector<Member> subDevices;  // "subdevices", in order
   std::vector<Member> taps;        // "taps"
   bool tapAutoStart = false;       // "tapautostart"

@@ -51,14 +51,16 @@ OSStatus AudioObjectIsPropertySettable(AudioObjectID object,
                                        const AudioObjectPropertyAddress* address,
                                        bool* outIsSettable) {
   if (address == nullptr || outIsSettable == nullptr) return kAudio_ParamError;
-  return dispatch([&](AudioBackend& b) { return b.isPropertySettable(object, *address, outIsSettable); });
+  return dispatch(
+      [&](AudioBackend& b) { return b.isPropertySettable(object, *address, outIsSettable); });
 }
 
 OSStatus AudioObjectGetPropertyDataSize(AudioObjectID object,
                                         const AudioObjectPropertyAddress* address, uint32_t,
                                         const void*, uint32_t* outDataSize) {
   if (address == nullptr || outDataSize == nullptr) return kAudio_ParamError;
-  return dispatch([&](AudioBackend& b) { return b.getPropertyDataSize(object, *address, outDataSize); });
+  return dispatch(
+      [&](AudioBackend& b) { return b.getPropertyDataSize(object, *address, outDataSize); });
 }
 
 OSStatus AudioObjectGetPropertyData(AudioObjectID object, const AudioObjectPropertyAddress* address,
@@ -66,7 +68,8 @@ OSStatus AudioObjectGetPropertyData(AudioObjectID object, const AudioObjectPrope
   if (address == nullptr || ioDataSize == nullptr || (*ioDataSize > 0 && outData == nullptr)) {
     return kAudio_ParamError;
   }
-  return dispatch([&](AudioBackend& b) { return b.getPropertyData(object, *address, ioDataSize, outData); });
+  return dispatch(
+      [&](AudioBackend& b) { return b.getPropertyData(object, *address, ioDataSize, outData); });
 }
 
 OSStatus AudioObjectSetPropertyData(AudioObjectID object, const AudioObjectPropertyAddress* address,
@@ -89,7 +92,8 @@ OSStatus AudioObjectGetPropertyStrings(AudioObjectID object,
                                        const AudioObjectPropertyAddress* address,
                                        std::vector<std::string>* outValue) {
   if (address == nullptr || outValue == nullptr) return kAudio_ParamError;
-  return dispatch([&](AudioBackend& b) { return b.getPropertyStrings(object, *address, outValue); });
+  return dispatch(
+      [&](AudioBackend& b) { return b.getPropertyStrings(object, *address, outValue); });
 }
 
 OSStatus AudioHardwareCreateProcessTap(const velmora::platform::TapDescription& description,
@@ -115,7 +119,8 @@ OSStatus AudioHardwareDestroyAggregateDevice(AudioObjectID device) {
 OSStatus AudioDeviceCreateIOProcID(AudioObjectID device, AudioDeviceIOProc proc, void* clientData,
                                    AudioDeviceIOProcID* outID) {
   if (outID == nullptr || proc == nullptr) return kAudio_ParamError;
-  return dispatch([&](AudioBackend& b) { return b.createIOProcID(device, proc, clientData, outID); });
+  return dispatch(
+      [&](AudioBackend& b) { return b.createIOProcID(device, proc, clientData, outID); });
 }
 
 OSStatus AudioDeviceDestroyIOProcID(AudioObjectID device, AudioDeviceIOProcID procID) {

@@ -31,10 +31,7 @@ enum {
   kAudio_ParamError = -50
 };
 
-enum {
-  kAudioObjectUnknown = 0,
-  kAudioObjectSystemObject = 1
-};
+enum { kAudioObjectUnknown = 0, kAudioObjectSystemObject = 1 };
 
 enum {
   kAudioObjectPropertyScopeGlobal = VELMORA_FOUR_CHAR_CODE('g', 'l', 'o', 'b'),
@@ -134,8 +131,7 @@ typedef struct AudioTimeStamp {
 // Runs on the device's real-time I/O thread.
 typedef OSStatus (*AudioDeviceIOProc)(AudioObjectID device, const AudioTimeStamp* now,
                                       const AudioBufferList* inputData,
-                                      const AudioTimeStamp* inputTime,
-                                      AudioBufferList* outputData,
+                                      const AudioTimeStamp* inputTime, AudioBufferList* outputData,
                                       const AudioTimeStamp* outputTime, void* clientData);
 
 // Handed out by the backend, unique for the run; null means none.
@@ -149,7 +145,8 @@ typedef struct AudioHardwareIOProcStreamUsage {
 } AudioHardwareIOProcStreamUsage;
 
 static inline size_t AudioHardwareIOProcStreamUsageSize(uint32_t numberStreams) {
-  return offsetof(AudioHardwareIOProcStreamUsage, streamIsOn) + (size_t)numberStreams * sizeof(uint32_t);
+  return offsetof(AudioHardwareIOProcStreamUsage, streamIsOn) +
+         (size_t)numberStreams * sizeof(uint32_t);
 }
 
 #if defined(__cplusplus)

@@ -10,7 +10,9 @@ namespace {
 class NoBluetoothService final : public BluetoothService {
  public:
   std::vector<PairedBluetoothDevice> pairedDevices() override { return {}; }
-  std::optional<PairedBluetoothDevice> pairedDevice(const std::string&) override { return std::nullopt; }
+  std::optional<PairedBluetoothDevice> pairedDevice(const std::string&) override {
+    return std::nullopt;
+  }
   int32_t connect(const std::string&) override { return kNoDevice; }
 
  private:
@@ -29,8 +31,10 @@ bool PairedBluetoothDevice::hasService(uint16_t serviceClass) const {
 std::string comparableBluetoothAddress(const std::string& address) {
   std::string result = address;
   for (char& c : result) {
-    if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-    else if (c == ':') c = '-';
+    if (c >= 'a' && c <= 'z')
+      c = char(c - 'a' + 'A');
+    else if (c == ':')
+      c = '-';
   }
   return result;
 }

@@ -11,7 +11,8 @@ DeviceMeter::DeviceMeter(uint32_t channels)
 void DeviceMeter::append(const float* interleaved, uint32_t frames) {
   if (channels_ == 0) return;
   for (uint32_t i = 0; i < frames; ++i) {
-    std::copy_n(interleaved + size_t(i) * channels_, channels_, ring_.begin() + size_t(next_) * channels_);
+    std::copy_n(interleaved + size_t(i) * channels_, channels_,
+                ring_.begin() + size_t(next_) * channels_);
     next_ = (next_ + 1) % kWindowFrames;
   }
   played_ += frames;

@@ -60,8 +60,8 @@ struct Tone {
 
 struct ScenarioProcess {
   int32_t pid = 0;
-  std::string bundleID;    // what the audio system reports; may be empty
-  std::string executable;  // may be empty
+  std::string bundleID;     // what the audio system reports; may be empty
+  std::string executable;   // may be empty
   std::vector<Tone> tones;  // one stream each; none = a silent process
   bool playing = true;      // running output while it has tones
   // The system's running-application record of the process, when it has one.

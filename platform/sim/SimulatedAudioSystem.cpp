@@ -51,7 +51,8 @@ AudioStreamBasicDescription SimulatedAudioSystem::floatFormat(uint32_t channels,
   AudioStreamBasicDescription format{};
   format.sampleRate = kClockRate;
   format.formatID = kAudioFormatLinearPCM;
-  format.formatFlags = kAudioFormatFlagIsFloat | (interleaved ? 0 : kAudioFormatFlagIsNonInterleaved);
+  format.formatFlags =
+      kAudioFormatFlagIsFloat | (interleaved ? 0 : kAudioFormatFlagIsNonInterleaved);
   format.bitsPerChannel = 32;
   format.channelsPerFrame = channels;
   format.framesPerPacket = 1;
@@ -67,7 +68,8 @@ SimulatedAudioSystem::SimulatedAudioSystem(const Scenario& scenario) {
     const AudioObjectID id = nextID();
     processes_[id] = Process{id, process, std::vector<double>(process.tones.size(), 0.0)};
   }
-  if (const Device* output = findDeviceByUID(scenario.defaultOutputUID)) defaultOutput_ = output->id;
+  if (const Device* output = findDeviceByUID(scenario.defaultOutputUID))
+    defaultOutput_ = output->id;
   if (const Device* input = findDeviceByUID(scenario.defaultInputUID)) defaultInput_ = input->id;
 }
 
@@ -85,8 +87,10 @@ AudioObjectID SimulatedAudioSystem::addDeviceLocked(const ScenarioDevice& config
   Device device;
   device.id = nextID();
   device.config = config;
-  for (uint32_t channels : config.output.streams) device.outputStreams.push_back(makeStream(channels));
-  for (uint32_t channels : config.input.streams) device.inputStreams.push_back(makeStream(channels));
+  for (uint32_t channels : config.output.streams)
+    device.outputStreams.push_back(makeStream(channels));
+  for (uint32_t channels : config.input.streams)
+    device.inputStreams.push_back(makeStream(channels));
   device.meter = DeviceMeter(config.output.channels());
   const AudioObjectID id = device.id;
   devices_.emplace(id, std::move(device));
@@ -127,7 +131,8 @@ SimulatedAudioSystem::Device* SimulatedAudioSystem::findDeviceByUID(const std::s
   return nullptr;
 }
 
-const SimulatedAudioSystem::Device* SimulatedAudioSystem::findDeviceByUID(const std::string& uid) const {
+const SimulatedAudioSystem::Device* SimulatedAudioSystem::findDeviceByUID(
+    const std::string& uid) const {
   return const_cast<SimulatedAudioSystem*>(this)->findDeviceByUID(uid);
 }
 
@@ -142,8 +147,8 @@ const SimulatedAudioSystem::Process* SimulatedAudioSystem::findProcessByPID(int3
   return const_cast<SimulatedAudioSystem*>(this)->findProcessByPID(pid);
 }
 
-bool SimulatedAudioSystem::takeFailure(std::map<std::string, Failure>& table, const std::string& key,
-                                       OSStatus* status) {
+bool SimulatedAudioSystem::takeFailure(std::map<std::string, Failure>& table,
+                                       const std::string& key, OSStatus* status) {
   const auto found = table.find(key);
   if (found == table.end() || found->second.remaining == 0) return false;
   if (found->second.skip > 0) {
@@ -161,7 +166,8 @@ OSStatus SimulatedAudioSystem::callFailure(const char* call) {
   return status;
 }
 
-std::optional<OSStatus> SimulatedAudioSystem::propertyFailure(const AudioObjectPropertyAddress& address) {
+std::optional<OSStatus> SimulatedAudioSystem::propertyFailure(
+    const AudioObjectPropertyAddress& address) {
   OSStatus status = kAudioHardwareNoError;
   const std::string selector = std::to_string(address.selector) + "/";
   if (takeFailure(propertyFailures_, selector + std::to_string(address.scope), &status) ||
@@ -237,10 +243,12 @@ OSStatus SimulatedAudioSystem::readProperty(AudioObjectID object,
         return kAudioHardwareNoError;
       }
       case kAudioDevicePropertyStreamConfiguration: {
-        if (address.scope != kInput && address.scope != kOutput) return kAudioHardwareUnknownPropertyError;
+        if (address.scope != kInput && address.scope != kOutput)
+          return kAudioHardwareUnknownPropertyError;
         std::vector<uint32_t> buffers;
         const auto& streams = input ? device->inputStreams : device->outputStreams;
-        const bool hidden = !input && device->aggregate && device->aggregate->outputReadsUntilReady > 0;
+        const bool hidden =
+            !input && device->aggregate && device->aggregate->outputReadsUntilReady > 0;
         if (!hidden) {
           for (const Stream& s : streams) buffers.push_back(s.channels);
           if (!input && device->aggregate && device->aggregate->channelSurplus > 0) {
@@ -297,12 +305,15 @@ OSStatus SimulatedAudioSystem::readProperty(AudioObjectID object,
   return kAudioHardwareBadObjectError;
 }
 
-bool SimulatedAudioSystem::hasProperty(AudioObjectID object, const AudioObjectPropertyAddress& address) {
+bool SimulatedAudioSystem::hasProperty(AudioObjectID object,
+                                       const AudioObjectPropertyAddress& address) {
   std::lock_guard lock(mutex_);
-  if (address.selector == kAudioDevicePropertyVolumeScalar || address.selector == kAudioDevicePropertyMute) {
+  if (address.selector == kAudioDevicePropertyVolumeScalar ||
+      address.selector == kAudioDevicePropertyMute) {
     const Device* device = findDevice(object);
     if (device == nullptr) return false;
-    const DeviceScope& scope = address.scope == kInput ? device->config.input : device->config.output;
+    const DeviceScope& scope =
+        address.scope == kInput ? device->config.input : device->config.output;
     if (address.selector == kAudioDevicePropertyMute) {
       return scope.mute.has_value() && address.element == kAudioObjectPropertyElementMain;
     }
@@ -494,7 +505,8 @@ OSStatus SimulatedAudioSystem::getPropertyString(AudioObjectID object,
     return kAudioHardwareUnknownPropertyError;
   }
   if (const auto process = processes_.find(object); process != processes_.end()) {
-    if (address.selector != kAudioProcessPropertyBundleID) return kAudioHardwareUnknownPropertyError;
+    if (address.selector != kAudioProcessPropertyBundleID)
+      return kAudioHardwareUnknownPropertyError;
     *value = process->second.config.bundleID;
     return kAudioHardwareNoError;
   }
@@ -527,7 +539,8 @@ OSStatus SimulatedAudioSystem::getPropertyStrings(AudioObjectID object,
   return kAudioHardwareNoError;
 }
 
-OSStatus SimulatedAudioSystem::createProcessTap(const TapDescription& description, AudioObjectID* tap) {
+OSStatus SimulatedAudioSystem::createProcessTap(const TapDescription& description,
+                                                AudioObjectID* tap) {
   std::lock_guard lock(mutex_);
   if (OSStatus failure = callFailure("AudioHardwareCreateProcessTap")) return failure;
   if (description.processes.empty()) return kAudioHardwareIllegalOperationError;
@@ -576,8 +589,9 @@ OSStatus SimulatedAudioSystem::createAggregateDevice(const AggregateDeviceDescri
     aggregate.subDevices.push_back(sub->id);
   }
   const Device* main = findDeviceByUID(description.mainSubDevice);
-  config.sampleRate = main != nullptr ? main->config.sampleRate
-                                      : (members.empty() ? kClockRate : members[0]->config.sampleRate);
+  config.sampleRate = main != nullptr
+                          ? main->config.sampleRate
+                          : (members.empty() ? kClockRate : members[0]->config.sampleRate);
   for (const Device* sub : members) {
     for (const Stream& s : sub->outputStreams) {
       created.outputStreams.push_back(makeStream(s.channels));
@@ -655,8 +669,8 @@ OSStatus SimulatedAudioSystem::stopDevice(AudioObjectID device, AudioDeviceIOPro
   return setProcStarted(device, id, false, "AudioDeviceStop");
 }
 
-OSStatus SimulatedAudioSystem::setProcStarted(AudioObjectID device, AudioDeviceIOProcID id, bool started,
-                                              const char* call) {
+OSStatus SimulatedAudioSystem::setProcStarted(AudioObjectID device, AudioDeviceIOProcID id,
+                                              bool started, const char* call) {
   std::lock_guard lock(mutex_);
   if (OSStatus failure = callFailure(call)) return failure;
   Device* found = findDevice(device);
@@ -759,10 +773,11 @@ void SimulatedAudioSystem::failCall(const std::string& call, OSStatus status, in
   callFailures_[call] = Failure{status, times};
 }
 
-void SimulatedAudioSystem::failProperty(AudioObjectPropertySelector selector, OSStatus status, int times,
-                                        AudioObjectPropertyScope scope, int skip) {
+void SimulatedAudioSystem::failProperty(AudioObjectPropertySelector selector, OSStatus status,
+                                        int times, AudioObjectPropertyScope scope, int skip) {
   std::lock_guard lock(mutex_);
-  propertyFailures_[std::to_string(selector) + "/" + std::to_string(scope)] = Failure{status, times, skip};
+  propertyFailures_[std::to_string(selector) + "/" + std::to_string(scope)] =
+      Failure{status, times, skip};
 }
 
 void SimulatedAudioSystem::setTapFormat(const AudioStreamBasicDescription& format) {
@@ -834,7 +849,8 @@ std::vector<AggregateDeviceDescription> SimulatedAudioSystem::aggregates() const
 std::vector<uint32_t> SimulatedAudioSystem::streamUsage(AudioObjectID aggregate) const {
   std::lock_guard lock(mutex_);
   const auto found = devices_.find(aggregate);
-  if (found == devices_.end() || !found->second.aggregate || found->second.aggregate->procs.empty()) {
+  if (found == devices_.end() || !found->second.aggregate ||
+      found->second.aggregate->procs.empty()) {
     return {};
   }
   return found->second.aggregate->procs.front().streamUsage;
@@ -921,16 +937,17 @@ void SimulatedAudioSystem::renderPeriod() {
   std::map<AudioObjectID, bool> heard;
   for (const auto& [id, mix] : mixes) heard[id] = true;
   for (const auto& [tapID, tap] : taps_) {
-    const bool silences = tap.description.muteBehavior == TapMuteBehavior::muted ||
-                          (tap.description.muteBehavior == TapMuteBehavior::mutedWhenTapped &&
-                           tapIsRead(tap));
+    const bool silences =
+        tap.description.muteBehavior == TapMuteBehavior::muted ||
+        (tap.description.muteBehavior == TapMuteBehavior::mutedWhenTapped && tapIsRead(tap));
     if (!silences) continue;
     for (AudioObjectID process : tap.description.processes) heard[process] = false;
   }
 
   std::map<AudioObjectID, std::vector<float>> played;  // interleaved, per device
   for (auto& [id, device] : devices_) {
-    if (!device.aggregate) played[id].assign(size_t(frames) * device.config.output.channels(), 0.0f);
+    if (!device.aggregate)
+      played[id].assign(size_t(frames) * device.config.output.channels(), 0.0f);
   }
   auto addStereo = [&](AudioObjectID deviceID, const std::vector<float>& stereo) {
     auto found = played.find(deviceID);
@@ -1013,9 +1030,11 @@ void SimulatedAudioSystem::renderPeriod() {
       auto* out = reinterpret_cast<AudioBufferList*>(outputList.data());
       out->numberBuffers = uint32_t(bufferCount);
       for (size_t s = 0; s < bufferCount; ++s) {
-        const uint32_t channels = s < outputCount ? device.outputStreams[s].channels : strayOutputChannels_;
+        const uint32_t channels =
+            s < outputCount ? device.outputStreams[s].channels : strayOutputChannels_;
         outputData[s].assign(size_t(frames) * channels, 0.0f);
-        out->buffers[s] = {channels, uint32_t(outputData[s].size() * sizeof(float)), outputData[s].data()};
+        out->buffers[s] = {channels, uint32_t(outputData[s].size() * sizeof(float)),
+                           outputData[s].data()};
       }
       proc.proc(id, &now, in, &now, out, &now, proc.clientData);
       // What the proc wrote is what the sub-devices play, stream by stream.
@@ -1031,7 +1050,8 @@ void SimulatedAudioSystem::renderPeriod() {
           const std::vector<float>& written = outputData[stream++];
           for (uint32_t i = 0; i < frames; ++i) {
             for (uint32_t c = 0; c < subStream.channels; ++c) {
-              target[size_t(i) * channels + firstChannel + c] += written[size_t(i) * subStream.channels + c];
+              target[size_t(i) * channels + firstChannel + c] +=
+                  written[size_t(i) * subStream.channels + c];
             }
           }
           firstChannel += subStream.channels;

@@ -67,7 +67,8 @@ class SimulatedAudioSystem final : public AudioBackend {
   AudioObjectID addDevice(const ScenarioDevice& device);
   bool removeDevice(const std::string& uid);
   // Unplugs and plugs again: the same device under a new object id, optionally changed.
-  AudioObjectID reconnectDevice(const std::string& uid, const std::optional<ScenarioDevice>& as = {});
+  AudioObjectID reconnectDevice(const std::string& uid,
+                                const std::optional<ScenarioDevice>& as = {});
   bool setDeviceAlive(const std::string& uid, bool alive);
   bool setDefaultDevice(const std::string& uid, bool input);
   AudioObjectID addProcess(const ScenarioProcess& process);
@@ -174,7 +175,8 @@ class SimulatedAudioSystem final : public AudioBackend {
   std::optional<OSStatus> propertyFailure(const AudioObjectPropertyAddress& address);
   OSStatus readProperty(AudioObjectID object, const AudioObjectPropertyAddress& address,
                         std::vector<uint8_t>* bytes);
-  OSStatus setProcStarted(AudioObjectID device, AudioDeviceIOProcID id, bool started, const char* call);
+  OSStatus setProcStarted(AudioObjectID device, AudioDeviceIOProcID id, bool started,
+                          const char* call);
   bool tapIsRead(const Tap& tap) const;
   uint32_t outputChannels(const Device& device) const;
   void renderPeriod();

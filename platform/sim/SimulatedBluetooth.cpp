@@ -94,7 +94,8 @@ void SimulatedBluetooth::holdConnections(bool held) {
   released_.notify_all();
 }
 
-void SimulatedBluetooth::setConnectionOutcome(const std::string& address, int32_t status, bool connectedAnyway) {
+void SimulatedBluetooth::setConnectionOutcome(const std::string& address, int32_t status,
+                                              bool connectedAnyway) {
   std::lock_guard lock(mutex_);
   outcomes_[comparableBluetoothAddress(address)] = Outcome{status, connectedAnyway};
 }

@@ -38,7 +38,8 @@ class SimulatedBluetooth final : public BluetoothService {
   void holdConnections(bool held);
   // The status the next attempts for this address (any spelling) end with; 0 is success. With
   // `connectedAnyway` a failing attempt still leaves the device connected.
-  void setConnectionOutcome(const std::string& address, int32_t status, bool connectedAnyway = false);
+  void setConnectionOutcome(const std::string& address, int32_t status,
+                            bool connectedAnyway = false);
   // Runs on the connecting thread after every successful connection to this address.
   void setConnectionHook(const std::string& address, std::function<void()> hook);
   int connectionAttempts() const;
@@ -56,8 +57,8 @@ class SimulatedBluetooth final : public BluetoothService {
   int requests_ = 0;
   bool held_ = false;
   int attempts_ = 0;
-  std::map<std::string, Outcome> outcomes_;                 // by comparable address
-  std::map<std::string, std::function<void()>> hooks_;      // by comparable address
+  std::map<std::string, Outcome> outcomes_;             // by comparable address
+  std::map<std::string, std::function<void()>> hooks_;  // by comparable address
 };
 
 }  // namespace velmora::platform::sim

@@ -25,8 +25,9 @@ SimulatedMachine::~SimulatedMachine() {
   installAudioBackend(previousBackend_);
 }
 
-void SimulatedMachine::audioDeviceOnConnection(const std::string& address, const ScenarioDevice& device,
-                                               double seconds, MainQueue& time) {
+void SimulatedMachine::audioDeviceOnConnection(const std::string& address,
+                                               const ScenarioDevice& device, double seconds,
+                                               MainQueue& time) {
   SimulatedAudioSystem* audio = audio_.get();
   bluetooth_->setConnectionHook(address, [audio, device, seconds, &time] {
     // Timers can only be set on the queue's own thread: hop there first.

@@ -4,11 +4,10 @@
 #include <string>
 
 #include "platform/dispatch/MainQueue.h"
-
 #include "platform/sim/Scenario.h"
 #include "platform/sim/SimulatedApplicationServices.h"
-#include "platform/sim/SimulatedBluetooth.h"
 #include "platform/sim/SimulatedAudioSystem.h"
+#include "platform/sim/SimulatedBluetooth.h"
 #include "platform/sim/SimulatedHotkeys.h"
 #include "platform/sim/SimulatedLoginItem.h"
 #include "platform/sim/SimulatedPowerEvents.h"
@@ -16,8 +15,8 @@
 namespace velmora::platform::sim {
 
 // A whole simulated machine: its audio system, its applications, its Bluetooth stack, its
-// global hot keys, its login item and its power events, installed as the process's platform services for as long
-// as it lives.
+// global hot keys, its login item and its power events, installed as the process's platform
+// services for as long as it lives.
 class SimulatedMachine {
  public:
   explicit SimulatedMachine(const Scenario& scenario);
@@ -36,8 +35,8 @@ class SimulatedMachine {
   // successful connection to `address`, on `time` (virtual time in tests). `time` must outlive
   // the connections. Threading: the connection hook posts from the connecting thread; the
   // device is added on `time`'s own thread.
-  void audioDeviceOnConnection(const std::string& address, const ScenarioDevice& device, double seconds,
-                               MainQueue& time);
+  void audioDeviceOnConnection(const std::string& address, const ScenarioDevice& device,
+                               double seconds, MainQueue& time);
 
  private:
   std::unique_ptr<SimulatedAudioSystem> audio_;

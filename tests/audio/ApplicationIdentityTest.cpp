@@ -48,33 +48,42 @@ class ApplicationIdentityTest : public ::testing::Test {
 TEST_F(ApplicationIdentityTest, OuterApplicationIsTheOutermostAppFolderOfTheStandardisedPath) {
   const std::pair<const char*, std::optional<std::string>> cases[] = {
       {"/../Users/Old/../../Applications/./Tools//Grep.APP/", "/Applications/Tools/Grep.APP"},
-      {"/usr/bin/tool", nullopt}, {"/opt/.app/bin/tool", nullopt},  // ".app" is a hidden name
+      {"/usr/bin/tool", nullopt},
+      {"/opt/.app/bin/tool", nullopt},  // ".app" is a hidden name
       {"Editor.app/Contents/MacOS/editor", nullopt}};
-  for (const auto& [path, expected] : cases) EXPECT_EQ(identity::outerApplication(path), expected) << path;
+  for (const auto& [path, expected] : cases)
+    EXPECT_EQ(identity::outerApplication(path), expected) << path;
 }
 
 TEST_F(ApplicationIdentityTest, ResolveTriesExecutableThenRunningBundleThenIdentifier) {
   install({bundle("/Applications/Editor.app", "com.example.editor"),
            bundle("/Applications/Editor.app/Contents/Frameworks/Helper.app", "com.example.helper"),
-           bundle("/Applications/Player.app", "com.example.player"), bundle("/Applications/Browser.app", "a.b.c")});
+           bundle("/Applications/Player.app", "com.example.player"),
+           bundle("/Applications/Browser.app", "a.b.c")});
   known = {{"com.example.player", "/Applications/Player.app"},
            {"a.b.c.helper", "/Applications/Gone.app"},  // no bundle opens there
            {"a.b.c", "/Applications/Browser.app/Contents/MacOS/browser"}};
-  EXPECT_EQ(identity::resolve("/Applications/Editor.app/Contents/Frameworks/Helper.app/Contents/MacOS/helper",
-                              "/Applications/Player.app", "com.example.player", lookup),
+  EXPECT_EQ(identity::resolve(
+                "/Applications/Editor.app/Contents/Frameworks/Helper.app/Contents/MacOS/helper",
+                "/Applications/Player.app", "com.example.player", lookup),
             "/Applications/Editor.app")
       << "a nested helper bundle belongs to the outer application";
   EXPECT_EQ(identity::resolve("/usr/bin/d", "/Applications/Player.app/Contents/../", "", lookup),
             "/Applications/Player.app");
   // An ".app" folder where no bundle opens is no answer; the next source is asked.
-  EXPECT_EQ(identity::resolve("/opt/Ghost.app/bin/ghost", "/opt/Ghost.app", "com.example.player", lookup),
-            "/Applications/Player.app");
+  EXPECT_EQ(
+      identity::resolve("/opt/Ghost.app/bin/ghost", "/opt/Ghost.app", "com.example.player", lookup),
+      "/Applications/Player.app");
   // The identifier is shortened until the lookup finds a bundle. At least two non-empty parts are
   // looked up; "a." and ".a" have one.
   const std::tuple<std::string, std::optional<std::string>, Ids> cases[] = {
-      {"a.b.c.helper.renderer", "/Applications/Browser.app", {"a.b.c.helper.renderer", "a.b.c.helper", "a.b.c"}},
-      {"x.y.z", nullopt, {"x.y.z", "x.y"}}, {"single", nullopt, {}},
-      {"a..b", nullopt, {"a..b"}}, {".a.b", nullopt, {".a.b"}}};
+      {"a.b.c.helper.renderer",
+       "/Applications/Browser.app",
+       {"a.b.c.helper.renderer", "a.b.c.helper", "a.b.c"}},
+      {"x.y.z", nullopt, {"x.y.z", "x.y"}},
+      {"single", nullopt, {}},
+      {"a..b", nullopt, {"a..b"}},
+      {".a.b", nullopt, {".a.b"}}};
   for (const auto& [identifier, expected, lookedUp] : cases) {
     asked.clear();
     EXPECT_EQ(identity::resolve("", nullopt, identifier, lookup), expected) << identifier;
@@ -84,23 +93,28 @@ TEST_F(ApplicationIdentityTest, ResolveTriesExecutableThenRunningBundleThenIdent
 
 TEST_F(ApplicationIdentityTest, LookupAsksTheWorkspaceThenTheInstalledMap) {
   install({bundle("/Applications/Mail.app", "mail")});
-  const identity::InstalledApplications installed{{"mail", "/Old/Mail.app"}, {"unlisted", "/Unlisted.app"}};
+  const identity::InstalledApplications installed{{"mail", "/Old/Mail.app"},
+                                                  {"unlisted", "/Unlisted.app"}};
   EXPECT_EQ(identity::lookupApplication("mail", installed), "/Applications/Mail.app");
   EXPECT_EQ(identity::lookupApplication("unlisted", installed), "/Unlisted.app");
   EXPECT_EQ(identity::lookupApplication("nowhere", installed), nullopt);
 }
 
 TEST_F(ApplicationIdentityTest, ScanLooksOneFolderDownAndKeepsTheFirstLocation) {
-  install({bundle("/System/Applications/Music.app", "music"), bundle("/Applications/Music.app", "music"),
+  install({bundle("/System/Applications/Music.app", "music"),
+           bundle("/Applications/Music.app", "music"),
            bundle("/home/ann/Applications/Music.app", "music"),
            bundle("/System/Applications/Utilities/Terminal.app", "terminal"),
-           bundle("/Applications/Utilities/More/Deep.app", "deep"), bundle("/Applications/Loud.APP", "loud"),
-           bundle("/Applications/.Secret.app", "secret"), bundle("/Applications/Plugin.bundle", "plugin"),
-           bundle("/Applications/Anonymous.app", ""), bundle("/Users/Shared/Elsewhere.app", "elsewhere")});
-  EXPECT_EQ(identity::scanInstalledApplications(),
-            (identity::InstalledApplications{{"music", "/home/ann/Applications/Music.app"},
-                                             {"terminal", "/System/Applications/Utilities/Terminal.app"},
-                                             {"loud", "/Applications/Loud.APP"}}));
+           bundle("/Applications/Utilities/More/Deep.app", "deep"),
+           bundle("/Applications/Loud.APP", "loud"), bundle("/Applications/.Secret.app", "secret"),
+           bundle("/Applications/Plugin.bundle", "plugin"),
+           bundle("/Applications/Anonymous.app", ""),
+           bundle("/Users/Shared/Elsewhere.app", "elsewhere")});
+  EXPECT_EQ(
+      identity::scanInstalledApplications(),
+      (identity::InstalledApplications{{"music", "/home/ann/Applications/Music.app"},
+                                       {"terminal", "/System/Applications/Utilities/Terminal.app"},
+                                       {"loud", "/Applications/Loud.APP"}}));
 }
 
 TEST_F(ApplicationIdentityTest, IconPrefersTheIconFileThenTheNamedImageThenTheFileIcon) {
@@ -115,8 +129,10 @@ TEST_F(ApplicationIdentityTest, IconPrefersTheIconFileThenTheNamedImageThenTheFi
            app("/A/Neither.app", 3.0, "AppIcon", {"3.icns"}, {})});
   const std::pair<const char*, Image> cases[] = {
       {"/A/File.app", {"/A/File.app/Contents/Resources/AppIcon.icns", ""}},
-      {"/A/Png.app", {"/A/Png.app/Contents/Resources/icon.png", ""}}, {"/A/Named.app", {"/A/Named.app", "AppIcon"}},
-      {"/A/Neither.app", {"/A/Neither.app", ""}}, {"/usr/bin/tool", {"/usr/bin/tool", ""}}};
+      {"/A/Png.app", {"/A/Png.app/Contents/Resources/icon.png", ""}},
+      {"/A/Named.app", {"/A/Named.app", "AppIcon"}},
+      {"/A/Neither.app", {"/A/Neither.app", ""}},
+      {"/usr/bin/tool", {"/usr/bin/tool", ""}}};
   for (const auto& [path, expected] : cases) EXPECT_EQ(identity::icon(path), expected) << path;
 }
 

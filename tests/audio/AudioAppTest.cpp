@@ -14,7 +14,8 @@ ScenarioProcess process(int32_t pid, std::string bundleID, std::string executabl
   return {pid, std::move(bundleID), std::move(executable), {{440.0, 0.5f}}, playing, {}};
 }
 
-ScenarioBundle bundle(std::string path, std::string identifier, std::map<std::string, InfoValue> info) {
+ScenarioBundle bundle(std::string path, std::string identifier,
+                      std::map<std::string, InfoValue> info) {
   return {std::move(path), std::move(identifier), std::move(info), {}, {}, true};
 }
 
@@ -23,8 +24,10 @@ TEST(AudioApp, ProcessesAreGatheredIntoTheirApplicationsInNameOrder) {
   s.ownProcessID = 77;
   s.ownBundleIdentifier = "com.local.Ombrel";
   s.bundles = {bundle("/Applications/Browser.app", "org.example.browser",
-                      {{"CFBundleName", std::string("Browser")}, {"CFBundleDisplayName", std::string("浏览器")}}),
-               bundle("/Applications/Tunes.app", "com.example.tunes", {{"CFBundleName", std::string("Tunes")}}),
+                      {{"CFBundleName", std::string("Browser")},
+                       {"CFBundleDisplayName", std::string("浏览器")}}),
+               bundle("/Applications/Tunes.app", "com.example.tunes",
+                      {{"CFBundleName", std::string("Tunes")}}),
                bundle("/Applications/Velmora.app", "com.local.Ombrel", {})};
   s.processes = {
       process(10, "org.example.browser", "/Applications/Browser.app/Contents/MacOS/Browser", false),
@@ -32,11 +35,13 @@ TEST(AudioApp, ProcessesAreGatheredIntoTheirApplicationsInNameOrder) {
       process(12, "", "", true),                                         // nothing known at all
       process(13, "com.example.cli", "/usr/local/bin/tone-cli", false),  // no bundle anywhere
       process(14, "", "/usr/bin/aplay", true),
-      process(15, "com.local.Ombrel.helper", "/Applications/Velmora.app/Contents/MacOS/velmora", true),
+      process(15, "com.local.Ombrel.helper", "/Applications/Velmora.app/Contents/MacOS/velmora",
+              true),
       process(77, "com.local.Ombrel", "/Applications/Velmora.app/Contents/MacOS/velmora", true),
       process(16, "", "", true),  // known only by its running-application record
   };
-  s.processes[7].application = RunningApplication{"/Applications/Tunes.app", "com.example.tunes", "Tunes Player", {}};
+  s.processes[7].application =
+      RunningApplication{"/Applications/Tunes.app", "com.example.tunes", "Tunes Player", {}};
   s.processes[2].tones.clear();
   SimulatedMachine machine(s);
 
@@ -47,15 +52,18 @@ TEST(AudioApp, ProcessesAreGatheredIntoTheirApplicationsInNameOrder) {
     listed.push_back(app.id + " | " + app.name + " | " + app.path.value_or("-") + " |" + processes +
                      (app.audible ? " | audible" : ""));
   }
-  const auto object = [&](int32_t pid) { return std::to_string(machine.audio().processObjectID(pid)); };
+  const auto object = [&](int32_t pid) {
+    return std::to_string(machine.audio().processObjectID(pid));
+  };
   // This program and its helper are never listed; the bundle's name comes before the record's.
   EXPECT_EQ(listed, (std::vector<std::string>{
                         "process:12 |  | - | " + object(12),
                         "process:/usr/bin/aplay | aplay | - | " + object(14) + " | audible",
                         "com.example.cli | com.example.cli | - | " + object(13),
-                        "com.example.tunes | Tunes | /Applications/Tunes.app | " + object(16) + " | audible",
-                        "org.example.browser | 浏览器 | /Applications/Browser.app | " + object(10) + " " +
-                            object(11) + " | audible",
+                        "com.example.tunes | Tunes | /Applications/Tunes.app | " + object(16) +
+                            " | audible",
+                        "org.example.browser | 浏览器 | /Applications/Browser.app | " + object(10) +
+                            " " + object(11) + " | audible",
                     }));
 }
 

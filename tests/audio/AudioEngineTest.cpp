@@ -6,13 +6,13 @@
 
 namespace {
 
+using velmora::audio::AppAudioStatus;
+using velmora::settings::AppLevel;
+using velmora::settings::DeviceEQ;
 using velmora::test::EngineHarness;
 using velmora::test::kGame;
 using velmora::test::kMusic;
 using velmora::test::level;
-using velmora::audio::AppAudioStatus;
-using velmora::settings::AppLevel;
-using velmora::settings::DeviceEQ;
 
 constexpr const char* kMusicID = "com.example.music";
 constexpr const char* kGameID = "com.example.game";
@@ -25,7 +25,8 @@ TEST(AudioEngine, VolumeMuteAndSoloShapeWhatIsHeard) {
 
   h.levels[kMusicID] = level(0.5f);
   h.update();
-  EXPECT_EQ(h.status(kMusicID), (AppAudioStatus{false, "正在建立处理 · 设置尚未生效", std::nullopt, true}));
+  EXPECT_EQ(h.status(kMusicID),
+            (AppAudioStatus{false, "正在建立处理 · 设置尚未生效", std::nullopt, true}));
   h.playAndUpdate();
   EXPECT_EQ(h.status(kMusicID), (AppAudioStatus{true, "独立音量", std::nullopt, false}));
   EXPECT_NEAR(h.tone("speakers", kMusic), 0.25, 0.01) << "about 6 dB lower";
@@ -82,13 +83,15 @@ TEST(AudioEngine, RoutingMovesTheToneAndFollowsTheOfflineChoice) {
   h.levels[kMusicID].followSystemWhenOffline = true;
   h.update();
   h.playAndUpdate();
-  EXPECT_EQ(h.status(kMusicID), (AppAudioStatus{true, "指定输出离线 · 跟随系统", std::nullopt, false}));
+  EXPECT_EQ(h.status(kMusicID),
+            (AppAudioStatus{true, "指定输出离线 · 跟随系统", std::nullopt, false}));
   EXPECT_NEAR(h.tone("speakers", kMusic), 0.5, 0.01);
 }
 
 TEST(AudioEngine, MultiOutputPlaysEveryOnlineDeviceAtItsLevel) {
   EngineHarness h;
-  h.advanced.multiOutput = {true, {"audio:dac", "audio:mono", "audio:gone"}, {{"audio:dac", 1.0f}, {"audio:mono", 0.5f}}};
+  h.advanced.multiOutput = {
+      true, {"audio:dac", "audio:mono", "audio:gone"}, {{"audio:dac", 1.0f}, {"audio:mono", 0.5f}}};
   h.update();
   h.playAndUpdate();
   EXPECT_EQ(h.status(kMusicID), (AppAudioStatus{true, "部分多输出设备离线", std::nullopt, false}));
@@ -138,7 +141,8 @@ struct ConstructionFault {
 TEST(AudioEngine, EveryFailingStepLeavesNothingBehindAndIsNotRetriedUntilAsked) {
   using namespace velmora::platform::sim;
   const std::vector<ConstructionFault> faults = {
-      {"routes", [](EngineHarness&) {}, "请选择 1–4 个不同的单声道或双声道输出设备。", "audio:surround"},
+      {"routes", [](EngineHarness&) {}, "请选择 1–4 个不同的单声道或双声道输出设备。",
+       "audio:surround"},
       {"tap", [](EngineHarness& h) { h.audio().failCall("AudioHardwareCreateProcessTap", -50); },
        "创建应用音频通道失败（Core Audio -50）"},
       {"tap format",
@@ -151,23 +155,33 @@ TEST(AudioEngine, EveryFailingStepLeavesNothingBehindAndIsNotRetriedUntilAsked) 
        "此应用的音频格式暂不支持，已保留原始输出。"},
       {"tap uid", [](EngineHarness& h) { h.audio().failProperty(kAudioTapPropertyUID, -1); },
        "无法读取音频通道标识。"},
-      {"aggregate", [](EngineHarness& h) { h.audio().failCall("AudioHardwareCreateAggregateDevice", 1852797029); },
+      {"aggregate",
+       [](EngineHarness& h) {
+         h.audio().failCall("AudioHardwareCreateAggregateDevice", 1852797029);
+       },
        "连接输出设备失败（Core Audio 1852797029）"},
       {"outputs never appear", [](EngineHarness& h) { h.audio().delayAggregateOutputs(1000); },
        "输出设备尚未准备就绪，请重试。"},
-      {"output format", [](EngineHarness& h) { h.audio().failProperty(kAudioStreamPropertyVirtualFormat, -1); },
+      {"output format",
+       [](EngineHarness& h) { h.audio().failProperty(kAudioStreamPropertyVirtualFormat, -1); },
        "当前输出格式不是受支持的 32 位浮点音频。"},
       {"input streams",
-       [](EngineHarness& h) { h.audio().failProperty(kAudioDevicePropertyStreams, -1, -1, kAudioObjectPropertyScopeInput); },
+       [](EngineHarness& h) {
+         h.audio().failProperty(kAudioDevicePropertyStreams, -1, -1,
+                                kAudioObjectPropertyScopeInput);
+       },
        "聚合音频输入未就绪。"},
       {"input format",
-       [](EngineHarness& h) { h.audio().failProperty(kAudioStreamPropertyVirtualFormat, -1, -1, 0, 1); },
+       [](EngineHarness& h) {
+         h.audio().failProperty(kAudioStreamPropertyVirtualFormat, -1, -1, 0, 1);
+       },
        "输入音频格式不受支持。"},
       {"channel layout", [](EngineHarness& h) { h.audio().setAggregateChannelSurplus(1); },
        "输出声道排列与设备配置不一致，已保留原始声音。"},
       {"callback", [](EngineHarness& h) { h.audio().failCall("AudioDeviceCreateIOProcID", -50); },
        "创建音频处理回调失败（Core Audio -50）"},
-      {"hardware inputs", [](EngineHarness& h) { h.audio().failCall("AudioObjectSetPropertyData", -50); },
+      {"hardware inputs",
+       [](EngineHarness& h) { h.audio().failCall("AudioObjectSetPropertyData", -50); },
        "关闭不需要的硬件输入失败（Core Audio -50）", "audio:phones"},
       {"start", [](EngineHarness& h) { h.audio().failCall("AudioDeviceStart", -50); },
        "启动音频处理（请检查系统音频录制权限）失败（Core Audio -50）"},
@@ -178,7 +192,8 @@ TEST(AudioEngine, EveryFailingStepLeavesNothingBehindAndIsNotRetriedUntilAsked) 
     fault.inject(h);
     h.levels[kMusicID] = level(1.0f, false, fault.output);
     h.update();
-    EXPECT_EQ(h.status(kMusicID), (AppAudioStatus{false, "未接管 · 原始声音", fault.message, false}));
+    EXPECT_EQ(h.status(kMusicID),
+              (AppAudioStatus{false, "未接管 · 原始声音", fault.message, false}));
     EXPECT_EQ(h.audio().liveProcessingObjects(), 0u) << "nothing left behind";
     EXPECT_NEAR(h.tone("speakers", kMusic), 0.5, 0.01) << "heard unprocessed";
     if (std::string(fault.name) == "outputs never appear") {
@@ -210,7 +225,8 @@ TEST(AudioEngine, WatchdogAndLayoutFaultsFallBackToTheApplicationsOwnSound) {
   EXPECT_TRUE(h.status(kMusicID).pending);
   h.clock.advance(0.2);
   h.update();
-  EXPECT_EQ(h.status(kMusicID).error, "未收到音频回调，已恢复原始声音。请检查系统音频录制权限后重试。");
+  EXPECT_EQ(h.status(kMusicID).error,
+            "未收到音频回调，已恢复原始声音。请检查系统音频录制权限后重试。");
   EXPECT_TRUE(h.status("com.example.chat").pending);
   h.clock.advance(60);
   h.update();

@@ -45,21 +45,47 @@ TEST(AudioRoutePolicy, PlansGainRoutesAndNotes) {
       {"NaN volume", level(NAN), {}, "D", off, {{"D"}, 1.0f, {}}},
       {"no default device", level(), {}, {}, off, {{}, 1.0f, {}}},
       {"chosen output", level(1.0f, false, "B"), {}, "D", multi, {{"B"}, 1.0f, {}}},
-      {"chosen output offline", level(1.0f, false, "C"), {}, "D", off, {{"D"}, 0.0f, Note("指定输出离线 · 暂时静音")}},
-      {"offline, follow system", level(0.6f, false, "C", true), {}, "D", off,
+      {"chosen output offline",
+       level(1.0f, false, "C"),
+       {},
+       "D",
+       off,
+       {{"D"}, 0.0f, Note("指定输出离线 · 暂时静音")}},
+      {"offline, follow system",
+       level(0.6f, false, "C", true),
+       {},
+       "D",
+       off,
        {{"D"}, 0.6f, Note("指定输出离线 · 跟随系统")}},
-      {"offline, nowhere to go", level(1.0f, false, "C"), {}, {}, off, {{}, 0.0f, Note("指定输出离线 · 暂时静音")}},
-      {"multi-output, one absent, one repeated", level(), {}, "D", multi, {{"A", "B"}, 1.0f, Note("部分多输出设备离线")}},
-      {"multi-output all absent", level(), {}, "D", allGone, {{"D"}, 0.0f, Note("多输出设备均离线 · 暂时静音")}},
+      {"offline, nowhere to go",
+       level(1.0f, false, "C"),
+       {},
+       {},
+       off,
+       {{}, 0.0f, Note("指定输出离线 · 暂时静音")}},
+      {"multi-output, one absent, one repeated",
+       level(),
+       {},
+       "D",
+       multi,
+       {{"A", "B"}, 1.0f, Note("部分多输出设备离线")}},
+      {"multi-output all absent",
+       level(),
+       {},
+       "D",
+       allGone,
+       {{"D"}, 0.0f, Note("多输出设备均离线 · 暂时静音")}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(AudioRoutePolicy::plan("app", c.level, c.solo, c.defaultKey, present, c.multi), c.expected);
+    EXPECT_EQ(AudioRoutePolicy::plan("app", c.level, c.solo, c.defaultKey, present, c.multi),
+              c.expected);
   }
 }
 
 TEST(AudioRoutePolicy, RouteSpecsAndTheProcessingTest) {
-  std::map<std::string, AudioDevice> devices = {{"A", {10, "a", "A", 0, 2, 0}}, {"B", {11, "b", "B", 0, 1, 0}}};
+  std::map<std::string, AudioDevice> devices = {{"A", {10, "a", "A", 0, 2, 0}},
+                                                {"B", {11, "b", "B", 0, 1, 0}}};
   velmora::settings::AdvancedPreferences advanced;
   advanced.multiOutput = {true, {"A", "B"}, {{"A", 0.5f}}};
   velmora::settings::DeviceEQ eq;
@@ -68,7 +94,8 @@ TEST(AudioRoutePolicy, RouteSpecsAndTheProcessingTest) {
   advanced.equalizers["B"] = eq;
   advanced.boostedOutputs = std::map<std::string, bool>{{"A", false}, {"B", true}};
 
-  const auto multiRoutes = AudioRoutePolicy::routeSpecs({{"A", "missing", "B"}, 1.0f, {}}, devices, {}, advanced);
+  const auto multiRoutes =
+      AudioRoutePolicy::routeSpecs({{"A", "missing", "B"}, 1.0f, {}}, devices, {}, advanced);
   ASSERT_EQ(multiRoutes.size(), 2u) << "a key without a device is skipped";
   EXPECT_EQ(multiRoutes[0].gain, 0.5f);
   EXPECT_EQ(multiRoutes[1].gain, 1.0f) << "no level stored";
@@ -77,7 +104,8 @@ TEST(AudioRoutePolicy, RouteSpecsAndTheProcessingTest) {
   EXPECT_FALSE(multiRoutes[0].eq.enabled);
   EXPECT_EQ(multiRoutes[1].eq, eq);
   const AppLevel chosen = level(1.0f, false, "A");
-  EXPECT_EQ(AudioRoutePolicy::routeSpecs({{"A"}, 1.0f, {}}, devices, chosen, advanced)[0].gain, 1.0f)
+  EXPECT_EQ(AudioRoutePolicy::routeSpecs({{"A"}, 1.0f, {}}, devices, chosen, advanced)[0].gain,
+            1.0f)
       << "a chosen device plays at full level even with a multi-output level stored";
 
   std::vector<OutputRouteSpec> plainRoute(1);
@@ -86,7 +114,8 @@ TEST(AudioRoutePolicy, RouteSpecsAndTheProcessingTest) {
   const MultiOutputSettings off;
   auto needed = [&](const AppLevel& level, float gain, std::optional<std::string> solo = {},
                     const std::vector<OutputRouteSpec>& routes = {}) {
-    return AudioRoutePolicy::processingNeeded(level, off, routes.empty() ? plainRoute : routes, gain, solo);
+    return AudioRoutePolicy::processingNeeded(level, off, routes.empty() ? plainRoute : routes,
+                                              gain, solo);
   };
   EXPECT_FALSE(needed({}, 1.0f));
   EXPECT_FALSE(needed({}, 0.99995f));

@@ -1,5 +1,6 @@
 // Bluetooth audio: which paired devices count as audio devices, how a live device becomes a
-// bookmark (Bluetooth or plain audio, symbol, visibility), and how a bookmark finds its device again.
+// bookmark (Bluetooth or plain audio, symbol, visibility), and how a bookmark finds its device
+// again.
 #include <gtest/gtest.h>
 
 #include "audio/BluetoothAudio.h"
@@ -9,8 +10,9 @@ namespace velmora::audio {
 namespace {
 
 using settings::DeviceBookmark;
-constexpr uint32_t kBT = kAudioDeviceTransportTypeBluetooth, kLE = kAudioDeviceTransportTypeBluetoothLE,
-                   kUSB = kAudioDeviceTransportTypeUSB, kBuiltIn = kAudioDeviceTransportTypeBuiltIn;
+constexpr uint32_t kBT = kAudioDeviceTransportTypeBluetooth,
+                   kLE = kAudioDeviceTransportTypeBluetoothLE, kUSB = kAudioDeviceTransportTypeUSB,
+                   kBuiltIn = kAudioDeviceTransportTypeBuiltIn;
 
 // Every field, so that a mismatch prints readably.
 auto fields(const DeviceBookmark& b) {
@@ -22,84 +24,135 @@ TEST(BluetoothAudio, FindsAndNormalisesTheFirstAddressInAUID) {
   const std::pair<const char*, std::optional<std::string>> cases[] = {
       {"x_AA-bb:Cc-dD:ee-FF", "AA-BB-CC-DD-EE-FF"},  // mixed case and separators, anywhere
       // The leftmost place that fits.
-      {"0a1b:2c:3d:4e:5f:6a", "1B-2C-3D-4E-5F-6A"}, {"11:22:33:44:55:66/77:88:99:aa:bb:cc", "11-22-33-44-55-66"},
-      {"0a:1b:2c:3d:4e:5", {}}, {"0a:1b:2c:3d:4e:5g", {}}, {"0a.1b.2c.3d.4e.5f", {}}};
-  for (const auto& [uid, address] : cases) EXPECT_EQ(BluetoothAudio::addressInUID(uid), address) << uid;
+      {"0a1b:2c:3d:4e:5f:6a", "1B-2C-3D-4E-5F-6A"},
+      {"11:22:33:44:55:66/77:88:99:aa:bb:cc", "11-22-33-44-55-66"},
+      {"0a:1b:2c:3d:4e:5", {}},
+      {"0a:1b:2c:3d:4e:5g", {}},
+      {"0a.1b.2c.3d.4e.5f", {}}};
+  for (const auto& [uid, address] : cases)
+    EXPECT_EQ(BluetoothAudio::addressInUID(uid), address) << uid;
 }
 
 TEST(BluetoothAudio, BookmarkOfALiveDevice) {
-  const std::vector<PairedAudioDevice> paired = {
-      {"11-11-11-11-11-11", "Buds", false, true}, {"22-22", "Twin", false, false}, {"33-33", "Twin", true, false}};
+  const std::vector<PairedAudioDevice> paired = {{"11-11-11-11-11-11", "Buds", false, true},
+                                                 {"22-22", "Twin", false, false},
+                                                 {"33-33", "Twin", true, false}};
   const uint32_t virt = kAudioDeviceTransportTypeVirtual, agg = kAudioDeviceTransportTypeAggregate,
                  pci = 0x70636920;  // 'pci ', no symbol of its own
   const AudioObjectID input = 50, output = 60;
   const std::tuple<AudioDevice, const char*, const char*, bool, bool> cases[] = {
-      {{2, "le-aa-bb-cc-dd-ee-ff", "LE", 1, 2, kLE}, "bluetooth:AA-BB-CC-DD-EE-FF", "headphones", true, true},
-      {{3, "bt-7", "Buds", 0, 2, kBT}, "bluetooth:11-11-11-11-11-11", "headphones", false, true},  // one name match
-      {{4, "bt-8", "Twin", 0, 2, kBT}, "audio:bt-8", "headphones", false, true},  // two paired share the name
-      {{5, "bt-9", "buds", 0, 2, kBT}, "audio:bt-9", "headphones", false, true},  // names compare exactly
-      {{6, "00:1a:2b:3c:4d:5e", "USB", 1, 2, kUSB}, "audio:00:1a:2b:3c:4d:5e", "cable.connector", true, true},
-      {{7, "00:1a:2b:3c:4d:5e:input", "Mic", 1, 0, kUSB}, "bluetooth:00-1A-2B-3C-4D-5E", "headphones", true, false},
-      {{8, "aa:bb:cc:dd:ee:ff:output", "Bridge", 2, 2, virt}, "bluetooth:AA-BB-CC-DD-EE-FF", "headphones", false, false},
+      {{2, "le-aa-bb-cc-dd-ee-ff", "LE", 1, 2, kLE},
+       "bluetooth:AA-BB-CC-DD-EE-FF",
+       "headphones",
+       true,
+       true},
+      {{3, "bt-7", "Buds", 0, 2, kBT},
+       "bluetooth:11-11-11-11-11-11",
+       "headphones",
+       false,
+       true},  // one name match
+      {{4, "bt-8", "Twin", 0, 2, kBT},
+       "audio:bt-8",
+       "headphones",
+       false,
+       true},  // two paired share the name
+      {{5, "bt-9", "buds", 0, 2, kBT},
+       "audio:bt-9",
+       "headphones",
+       false,
+       true},  // names compare exactly
+      {{6, "00:1a:2b:3c:4d:5e", "USB", 1, 2, kUSB},
+       "audio:00:1a:2b:3c:4d:5e",
+       "cable.connector",
+       true,
+       true},
+      {{7, "00:1a:2b:3c:4d:5e:input", "Mic", 1, 0, kUSB},
+       "bluetooth:00-1A-2B-3C-4D-5E",
+       "headphones",
+       true,
+       false},
+      {{8, "aa:bb:cc:dd:ee:ff:output", "Bridge", 2, 2, virt},
+       "bluetooth:AA-BB-CC-DD-EE-FF",
+       "headphones",
+       false,
+       false},
       {{9, "agg", "Aggregate", 2, 2, agg}, "audio:agg", "waveform", false, false},
       {{output, "agg", "Aggregate", 2, 2, agg}, "audio:agg", "waveform", false, true},
       {{input, "loop", "Loopback", 2, 2, virt}, "audio:loop", "waveform", true, false},
       {{10, "spk", "Speakers", 0, 2, kBuiltIn}, "audio:spk", "laptopcomputer", false, true},
       {{11, "tv", "TV", 0, 2, kAudioDeviceTransportTypeHDMI}, "audio:tv", "display", false, true},
-      {{12, "dp", "Monitor", 0, 2, kAudioDeviceTransportTypeDisplayPort}, "audio:dp", "display", false, true},
+      {{12, "dp", "Monitor", 0, 2, kAudioDeviceTransportTypeDisplayPort},
+       "audio:dp",
+       "display",
+       false,
+       true},
       {{13, "pci", "Card", 2, 8, pci}, "audio:pci", "speaker.wave.2", true, true},
       {{14, "line", "Line In", 2, 0, pci}, "audio:line", "mic", true, false},
   };
   for (const auto& [d, id, symbol, showInput, showOutput] : cases) {
-    const auto uidIf = [&](int channels) { return channels > 0 ? std::optional(d.uid) : std::nullopt; };
-    const std::optional<std::string> address =
-        std::string_view(id).starts_with("bluetooth:") ? std::optional(std::string(id + 10)) : std::nullopt;
-    const DeviceBookmark want{id, d.name, symbol, uidIf(d.inputs), uidIf(d.outputs), address,
-                              d.inputs > 0, d.outputs > 0, showInput, showOutput, {}};
+    const auto uidIf = [&](int channels) {
+      return channels > 0 ? std::optional(d.uid) : std::nullopt;
+    };
+    const std::optional<std::string> address = std::string_view(id).starts_with("bluetooth:")
+                                                   ? std::optional(std::string(id + 10))
+                                                   : std::nullopt;
+    const DeviceBookmark want{
+        id,      d.name,       symbol,        uidIf(d.inputs), uidIf(d.outputs),
+        address, d.inputs > 0, d.outputs > 0, showInput,       showOutput,
+        {}};
     EXPECT_EQ(fields(BluetoothAudio::bookmark(d, paired, input, output)), fields(want)) << d.uid;
   }
 }
 
 TEST(BluetoothAudio, BookmarkOfAPairedDeviceIsHiddenAndOffersOutput) {
   for (const bool microphone : {false, true}) {
-    const DeviceBookmark want{"bluetooth:AA-BB", "Buds", "headphones", {}, {}, "AA-BB", microphone, true,
-                              false, false, {}};
-    EXPECT_EQ(fields(BluetoothAudio::bookmark(PairedAudioDevice{"AA-BB", "Buds", false, microphone})), fields(want));
+    const DeviceBookmark want{"bluetooth:AA-BB", "Buds", "headphones", {},    {}, "AA-BB",
+                              microphone,        true,   false,        false, {}};
+    EXPECT_EQ(
+        fields(BluetoothAudio::bookmark(PairedAudioDevice{"AA-BB", "Buds", false, microphone})),
+        fields(want));
   }
 }
 
 TEST(BluetoothAudio, ResolveFindsTheDeviceByUIDAndThenByBluetoothAddress) {
   const std::vector<AudioDevice> devices = {
-      {1, "spk", "Speakers", 0, 2, kBuiltIn}, {2, "mic", "Mic", 1, 0, kBuiltIn},
+      {1, "spk", "Speakers", 0, 2, kBuiltIn},
+      {2, "mic", "Mic", 1, 0, kBuiltIn},
       {3, "usb-aa:bb:cc:dd:ee:ff", "USB with the same MAC", 1, 2, kUSB},
       {4, "AA-BB-CC-DD-EE-FF:output:2", "Headset, new UID", 0, 2, kBT},
-      {5, "aa:bb:cc:dd:ee:ff:input", "Headset mic", 1, 0, kLE}, {6, "11:22:33:44:55:66:output", "Other", 0, 2, kBT}};
+      {5, "aa:bb:cc:dd:ee:ff:input", "Headset mic", 1, 0, kLE},
+      {6, "11:22:33:44:55:66:output", "Other", 0, 2, kBT}};
   const std::string headset = "aa:bb:cc:dd:ee:ff:output", address = "AA-BB-CC-DD-EE-FF";
   using Text = std::optional<std::string>;
   const auto mark = [](Text out, Text bluetoothAddress, Text in = {}) {
     return DeviceBookmark{{}, {}, {}, in, out, bluetoothAddress, false, false, false, false, {}};
   };
   const std::tuple<DeviceBookmark, bool, std::optional<AudioObjectID>> cases[] = {
-      {mark("spk", {}), false, 1}, {mark("spk", {}), true, {}},
-      {mark("mic", {}), false, {}},                // right UID, no outputs
-      {mark(headset, address), false, 4},          // by address, and not the USB device
-      {mark(headset, address), true, 5},           // input side by address
-      {mark({}, "aa:bb:cc:dd:ee:ff"), false, 4},   // address stored in another spelling
+      {mark("spk", {}), false, 1},
+      {mark("spk", {}), true, {}},
+      {mark("mic", {}), false, {}},                           // right UID, no outputs
+      {mark(headset, address), false, 4},                     // by address, and not the USB device
+      {mark(headset, address), true, 5},                      // input side by address
+      {mark({}, "aa:bb:cc:dd:ee:ff"), false, 4},              // address stored in another spelling
       {mark("11:22:33:44:55:66:output", address), false, 6},  // the UID wins
       {mark("x", "99-99-99-99-99-99", "x"), false, {}}};
   for (const auto& [bookmark, input, id] : cases) {
     const std::optional<AudioDevice> found = BluetoothAudio::resolve(bookmark, input, devices);
     EXPECT_EQ(found ? std::optional(found->id) : std::nullopt, id)
-        << bookmark.outputUID.value_or("-") << " " << bookmark.bluetoothAddress.value_or("-") << " " << input;
+        << bookmark.outputUID.value_or("-") << " " << bookmark.bluetoothAddress.value_or("-") << " "
+        << input;
   }
 }
 
 TEST(BluetoothAudio, PairedListsAudioDevicesInTheSystemsOrderWithNormalisedAddresses) {
   using Paired = platform::sim::ScenarioPairedDevice;
-  platform::sim::SimulatedBluetooth stack({
-      Paired{"3c:22:fb:6e:40:17", "Keyboard", {0x1124}, 5, true}, Paired{"f0:2b:7c:11:09:5a", "Speaker", {0x110B}, 0, false},
-      Paired{"A4-C3-F0-85-1E-22", "Headset", {0x111E}, 2, true}, Paired{"0a:0b:0c:0d:0e:0f", "Old", {0x1108}, 0, false},
-      Paired{"01:02:03:04:05:06", std::nullopt, {}, 4, false}, Paired{{}, "No address", {0x110B, 0x111E}, 4, true}});
+  platform::sim::SimulatedBluetooth stack(
+      {Paired{"3c:22:fb:6e:40:17", "Keyboard", {0x1124}, 5, true},
+       Paired{"f0:2b:7c:11:09:5a", "Speaker", {0x110B}, 0, false},
+       Paired{"A4-C3-F0-85-1E-22", "Headset", {0x111E}, 2, true},
+       Paired{"0a:0b:0c:0d:0e:0f", "Old", {0x1108}, 0, false},
+       Paired{"01:02:03:04:05:06", std::nullopt, {}, 4, false},
+       Paired{{}, "No address", {0x110B, 0x111E}, 4, true}});
   platform::BluetoothService* previous = platform::installBluetoothService(&stack);
   EXPECT_EQ(BluetoothAudio::paired(),
             (std::vector<PairedAudioDevice>{{"F0-2B-7C-11-09-5A", "Speaker", false, false},

@@ -36,7 +36,8 @@ inline settings::AppLevel level(float volume, bool muted = false,
 inline Scenario engineMachine() {
   auto device = [](std::string uid, std::string name, std::vector<uint32_t> outputs,
                    std::vector<uint32_t> inputs = {}) {
-    return simDevice(std::move(uid), std::move(name), std::move(outputs), std::move(inputs), {{0, 1.0f, true}});
+    return simDevice(std::move(uid), std::move(name), std::move(outputs), std::move(inputs),
+                     {{0, 1.0f, true}});
   };
   Scenario s;
   s.devices = {device("speakers", "Speakers", {2}), device("dac", "USB DAC", {2}),
@@ -52,7 +53,9 @@ inline Scenario engineMachine() {
 class EngineHarness {
  public:
   explicit EngineHarness(const Scenario& scenario = engineMachine())
-      : machine(scenario), mainQueue(clock), engine(mainQueue, clock, [this](double) { ++pauses; }) {
+      : machine(scenario),
+        mainQueue(clock),
+        engine(mainQueue, clock, [this](double) { ++pauses; }) {
     engine.setOnStatus([this](const audio::AudioEngine::Statuses& s) {
       statuses = s;
       ++publications;
@@ -65,14 +68,17 @@ class EngineHarness {
   void update() {
     std::map<std::string, audio::AudioDevice> routeDevices;
     std::optional<std::string> defaultKey;
-    const AudioObjectID defaultID = audio::HAL::value<AudioObjectID>(
-        kAudioObjectSystemObject, kAudioHardwarePropertyDefaultOutputDevice).value_or(0);
+    const AudioObjectID defaultID =
+        audio::HAL::value<AudioObjectID>(kAudioObjectSystemObject,
+                                         kAudioHardwarePropertyDefaultOutputDevice)
+            .value_or(0);
     for (const audio::AudioDevice& device : audio::AudioDevice::all()) {
       if (device.outputs == 0) continue;
       routeDevices["audio:" + device.uid] = device;
       if (device.id == defaultID) defaultKey = "audio:" + device.uid;
     }
-    engine.update(audio::AudioApp::all(), defaultKey, routeDevices, enabled, levels, advanced, solo);
+    engine.update(audio::AudioApp::all(), defaultKey, routeDevices, enabled, levels, advanced,
+                  solo);
     settle();
   }
   // Waits for the engine and delivers what it published.

@@ -67,7 +67,8 @@ TEST(AudioDevice, AllListsLiveDevicesButOurAggregatesInNameOrder) {
                                      uint32_t(kAudioDeviceTransportTypeUSB)}));
   EXPECT_EQ(devices[1].uid + devices[2].uid, "bc") << "equal names keep the system's order";
 
-  machine.audio().failProperty(kAudioDevicePropertyDeviceIsAlive, kAudioHardwareUnspecifiedError, 1);
+  machine.audio().failProperty(kAudioDevicePropertyDeviceIsAlive, kAudioHardwareUnspecifiedError,
+                               1);
   EXPECT_EQ(AudioDevice::all().size(), 2u) << "a device whose liveness cannot be read is left out";
 }
 

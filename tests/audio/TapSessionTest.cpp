@@ -21,12 +21,14 @@ TEST(TapSession, DescribesItsTapAndAggregateAndTunesRoutesByKey) {
   velmora::platform::sim::SimulatedMachine machine(velmora::test::engineMachine());
   const auto devices = AudioDevice::all();
   auto device = [&](const std::string& uid) {
-    for (const AudioDevice& d : devices) if (d.uid == uid) return d;
+    for (const AudioDevice& d : devices)
+      if (d.uid == uid) return d;
     return AudioDevice{};
   };
   const AudioApp music = AudioApp::all().at(2);
   ASSERT_EQ(music.id, "com.example.music") << "ordered by name";
-  std::vector<OutputRouteSpec> routes = {route("k-dac", device("dac")), route("k-phones", device("phones"))};
+  std::vector<OutputRouteSpec> routes = {route("k-dac", device("dac")),
+                                         route("k-phones", device("phones"))};
   TapSession session(music, routes, 0.5f, "signature", 12.0, [](double) {});
 
   const auto taps = machine.audio().taps();
@@ -39,8 +41,9 @@ TEST(TapSession, DescribesItsTapAndAggregateAndTunesRoutesByKey) {
   EXPECT_TRUE(aggregate.uid.starts_with("com.local.Ombrel.aggregate."));
   EXPECT_EQ(aggregate.uid.size(), std::string("com.local.Ombrel.aggregate.").size() + 36);
   EXPECT_EQ(aggregate.mainSubDevice, "dac");
-  EXPECT_EQ(aggregate.subDevices, (std::vector<velmora::platform::AggregateDeviceDescription::Member>{
-                                      {"dac", false}, {"phones", true}}));
+  EXPECT_EQ(aggregate.subDevices,
+            (std::vector<velmora::platform::AggregateDeviceDescription::Member>{{"dac", false},
+                                                                                {"phones", true}}));
   EXPECT_TRUE(aggregate.taps.at(0).drift);
   EXPECT_EQ(machine.audio().streamUsage(session.aggregate()), (std::vector<uint32_t>{0, 1}))
       << "the headset's microphone closed, the tap open";

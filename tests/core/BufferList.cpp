@@ -7,15 +7,17 @@
 namespace velmora::test {
 
 BufferList::BufferList(const std::vector<BufferSpec>& specs)
-    : list_(static_cast<AudioBufferList*>(std::calloc(1, AudioBufferListSize(uint32_t(specs.size()))))) {
+    : list_(static_cast<AudioBufferList*>(
+          std::calloc(1, AudioBufferListSize(uint32_t(specs.size()))))) {
   list_->numberBuffers = uint32_t(specs.size());
   storage_.resize(specs.size());
   for (size_t i = 0; i < specs.size(); ++i) {
     const BufferSpec& spec = specs[i];
     const uint64_t allocationChannels = spec.channels > 8 ? 1 : spec.channels;
-    const size_t bytes = spec.explicitByteSize
-                             ? spec.byteSize
-                             : size_t(spec.frames) * allocationChannels * sizeof(float) + spec.extraBytes;
+    const size_t bytes =
+        spec.explicitByteSize
+            ? spec.byteSize
+            : size_t(spec.frames) * allocationChannels * sizeof(float) + spec.extraBytes;
     AudioBuffer& buffer = list_->buffers[i];
     buffer.numberChannels = spec.channels;
     buffer.dataByteSize = uint32_t(bytes);
@@ -70,7 +72,8 @@ void writeSine(BufferList& list, uint32_t index, uint32_t channel, double freque
   const uint32_t frames = buffer.dataByteSize / (buffer.numberChannels * sizeof(float));
   for (uint32_t i = 0; i < frames; ++i) {
     const double t = double(firstFrame + i) / sampleRate;
-    list.at(index, i, channel) = amplitude * float(std::sin(2.0 * std::numbers::pi * frequency * t));
+    list.at(index, i, channel) =
+        amplitude * float(std::sin(2.0 * std::numbers::pi * frequency * t));
   }
 }
 

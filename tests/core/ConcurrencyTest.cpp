@@ -47,7 +47,8 @@ TEST(Concurrency, SettersWhileRenderingKeepOutputBoundedAndCountersExact) {
       OMSetGain(state.get(), value(random));
       OMSetRouteGain(state.get(), random() % 2, value(random));
       OMSetRouteBoost(state.get(), random() % 2, value(random));
-      const float gains[5] = {value(random), value(random), value(random), value(random), value(random)};
+      const float gains[5] = {value(random), value(random), value(random), value(random),
+                              value(random)};
       OMSetRouteEQ(state.get(), random() % 2, random() % 2, gains);
       (void)OMCallbackCount(state.get());
       (void)OMRoutePeak(state.get(), 1);

@@ -118,7 +118,8 @@ TEST(Equalizer, FlatEnabledIsIdentityAndBandsAboveTheLimitSitBelowIt) {
   setEQ(low.get(), true, {0, 0, 0, 6, 6});
   for (int callback = 0; callback < 12; ++callback) OMRender(low.get(), in.get(), out.get());
   EXPECT_EQ(low->routes[0].stages[3].b1, low->routes[0].stages[4].b1);
-  EXPECT_NEAR(low->routes[0].stages[3].b1 * (1.0 + std::sin(2 * M_PI * 0.45) / 1.8 / std::pow(10.0, 6.0 / 40)),
+  EXPECT_NEAR(low->routes[0].stages[3].b1 *
+                  (1.0 + std::sin(2 * M_PI * 0.45) / 1.8 / std::pow(10.0, 6.0 / 40)),
               -2.0 * std::cos(2 * M_PI * 0.45), 1e-12);
 }
 
@@ -128,7 +129,8 @@ namespace {
 
 TEST(Equalizer, EveryRouteIsFilteredAsIfItWereAlone) {
   // Routes with the EQ on are filtered two at a time; each must come out exactly as it would alone.
-  const std::array<float, 5> settings[3] = {{12, -6, 0, 3, -12}, {-3, 9, -9, 0, 6}, {0, 0, 12, -12, 1}};
+  const std::array<float, 5> settings[3] = {
+      {12, -6, 0, 3, -12}, {-3, 9, -9, 0, 6}, {0, 0, 12, -12, 1}};
   auto together = makeState(1, 1.0f, kRate);
   velmora::test::State alone[3];
   for (uint32_t r = 0; r < 3; ++r) {

@@ -99,7 +99,8 @@ TEST(PlatformWrappers, ProcessPathAlwaysTerminatesAndNeverOverruns) {
     EXPECT_EQ(OMProcessPath(4242, buffer, sizeof buffer), length);
     EXPECT_EQ(std::string(buffer), path);
 
-    // Exactly the path's length leaves no room for the terminator: refused, buffer untouched past it.
+    // Exactly the path's length leaves no room for the terminator: refused, buffer untouched past
+    // it.
     std::vector<char> tight(path.size() + 8, 'x');
     EXPECT_LE(OMProcessPath(4242, tight.data(), uint32_t(path.size())), 0);
     EXPECT_EQ(tight[0], '\0');

@@ -37,7 +37,8 @@ TEST(ProcessingState, CreationClampsGainAndSampleRate) {
   for (const OMRoute& route : state->routes) {
     EXPECT_TRUE(route.channelCount == 0 && route.gain == 1 && route.boost == 1 &&
                 route.smoothedGain == 1 && route.smoothedBoost == 1 && route.preGain == 1);
-    for (const OMBiquad& stage : route.stages) EXPECT_TRUE(stage.b0 == 1 && stage.b1 == 0 && stage.a2 == 0);
+    for (const OMBiquad& stage : route.stages)
+      EXPECT_TRUE(stage.b0 == 1 && stage.b1 == 0 && stage.a2 == 0);
   }
 }
 
@@ -46,8 +47,8 @@ TEST(ProcessingState, SettersClampAndMapNonFiniteToNeutral) {
   struct Case {
     float in, gain, boost, eq;
   };
-  const Case cases[] = {{kNaN, 1, 1, 0},        {-kInf, 1, 1, 0},      {-0.5f, 0, 1, -0.5f},
-                        {1.5f, 1, 1.5f, 1.5f},  {3.0f, 1, 2, 3},       {-30.0f, 0, 1, -12}};
+  const Case cases[] = {{kNaN, 1, 1, 0},       {-kInf, 1, 1, 0}, {-0.5f, 0, 1, -0.5f},
+                        {1.5f, 1, 1.5f, 1.5f}, {3.0f, 1, 2, 3},  {-30.0f, 0, 1, -12}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.in);
     OMSetGain(state.get(), c.in);

@@ -137,7 +137,8 @@ TEST(RandomLayouts, RenderFillsRoutesOrLeavesSilenceAndStaysInsideBuffers) {
     BufferList out(layout.output);
     for (uint32_t b = 0; b < layout.input.size(); ++b) {
       if (in.buffer(b).data == nullptr) continue;
-      for (uint32_t s = 0; s < in.buffer(b).dataByteSize / 4; ++s) in.samples(b)[s] = sample(random);
+      for (uint32_t s = 0; s < in.buffer(b).dataByteSize / 4; ++s)
+        in.samples(b)[s] = sample(random);
     }
     out.fill(3.0f);
     OMRender(state.get(), layout.nullInput ? nullptr : in.get(), out.get());

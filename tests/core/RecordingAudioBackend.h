@@ -51,15 +51,24 @@ class RecordingAudioBackend : public platform::AudioBackend {
   static constexpr OSStatus kUnused = kAudioHardwareIllegalOperationError;
   bool hasProperty(AudioObjectID, const Address&) override { return false; }
   OSStatus isPropertySettable(AudioObjectID, const Address&, bool*) override { return kUnused; }
-  OSStatus getPropertyDataSize(AudioObjectID, const Address&, uint32_t*) override { return kUnused; }
-  OSStatus getPropertyData(AudioObjectID, const Address&, uint32_t*, void*) override { return kUnused; }
-  OSStatus getPropertyString(AudioObjectID, const Address&, std::string*) override { return kUnused; }
+  OSStatus getPropertyDataSize(AudioObjectID, const Address&, uint32_t*) override {
+    return kUnused;
+  }
+  OSStatus getPropertyData(AudioObjectID, const Address&, uint32_t*, void*) override {
+    return kUnused;
+  }
+  OSStatus getPropertyString(AudioObjectID, const Address&, std::string*) override {
+    return kUnused;
+  }
   OSStatus getPropertyStrings(AudioObjectID, const Address&, std::vector<std::string>*) override {
     return kUnused;
   }
-  OSStatus createProcessTap(const platform::TapDescription&, AudioObjectID*) override { return kUnused; }
+  OSStatus createProcessTap(const platform::TapDescription&, AudioObjectID*) override {
+    return kUnused;
+  }
   OSStatus destroyProcessTap(AudioObjectID) override { return kUnused; }
-  OSStatus createAggregateDevice(const platform::AggregateDeviceDescription&, AudioObjectID*) override {
+  OSStatus createAggregateDevice(const platform::AggregateDeviceDescription&,
+                                 AudioObjectID*) override {
     return kUnused;
   }
   OSStatus destroyAggregateDevice(AudioObjectID) override { return kUnused; }

@@ -6,8 +6,8 @@
 
 namespace {
 
-using velmora::test::ModelHarness;
 using velmora::model::AppAudioPresentation;
+using velmora::test::ModelHarness;
 using Phase = velmora::model::AppAudioPresentation::Phase;
 
 constexpr const char* kMusic = "com.example.music";
@@ -37,7 +37,8 @@ TEST(AppModel, AnApplicationsVolumeSwitchesProcessingOnAndIsHeardLower) {
   h.advance(0.0);
   h.machine.audio().render(4);
   h.advance(1.5);
-  EXPECT_EQ(h.model->appPresentation(kMusic), (AppAudioPresentation{Phase::running, "独立音量", std::nullopt}));
+  EXPECT_EQ(h.model->appPresentation(kMusic),
+            (AppAudioPresentation{Phase::running, "独立音量", std::nullopt}));
   // The speakers play at 0.5: the application's tone of 0.5 at half volume arrives at 0.125.
   EXPECT_NEAR(h.tone("speakers", 440.0), 0.125, 0.01);
   EXPECT_NEAR(h.tone("speakers", 1000.0), 0.125, 0.01);
@@ -63,7 +64,8 @@ TEST(AppModel, SwitchingOutputsRestoresTheRememberedVolume) {
   const AudioObjectID dac = h.machine.audio().deviceID("dac");
   const float loud = 1.0f;
   for (AudioObjectPropertyElement element : {1u, 2u}) {
-    const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar, kAudioObjectPropertyScopeOutput, element};
+    const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar,
+                                             kAudioObjectPropertyScopeOutput, element};
     ASSERT_EQ(AudioObjectSetPropertyData(dac, &address, 0, nullptr, sizeof loud, &loud), 0);
   }
   h.machine.audio().setDefaultDevice("dac", false);
@@ -76,7 +78,8 @@ TEST(AppModel, RefreshRemembersVolumesWithinLimitsAndFollowsWhatIsPresent) {
   ModelHarness h;
   const AudioObjectID speakers = h.machine.audio().deviceID("speakers");
   auto setDeviceVolume = [&](float value) {
-    const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar, kAudioObjectPropertyScopeOutput, 0};
+    const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar,
+                                             kAudioObjectPropertyScopeOutput, 0};
     ASSERT_EQ(AudioObjectSetPropertyData(speakers, &address, 0, nullptr, sizeof value, &value), 0);
   };
   setDeviceVolume(0.5005f);
@@ -126,7 +129,8 @@ TEST(AppModel, SleepStopsProcessingAndWakeRestoresIt) {
   h.machine.power().sleep();
   EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u);
   h.advance(3.0);
-  EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u) << "a timer tick while asleep changes nothing";
+  EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u)
+      << "a timer tick while asleep changes nothing";
   h.machine.power().wake();
   h.advance(0.0);
   EXPECT_GT(h.machine.audio().liveProcessingObjects(), 0u);

@@ -11,8 +11,10 @@ namespace velmora::model {
 
 // Stands in for a Bluetooth selection under way, as the device selection sets it up.
 struct AppModelTestAccess {
-  static void beginSelection(AppModel& model, const settings::DeviceBookmark& bookmark, bool input) {
-    model.pending_[input] = PendingSelection{"test", bookmark, model.services_.mainQueue.clock().now(), false};
+  static void beginSelection(AppModel& model, const settings::DeviceBookmark& bookmark,
+                             bool input) {
+    model.pending_[input] =
+        PendingSelection{"test", bookmark, model.services_.mainQueue.clock().now(), false};
     model.state_.connectionLabels[(input ? "true:" : "false:") + bookmark.id] = "正在连接…";
   }
 };
@@ -42,8 +44,9 @@ Scenario rulesMachine() {
 }
 
 AudioObjectID systemDefault(bool input) {
-  return *audio::HAL::value<AudioObjectID>(kAudioObjectSystemObject, input ? kAudioHardwarePropertyDefaultInputDevice
-                                                                           : kAudioHardwarePropertyDefaultOutputDevice);
+  return *audio::HAL::value<AudioObjectID>(
+      kAudioObjectSystemObject,
+      input ? kAudioHardwarePropertyDefaultInputDevice : kAudioHardwarePropertyDefaultOutputDevice);
 }
 
 TEST(ModelRules, PriorityWinsOnStableTopologyAManualChoiceHoldsAndSelectionsUnderWayBlock) {
@@ -54,11 +57,13 @@ TEST(ModelRules, PriorityWinsOnStableTopologyAManualChoiceHoldsAndSelectionsUnde
     advanced.automaticOutputIDs = IDs{"audio:hdmi", "audio:dac", "audio:speakers"};
   });
   const auto list = h.model->bookmarks();
-  const auto hdmi = *std::find_if(list.begin(), list.end(), [](const auto& b) { return b.id == "audio:hdmi"; });
+  const auto hdmi =
+      *std::find_if(list.begin(), list.end(), [](const auto& b) { return b.id == "audio:hdmi"; });
   h.machine.audio().removeDevice("hdmi");  // [A, B, C] with only B and C present
 
   h.advance(1.5);
-  EXPECT_EQ(systemDefault(false), id("speakers")) << "topology changed at this refresh: not stable yet";
+  EXPECT_EQ(systemDefault(false), id("speakers"))
+      << "topology changed at this refresh: not stable yet";
   h.advance(1.5);
   EXPECT_EQ(systemDefault(false), id("dac"));
   EXPECT_EQ(h.state().outputID, id("dac"));
@@ -77,7 +82,8 @@ TEST(ModelRules, PriorityWinsOnStableTopologyAManualChoiceHoldsAndSelectionsUnde
   AppModelTestAccess::beginSelection(*h.model, hdmi, false);
   h.machine.audio().removeDevice("headset");
   h.advance(4.5);
-  EXPECT_EQ(systemDefault(false), id("speakers")) << "nothing is switched while a connection is pending";
+  EXPECT_EQ(systemDefault(false), id("speakers"))
+      << "nothing is switched while a connection is pending";
   h.model->cancelConnection(false);
   h.advance(1.5);
   EXPECT_EQ(systemDefault(false), id("dac")) << "the change seen meanwhile was not accepted";
@@ -91,7 +97,8 @@ TEST(ModelRules, SeedingEditingForcedRunsAndFailedWrites) {
     return input ? advanced.automaticInputIDs : advanced.automaticOutputIDs;
   };
   IDs outputs, inputs;
-  for (const auto& bookmark : h.model->bookmarks()) (bookmark.supportsInput ? inputs : outputs).push_back(bookmark.id);
+  for (const auto& bookmark : h.model->bookmarks())
+    (bookmark.supportsInput ? inputs : outputs).push_back(bookmark.id);
   EXPECT_EQ(outputs.size(), 3u);
   EXPECT_EQ(stored(false), outputs) << "seeded in list order";
   EXPECT_EQ(stored(true), inputs);
@@ -119,7 +126,8 @@ TEST(ModelRules, SeedingEditingForcedRunsAndFailedWrites) {
   // A failed write is reported, leaves that default and is not retried; input is still done.
   h.model->selectDevice(id("speakers"), false);
   h.model->moveAutomaticDevice("audio:usbmic", true, -1);
-  h.model->updateAdvanced([](settings::AdvancedPreferences& advanced) { advanced.autoInput = true; });
+  h.model->updateAdvanced(
+      [](settings::AdvancedPreferences& advanced) { advanced.autoInput = true; });
   h.machine.audio().addDevice(simpleDevice("headset", false));
   h.machine.audio().failCall("AudioObjectSetPropertyData", -50, 1);
   h.advance(3.0);
@@ -141,7 +149,8 @@ TEST(ModelRules, SeedingEditingForcedRunsAndFailedWrites) {
   h.advance(3.0);
   EXPECT_EQ(stored(false), IDs{"audio:headset"});
   EXPECT_EQ(systemDefault(false), id("speakers"));
-  EXPECT_EQ(h.state().errorMessage, "自动切换失败：设置音频属性失败（Core Audio -50）") << "unchanged";
+  EXPECT_EQ(h.state().errorMessage, "自动切换失败：设置音频属性失败（Core Audio -50）")
+      << "unchanged";
   h.model->setAutomaticDevice("audio:headset", false, false);
   h.model->flush();
   h.model.reset();

@@ -61,7 +61,8 @@ TEST(DeviceSelection, PairedHeadphonesConnectThenBecomeTheOutputWhenTheirAudioAp
   const std::string key = std::string("false:") + kHeadphonesID;
   EXPECT_EQ(h.state().connectionLabels.at(key), "正在连接…");
   completeConnections(h);
-  EXPECT_EQ(h.state().connectionLabels.at(key), "等待音频就绪…") << "the link is up, the audio device not yet";
+  EXPECT_EQ(h.state().connectionLabels.at(key), "等待音频就绪…")
+      << "the link is up, the audio device not yet";
 
   h.advance(4.5);
   const AudioObjectID headphones = h.machine.audio().deviceID(kHeadphonesUID);
@@ -147,10 +148,12 @@ TEST(DeviceList, RenamingMovingAndShowingEntries) {
   h.advance(0.0);
   auto ids = [&] {
     std::vector<std::string> result;
-    for (const DeviceBookmark& bookmark : h.state().preferences.deviceList->devices) result.push_back(bookmark.id);
+    for (const DeviceBookmark& bookmark : h.state().preferences.deviceList->devices)
+      result.push_back(bookmark.id);
     return result;
   };
-  ASSERT_EQ(ids(), (std::vector<std::string>{"audio:mic", "audio:speakers", "audio:dac", kHeadphonesID}));
+  ASSERT_EQ(ids(),
+            (std::vector<std::string>{"audio:mic", "audio:speakers", "audio:dac", kHeadphonesID}));
 
   // Trimmed of Unicode white space, cut to 48 characters as a person counts them.
   const std::string fortySeven = [] {
@@ -178,9 +181,11 @@ TEST(DeviceList, RenamingMovingAndShowingEntries) {
   h.model->moveDevice("audio:mic", -5);
   EXPECT_EQ(ids()[0], "audio:mic") << "the first entry cannot move up";
   h.model->moveDevice("audio:dac", -5);
-  EXPECT_EQ(ids(), (std::vector<std::string>{"audio:dac", "audio:mic", "audio:speakers", kHeadphonesID}));
+  EXPECT_EQ(ids(),
+            (std::vector<std::string>{"audio:dac", "audio:mic", "audio:speakers", kHeadphonesID}));
   h.model->moveDevice(kHeadphonesID, "audio:mic");
-  EXPECT_EQ(ids(), (std::vector<std::string>{"audio:dac", kHeadphonesID, "audio:mic", "audio:speakers"}));
+  EXPECT_EQ(ids(),
+            (std::vector<std::string>{"audio:dac", kHeadphonesID, "audio:mic", "audio:speakers"}));
   h.model->moveDevice("audio:dac", "audio:nowhere");
   h.model->moveDevice("audio:nowhere", 1);
   EXPECT_EQ(ids()[0], "audio:dac") << "unknown ids change nothing";

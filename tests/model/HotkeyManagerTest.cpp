@@ -46,13 +46,16 @@ TEST(HotkeyManager, ApplyRegistersInTableOrderUnderFixedIdsAndReportsRefusals) {
     }
     HotkeyManager manager(hotkeys);
     // The map's own order (louder, nextOutput, panel, unknown) is not the registration order.
-    EXPECT_EQ(manager.apply({{"nextOutput", kNextN}, {"panel", kPanelM}, {"louder", kLouderUp},
+    EXPECT_EQ(manager.apply({{"nextOutput", kNextN},
+                             {"panel", kPanelM},
+                             {"louder", kLouderUp},
                              {"unknown", Shortcut{1, 0x100, "S"}}}),
               (refusal ? std::vector<std::string>{"打开 / 关闭面板：⌥⌘M 已被占用或无法注册。",
                                                   "提高系统音量：⌃⌥↑ 已被占用或无法注册。"}
                        : std::vector<std::string>{}));
-    EXPECT_EQ(held(hotkeys), (refusal ? Held{{45, kCtrlOpt, 5}}
-                                      : Held{{46, 0x900, 1}, {126, kCtrlOpt, 4}, {45, kCtrlOpt, 5}}));
+    EXPECT_EQ(held(hotkeys),
+              (refusal ? Held{{45, kCtrlOpt, 5}}
+                       : Held{{46, 0x900, 1}, {126, kCtrlOpt, 4}, {45, kCtrlOpt, 5}}));
   }
 }
 
@@ -77,11 +80,17 @@ TEST(HotkeyManager, DispatchRunsOwnValidIdsAndPassesEverythingElseOn) {
   constexpr uint32_t kOurs = HotkeyManager::kSignature;
   using enum HotkeyAction;
   const std::pair<std::optional<HotKeyID>, std::optional<HotkeyAction>> cases[] = {
-      {HotKeyID{kOurs, 1}, panel}, {HotKeyID{kOurs, 2}, mute}, {HotKeyID{kOurs, 3}, quieter},
-      {HotKeyID{kOurs, 4}, louder}, {HotKeyID{kOurs, 5}, nextOutput},
+      {HotKeyID{kOurs, 1}, panel},
+      {HotKeyID{kOurs, 2}, mute},
+      {HotKeyID{kOurs, 3}, quieter},
+      {HotKeyID{kOurs, 4}, louder},
+      {HotKeyID{kOurs, 5}, nextOutput},
       // Not ours: 'Vlmr' with one letter's case changed, a foreign signature, no readable id.
-      {HotKeyID{kOurs, 0}, {}}, {HotKeyID{kOurs, 6}, {}}, {HotKeyID{kOurs ^ 0x20, 1}, {}},
-      {HotKeyID{0, 1}, {}}, {std::nullopt, {}}};
+      {HotKeyID{kOurs, 0}, {}},
+      {HotKeyID{kOurs, 6}, {}},
+      {HotKeyID{kOurs ^ 0x20, 1}, {}},
+      {HotKeyID{0, 1}, {}},
+      {std::nullopt, {}}};
   SimulatedHotkeys hotkeys;
   HotkeyManager manager(hotkeys);
   std::vector<HotkeyAction> performed;

@@ -20,7 +20,8 @@ using namespace velmora::platform::sim;
 
 inline Scenario modelMachine() {
   Scenario s;
-  s.devices = {simDevice("speakers", "Speakers", {2}), simDevice("dac", "USB DAC", {2}), simDevice("mic", "Microphone", {}, {1})};
+  s.devices = {simDevice("speakers", "Speakers", {2}), simDevice("dac", "USB DAC", {2}),
+               simDevice("mic", "Microphone", {}, {1})};
   s.devices[0].output.volume = {{0, 0.5f, true}};
   s.devices[0].output.mute = MuteControl{};
   s.devices[1].output.volume = {{1, 0.8f, true}, {2, 0.8f, true}};  // no hardware mute

@@ -7,11 +7,11 @@
 
 namespace {
 
-using velmora::test::ModelHarness;
 using velmora::model::AppRoutePresentation;
 using velmora::model::AudioDirection;
 using velmora::settings::HotkeyAction;
 using velmora::settings::Shortcut;
+using velmora::test::ModelHarness;
 
 constexpr const char* kMusic = "com.example.music";
 
@@ -43,7 +43,8 @@ TEST(ModelVolume, HardwareAndEmulatedMute) {
   EXPECT_TRUE(h.state().systemMuted);
   EXPECT_EQ(h.state().systemVolume, 0.0f);
   h.advance(1.5);
-  EXPECT_FLOAT_EQ(h.state().preferences.deviceVolumes.at("dac"), 0.6f) << "the 0 of a mute is not remembered";
+  EXPECT_FLOAT_EQ(h.state().preferences.deviceVolumes.at("dac"), 0.6f)
+      << "the 0 of a mute is not remembered";
   h.model->toggleSystemMute();
   EXPECT_FLOAT_EQ(h.state().systemVolume, 0.6f);
   EXPECT_FALSE(h.state().systemMuted);
@@ -109,13 +110,15 @@ TEST(ModelAppControls, LevelsSoloOutputsAndPresentations) {
   EXPECT_EQ(h.model->appRoutePresentation(kMusic), (AppRoutePresentation{"USB DAC", std::nullopt}));
   h.machine.audio().removeDevice("dac");
   h.advance(1.5);
-  EXPECT_EQ(h.model->appRoutePresentation(kMusic), (AppRoutePresentation{"USB DAC", "指定输出离线 · 暂时静音"}));
+  EXPECT_EQ(h.model->appRoutePresentation(kMusic),
+            (AppRoutePresentation{"USB DAC", "指定输出离线 · 暂时静音"}));
   h.model->setAppFallback(kMusic, true);
   EXPECT_EQ(h.model->appRoutePresentation(kMusic).routeDetail, "指定输出离线 · 跟随系统");
   h.model->setAppOutput(kMusic, std::nullopt);
   EXPECT_EQ(h.model->appRoutePresentation(kMusic).routeTitle, "跟随系统");
   h.advance(0.35);
-  EXPECT_EQ(h.fileText().find("outputDeviceID"), std::string::npos) << "the choice is removed from the file";
+  EXPECT_EQ(h.fileText().find("outputDeviceID"), std::string::npos)
+      << "the choice is removed from the file";
 
   EXPECT_FALSE(h.model->boostEnabled("audio:speakers"));
   h.model->toggleBoost("audio:speakers");
@@ -133,7 +136,8 @@ TEST(ModelAppControls, VisibleAppsKeepSilentOnesWithSettings) {
   scenario.processes.push_back({300, "com.example.chat", "/opt/chat", {{330.0, 0.5f}}, false, {}});
   ModelHarness h(scenario);
   auto listed = [&](const std::string& id) {
-    for (const auto& app : h.model->visibleApps()) if (app.id == id) return true;
+    for (const auto& app : h.model->visibleApps())
+      if (app.id == id) return true;
     return false;
   };
   EXPECT_FALSE(listed("com.example.chat"));
@@ -155,9 +159,11 @@ TEST(ModelMultiOutput, SelectionRulesAndLimits) {
   EXPECT_TRUE(h.state().preferences.advanced->multiOutput.enabled);
   h.model->setMultiDevice("A", false);
   h.model->setMultiDevice("A", true);
-  EXPECT_EQ(h.state().preferences.advanced->multiOutput.devices, (std::vector<std::string>{"B", "A"}));
+  EXPECT_EQ(h.state().preferences.advanced->multiOutput.devices,
+            (std::vector<std::string>{"B", "A"}));
   EXPECT_FALSE(h.state().preferences.advanced->multiOutput.enabled) << "off while fewer than two";
-  EXPECT_EQ(h.state().preferences.advanced->multiOutput.levels.at("A"), 0.4f) << "the level survives";
+  EXPECT_EQ(h.state().preferences.advanced->multiOutput.levels.at("A"), 0.4f)
+      << "the level survives";
   h.model->setMultiDevice("C", true);
   h.model->setMultiDevice("D", true);
   EXPECT_TRUE(h.model->canIncludeMultiDevice() == false);
@@ -186,7 +192,8 @@ TEST(ModelHotkeys, ActionsBindingsAndNextOutput) {
   EXPECT_FALSE(h.state().preferences.shortcuts.count("louder"));
   h.machine.hotkeys().refuse(125, up.modifiers);
   h.model->setShortcut(HotkeyAction::louder, Shortcut{125, up.modifiers, "↓"});
-  EXPECT_EQ(h.state().shortcutErrors, (std::vector<std::string>{"提高系统音量：⌃⌥↓ 已被占用或无法注册。"}));
+  EXPECT_EQ(h.state().shortcutErrors,
+            (std::vector<std::string>{"提高系统音量：⌃⌥↓ 已被占用或无法注册。"}));
   h.model->setShortcut(HotkeyAction::louder, std::nullopt);
   EXPECT_TRUE(h.state().shortcutErrors.empty());
 

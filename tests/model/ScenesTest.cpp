@@ -11,9 +11,12 @@ using velmora::settings::AudioScene;
 using velmora::test::ModelHarness;
 
 constexpr const char* kMusic = "com.example.music";
-constexpr const char* kSceneMessage = "场景设备未全部就绪，未应用音量配置。已完成的设备切换会保留。";
+constexpr const char* kSceneMessage =
+    "场景设备未全部就绪，未应用音量配置。已完成的设备切换会保留。";
 
-const std::vector<AudioScene>& scenes(const ModelHarness& h) { return h.state().preferences.advanced->scenes; }
+const std::vector<AudioScene>& scenes(const ModelHarness& h) {
+  return h.state().preferences.advanced->scenes;
+}
 
 TEST(Scenes, AppliedSceneSwitchesDevicesFirstThenSettingsAndTracksChanges) {
   ModelHarness h;
@@ -164,7 +167,8 @@ TEST(Scenes, NamesAreTrimmedAndCutAndReplacingKeepsThePlace) {
 
   std::string chinese;
   for (int i = 0; i < 50; ++i) chinese += "声";
-  const std::string accented = std::string(39, 'a') + "e\u0301\u0302" + "bc";  // the mark stays with its e
+  const std::string accented =
+      std::string(39, 'a') + "e\u0301\u0302" + "bc";  // the mark stays with its e
   const std::string family = std::string(38, 'x') + "😀👩\u200D👩\u200D👧🇨🇳🇯🇵";
   h.model->saveScene(chinese + "\n", std::nullopt);
   h.model->saveScene(accented, std::nullopt);

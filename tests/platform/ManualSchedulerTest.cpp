@@ -37,8 +37,12 @@ TEST_F(Scheduling, ByDueTimeThenSchedulingOrderAndSmallStepsLandExactlyOnDueTime
   scheduler.after(1.0, record("after 1.0"));
   scheduler.after(0.6, record("after 0.6"));  // made after the repeating one, due with its 2nd run
   for (int step = 0; step < 10; ++step) scheduler.advance(0.1);
-  EXPECT_EQ(log, (Log{{"every 0.3", 0.3}, {"after 0.3", 0.3}, {"after 0.5", 0.5},
-                      {"every 0.3", 0.6}, {"after 0.6", 0.6}, {"every 0.3", 0.9},
+  EXPECT_EQ(log, (Log{{"every 0.3", 0.3},
+                      {"after 0.3", 0.3},
+                      {"after 0.5", 0.5},
+                      {"every 0.3", 0.6},
+                      {"after 0.6", 0.6},
+                      {"every 0.3", 0.9},
                       {"after 1.0", 1.0}}));
   EXPECT_EQ(clock.now(), 1.0);
 }
@@ -46,10 +50,15 @@ TEST_F(Scheduling, ByDueTimeThenSchedulingOrderAndSmallStepsLandExactlyOnDueTime
 TEST_F(Scheduling, EveryKeepsItsCadenceAndRunsOncePerIntervalOverALongAdvance) {
   scheduler.every(1.5, record("refresh"));
   for (int step = 0; step < 3; ++step) scheduler.advance(1.0);  // next after 1.5 is 3.0, not 3.5
-  scheduler.after(4.0, record("deadline"));                      // due at 7.0
+  scheduler.after(4.0, record("deadline"));                     // due at 7.0
   scheduler.advance(6.0);
-  EXPECT_EQ(log, (Log{{"refresh", 1.5}, {"refresh", 3.0}, {"refresh", 4.5}, {"refresh", 6.0},
-                      {"deadline", 7.0}, {"refresh", 7.5}, {"refresh", 9.0}}));
+  EXPECT_EQ(log, (Log{{"refresh", 1.5},
+                      {"refresh", 3.0},
+                      {"refresh", 4.5},
+                      {"refresh", 6.0},
+                      {"deadline", 7.0},
+                      {"refresh", 7.5},
+                      {"refresh", 9.0}}));
 }
 
 TEST_F(Scheduling, WorkATaskSchedulesRunsInTheSameAdvanceOrRunPendingWhenDue) {
@@ -60,8 +69,9 @@ TEST_F(Scheduling, WorkATaskSchedulesRunsInTheSameAdvanceOrRunPendingWhenDue) {
   });
   scheduler.after(0.6, record("second"));
   scheduler.advance(1.0);
-  EXPECT_EQ(log, (Log{{"first", 0.5}, {"posted by first", 0.5}, {"second", 0.6},
-                      {"made by first", 0.7}}));
+  EXPECT_EQ(
+      log,
+      (Log{{"first", 0.5}, {"posted by first", 0.5}, {"second", 0.6}, {"made by first", 0.7}}));
 
   log.clear();  // runPending: posts, what they post and due timers; the clock stays at 1.0
   scheduler.after(0.0, record("due now"));

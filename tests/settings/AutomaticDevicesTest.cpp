@@ -25,8 +25,9 @@ IDs ids(const std::vector<DeviceBookmark>& bookmarks) {
 }
 
 // "mic" supports only input, "hidden" is an output the user hid, "gone" is not in the catalogue.
-const std::vector<DeviceBookmark> kCatalog = {entry("a", true), entry("mic", false, true), entry("b", true),
-                                              entry("hidden", true, false, false), entry("c", true, true)};
+const std::vector<DeviceBookmark> kCatalog = {entry("a", true), entry("mic", false, true),
+                                              entry("b", true), entry("hidden", true, false, false),
+                                              entry("c", true, true)};
 
 TEST(AutomaticDevices, CandidatesAndIncludingFollowTheCatalogueAndTheDirection) {
   AdvancedPreferences advanced;
@@ -69,9 +70,9 @@ TEST(AutomaticDevices, MovingStepsAmongCandidatesOnlyAndClampsAtTheEnds) {
       {IDs{"a", "gone", "b", "c"}, "a", 9, IDs{"gone", "b", "c", "a"}},   // clamped to the bottom
       {IDs{"a", "b", "c", "gone"}, "c", 1, IDs{"a", "b", "c", "gone"}},   // last candidate: nothing
       {IDs{"a", "b", "c"}, "a", 0, IDs{"a", "b", "c"}},
-      {IDs{"a", "b"}, "mic", -1, IDs{"a", "b"}},                          // not a candidate
-      {IDs{"b", "a", "b"}, "a", -1, IDs{"a", "b"}},                       // repeats dropped on a move
-      {std::nullopt, "c", -1, IDs{"a", "c", "b"}},  // seeded from the shown outputs first
+      {IDs{"a", "b"}, "mic", -1, IDs{"a", "b"}},     // not a candidate
+      {IDs{"b", "a", "b"}, "a", -1, IDs{"a", "b"}},  // repeats dropped on a move
+      {std::nullopt, "c", -1, IDs{"a", "c", "b"}},   // seeded from the shown outputs first
   };
   for (const auto& c : cases) {
     AdvancedPreferences advanced;

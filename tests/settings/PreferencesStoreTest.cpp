@@ -24,14 +24,24 @@ std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
 }
-void writeFile(const fs::path& path, const std::string& contents) { std::ofstream(path, std::ios::binary) << contents; }
+void writeFile(const fs::path& path, const std::string& contents) {
+  std::ofstream(path, std::ios::binary) << contents;
+}
 
 std::string loadError(PreferencesStore& store) {
-  try { store.load(); } catch (const PreferencesError& error) { return loadFailureMessage(error); }
+  try {
+    store.load();
+  } catch (const PreferencesError& error) {
+    return loadFailureMessage(error);
+  }
   return "(loaded)";
 }
 std::string saveError(PreferencesStore& store, const Preferences& p) {
-  try { store.save(p); } catch (const PreferencesError& error) { return saveFailureMessage(error); }
+  try {
+    store.save(p);
+  } catch (const PreferencesError& error) {
+    return saveFailureMessage(error);
+  }
   return "(saved)";
 }
 
@@ -56,19 +66,26 @@ fs::path temporaryDirectory() {
 class PreferencesStoreTest : public ::testing::Test {
  protected:
   ~PreferencesStoreTest() override { fs::remove_all(root_); }
-  size_t entryCount() const { return std::distance(fs::directory_iterator(root_), fs::directory_iterator()); }
+  size_t entryCount() const {
+    return std::distance(fs::directory_iterator(root_), fs::directory_iterator());
+  }
 
   const fs::path root_ = temporaryDirectory();
   PreferencesStore store{root_ / "settings.json"};
 };
 
 TEST(PreferencesLocation, SettingsDirectoryFollowsEnvironmentAndApplicationInfo) {
-  const auto location = [](std::optional<std::string> config, std::string home, platform::ApplicationInfo::Value name) {
-    const auto environment = [=](const char* variable) { return variable == std::string("XDG_CONFIG_HOME") ? config : home; };
-    return defaultPreferencesLocation(environment, platform::ApplicationInfo({{kDataDirectoryInfoKey, name}})
-                                                       .string(kDataDirectoryInfoKey));
+  const auto location = [](std::optional<std::string> config, std::string home,
+                           platform::ApplicationInfo::Value name) {
+    const auto environment = [=](const char* variable) {
+      return variable == std::string("XDG_CONFIG_HOME") ? config : home;
+    };
+    return defaultPreferencesLocation(
+        environment,
+        platform::ApplicationInfo({{kDataDirectoryInfoKey, name}}).string(kDataDirectoryInfoKey));
   };
-  EXPECT_EQ(location("/x/config", "/home/u", int64_t{3}), "/x/config/Ombrel/settings.json");  // not text: the default
+  EXPECT_EQ(location("/x/config", "/home/u", int64_t{3}),
+            "/x/config/Ombrel/settings.json");  // not text: the default
   EXPECT_EQ(location("relative", "/home/u", "Test"), "/home/u/.config/Test/settings.json");
   EXPECT_EQ(location(std::nullopt, "/home/u", "Test"), "/home/u/.config/Test/settings.json");
   EXPECT_EQ(location("/c", "/h", "/abs"), "/c/abs/settings.json");
@@ -101,12 +118,17 @@ TEST_F(PreferencesStoreTest, EverySavedRecordLoadsBackWithSwitchesAndClampsAppli
 TEST_F(PreferencesStoreTest, UnreadableFileIsKeptAsANumberedCopyNamedInTheMessage) {
   const std::string broken = "{\n  \"version\": 1,\n  oops\n";
   writeFile(store.url(), broken);
-  EXPECT_EQ(loadError(store), "读取设置失败：第 3 行第 3 列，在“o”处：无法识别的内容：字符串须加双引号，true、false、null 须小写；"
-                              "原文件已另存为 " + store.url().string() + ".unreadable。本次使用默认设置。");
+  EXPECT_EQ(loadError(store),
+            "读取设置失败：第 3 行第 3 "
+            "列，在“o”处：无法识别的内容：字符串须加双引号，true、false、null 须小写；"
+            "原文件已另存为 " +
+                store.url().string() + ".unreadable。本次使用默认设置。");
   store.save(Preferences{});
   // A second, different broken file gets its own copy; the same one again reuses it.
   writeFile(store.url(), "{\"version\": 1}");
-  EXPECT_NE(loadError(store).find("缺少必需的键 processingEnabled；原文件已另存为 " + store.url().string() + ".unreadable-2。"), npos);
+  EXPECT_NE(loadError(store).find("缺少必需的键 processingEnabled；原文件已另存为 " +
+                                  store.url().string() + ".unreadable-2。"),
+            npos);
   EXPECT_NE(loadError(store).find(".unreadable-2。"), npos);
   EXPECT_EQ(readFile(root_ / "settings.json.unreadable"), broken);
   EXPECT_EQ(entryCount(), 3u);
@@ -135,7 +157,8 @@ TEST_F(PreferencesStoreTest, FailedSaveLeavesThePreviousFileByteForByte) {
   badBand.setEQ("audio:x", DeviceEQ{true, {0, 0, -INFINITY}});
   badText.apps["bad\xFF"] = AppLevel{};
   const std::pair<const Preferences&, std::string> cases[] = {
-      {previous, "保存设置失败：写入临时文件 " + root_.string() + "/.settings.json."},  // the write fails halfway
+      {previous, "保存设置失败：写入临时文件 " + root_.string() +
+                     "/.settings.json."},  // the write fails halfway
       {infinite, "保存设置失败：deviceVolumes.uid 的值不是有限数（inf），JSON 无法表示"},
       {badBand, "保存设置失败：advanced.equalizers[\"audio:x\"].bands[2] 的值不是有限数"},
       {badText, "保存设置失败：apps[\"bad\xEF\xBF\xBD\"] 中的文字"},

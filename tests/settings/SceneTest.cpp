@@ -19,8 +19,8 @@ TEST(FirstCharacters, CutsBetweenCharactersAsAReaderCountsThem) {
   EXPECT_EQ(firstCharacters(chinese, 0), "");
   // Combining marks, emoji modifiers, joined sequences, flags, keycaps and CR LF stay whole.
   const std::vector<std::pair<std::string, std::string>> units = {
-      {"e\u0301\u0323", "a"}, {"👍🏽", "b"}, {"👩\u200D💻", "c"}, {"🇨🇳", "🇯🇵"},
-      {"1\uFE0F\u20E3", "d"}, {"\r\n", "e"}, {"\u0915\u094D\u200D", "f"}, {"か\u3099", "g"}};
+      {"e\u0301\u0323", "a"}, {"👍🏽", "b"}, {"👩\u200D💻", "c"},           {"🇨🇳", "🇯🇵"},
+      {"1\uFE0F\u20E3", "d"}, {"\r\n", "e"},     {"\u0915\u094D\u200D", "f"}, {"か\u3099", "g"}};
   for (const auto& [unit, next] : units) {
     const std::string text = unit + next + "z";
     EXPECT_EQ(firstCharacters(text, 1), unit) << text;
@@ -28,7 +28,10 @@ TEST(FirstCharacters, CutsBetweenCharactersAsAReaderCountsThem) {
   }
   // A stray byte counts as one character (its marks with it, as with U+FFFD).
   EXPECT_EQ(firstCharacters("a\xFF\u0301b", 2), "a\xFF\u0301");
-  EXPECT_EQ(firstCharacters("a\xFF\xFE" "b", 2), "a\xFF");
+  EXPECT_EQ(firstCharacters("a\xFF\xFE"
+                            "b",
+                            2),
+            "a\xFF");
   // Every cut of a mixed text is valid UTF-8 and a prefix.
   const std::string mixed = "声音 e\u0301🇨🇳👨\u200D👩\u200D👧 ok\u3000";
   for (size_t n = 0; n < 12; ++n) {
@@ -58,7 +61,8 @@ TEST(AudioScene, MatchesConfigurationWithinToleranceAndWithDefaults) {
   const auto differs = [&](const std::function<void(AudioScene&)>& change) {
     AudioScene changed = base;
     change(changed);
-    return !base.matchesConfiguration(changed, 0.001f) && !changed.matchesConfiguration(base, 0.001f);
+    return !base.matchesConfiguration(changed, 0.001f) &&
+           !changed.matchesConfiguration(base, 0.001f);
   };
   EXPECT_FALSE(differs([](AudioScene& s) { s.apps["music"].volume = 0.6009f; }));
   EXPECT_TRUE(differs([](AudioScene& s) { s.apps["music"].volume = 0.602f; }));
@@ -79,8 +83,12 @@ TEST(AudioScene, MatchesConfigurationWithinToleranceAndWithDefaults) {
   EXPECT_TRUE(differs([](AudioScene& s) { s.apps["game"].outputDeviceID = "audio:dac"; }));
   EXPECT_TRUE(differs([](AudioScene& s) { s.apps["music"].followSystemWhenOffline = true; }));
   // Equalisers compare their normalised bands; a missing one is off and flat.
-  EXPECT_FALSE(differs([](AudioScene& s) { s.equalizers["audio:speakers"].bands = {3, 0, 0, 0, 12}; }));
-  EXPECT_FALSE(differs([](AudioScene& s) { s.equalizers["audio:speakers"].bands = {3, NAN, 0, 0, 99}; }));
+  EXPECT_FALSE(differs([](AudioScene& s) {
+    s.equalizers["audio:speakers"].bands = {3, 0, 0, 0, 12};
+  }));
+  EXPECT_FALSE(differs([](AudioScene& s) {
+    s.equalizers["audio:speakers"].bands = {3, NAN, 0, 0, 99};
+  }));
   EXPECT_FALSE(differs([](AudioScene& s) { s.equalizers["audio:dac"] = {false, {}}; }));
   EXPECT_TRUE(differs([](AudioScene& s) { s.equalizers["audio:dac"] = {false, {0, 0.5f}}; }));
   EXPECT_TRUE(differs([](AudioScene& s) { s.equalizers["audio:speakers"].enabled = false; }));
@@ -88,8 +96,12 @@ TEST(AudioScene, MatchesConfigurationWithinToleranceAndWithDefaults) {
   // Multi-output levels: a missing level is 1.0. Boosts: a missing flag or dictionary is off.
   EXPECT_FALSE(differs([](AudioScene& s) { s.multiOutput.levels["y"] = 1.0f; }));
   EXPECT_TRUE(differs([](AudioScene& s) { s.multiOutput.levels["x"] = 1.0f; }));
-  EXPECT_FALSE(differs([](AudioScene& s) { s.boostedOutputs = std::map<std::string, bool>{{"audio:dac", false}}; }));
-  EXPECT_TRUE(differs([](AudioScene& s) { s.boostedOutputs = std::map<std::string, bool>{{"audio:dac", true}}; }));
+  EXPECT_FALSE(differs([](AudioScene& s) {
+    s.boostedOutputs = std::map<std::string, bool>{{"audio:dac", false}};
+  }));
+  EXPECT_TRUE(differs([](AudioScene& s) {
+    s.boostedOutputs = std::map<std::string, bool>{{"audio:dac", true}};
+  }));
 }
 
 }  // namespace

@@ -19,7 +19,8 @@ TEST(Shortcut, DisplayShowsModifiersInFixedOrderThenTheLabelUpperCased) {
       {{0, kControlKey, "ß"}, "⌃ß"},        // no single upper-case letter: kept
       {{0, kControlKey, "\xC3"}, "⌃\xC3"},  // a cut sequence passes through unchanged
   };
-  for (const auto& [shortcut, display] : cases) EXPECT_EQ(shortcut.display(), display) << shortcut.label;
+  for (const auto& [shortcut, display] : cases)
+    EXPECT_EQ(shortcut.display(), display) << shortcut.label;
 }
 
 TEST(Shortcut, SameCombinationIgnoresTheLabel) {
@@ -31,8 +32,11 @@ TEST(Shortcut, SameCombinationIgnoresTheLabel) {
 TEST(HotkeyAction, IdsTitlesAndRawValuesFollowTheFixedOrder) {
   const struct {
     std::string_view raw, title;
-  } table[] = {{"panel", "打开 / 关闭面板"}, {"mute", "系统静音 / 恢复"}, {"quieter", "降低系统音量"},
-               {"louder", "提高系统音量"}, {"nextOutput", "切换下一个输出设备"}};
+  } table[] = {{"panel", "打开 / 关闭面板"},
+               {"mute", "系统静音 / 恢复"},
+               {"quieter", "降低系统音量"},
+               {"louder", "提高系统音量"},
+               {"nextOutput", "切换下一个输出设备"}};
   ASSERT_EQ(allHotkeyActions.size(), std::size(table));
   for (uint32_t id = 1; const auto& row : table) {
     const HotkeyAction action = allHotkeyActions[id - 1];
@@ -43,7 +47,8 @@ TEST(HotkeyAction, IdsTitlesAndRawValuesFollowTheFixedOrder) {
     EXPECT_EQ(title(action), row.title);
     ++id;
   }
-  for (const uint32_t outside : {0u, 6u, 0xFFFFFFFFu}) EXPECT_EQ(hotkeyActionFromID(outside), std::nullopt) << outside;
+  for (const uint32_t outside : {0u, 6u, 0xFFFFFFFFu})
+    EXPECT_EQ(hotkeyActionFromID(outside), std::nullopt) << outside;
   EXPECT_EQ(hotkeyActionFromRawValue("Panel"), std::nullopt);
 }
 

@@ -8,9 +8,10 @@
 
 namespace velmora::test {
 
-inline platform::sim::ScenarioDevice simDevice(std::string uid, std::string name, std::vector<uint32_t> outputs,
-                                               std::vector<uint32_t> inputs = {},
-                                               std::vector<platform::sim::VolumeElement> outputVolume = {}) {
+inline platform::sim::ScenarioDevice simDevice(
+    std::string uid, std::string name, std::vector<uint32_t> outputs,
+    std::vector<uint32_t> inputs = {},
+    std::vector<platform::sim::VolumeElement> outputVolume = {}) {
   platform::sim::ScenarioDevice device;
   device.uid = std::move(uid);
   device.name = std::move(name);

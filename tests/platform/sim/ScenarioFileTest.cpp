@@ -46,20 +46,23 @@ TEST(ScenarioFile, BadScenariosNameTheFileAndWhatIsWrongWhere) {
        "test.json: devices[0].output.streams[0]: a stream has 1 to 64 channels"},
       {R"({"devices": [{"uid": "a", "name": "A"}, {"uid": "a", "name": "B"}]})",
        "test.json: devices[1].uid: \"a\" is used twice"},
-      {R"({"devices": [], "defaultOutput": "x"})", "test.json: defaultOutput: no device has the UID \"x\""},
+      {R"({"devices": [], "defaultOutput": "x"})",
+       "test.json: defaultOutput: no device has the UID \"x\""},
       {R"({"devices": [], "processes": [{"pid": -3}]})",
        "test.json: processes[0].pid: a process id is a positive whole number"},
       {R"({"devices": [], "processes": [{"pid": 3, "tones": [{"frequency": 440, "level": 2}]}]})",
        "test.json: processes[0].tones[0].level: a level is 0 to 1"},
   };
-  for (const auto& [json, expected] : cases) EXPECT_TRUE(errorOf(json).starts_with(expected)) << errorOf(json);
+  for (const auto& [json, expected] : cases)
+    EXPECT_TRUE(errorOf(json).starts_with(expected)) << errorOf(json);
 
   const auto folder = std::filesystem::temp_directory_path() / "velmora-scenario-test";
   std::filesystem::create_directories(folder);
   EXPECT_THROW(loadScenarioFile(folder.string()), ScenarioError) << "a folder is not a scenario";
   EXPECT_THROW(loadScenarioFile((folder / "missing.json").string()), ScenarioError);
   const auto file = folder / "one.json";
-  std::ofstream(file) << R"({"devices": [{"uid": "a", "name": "A", "output": {"streams": [2]}}], "defaultOutput": "a"})";
+  std::ofstream(file)
+      << R"({"devices": [{"uid": "a", "name": "A", "output": {"streams": [2]}}], "defaultOutput": "a"})";
   EXPECT_EQ(loadScenarioFile(file.string()).devices.at(0).output.channels(), 2u);
   std::filesystem::remove_all(folder);
 }

@@ -30,7 +30,8 @@ TEST(SimulatedApplicationServices, PathsAreStandardisedEverywhere) {
                    "/Applications/Empty", "/Applications/zoo.app"}))
       << "bundles, their parents and declared folders, in name order";
   EXPECT_TRUE(services.isDirectory("/Applications/.Hidden.app")) << "hidden, not absent";
-  EXPECT_EQ(services.bundle("/Applications/Tools/../Editor.app/")->path, "/Applications/Editor.app");
+  EXPECT_EQ(services.bundle("/Applications/Tools/../Editor.app/")->path,
+            "/Applications/Editor.app");
   EXPECT_FALSE(services.bundle("/Applications/Editor.app/Contents"));
   EXPECT_EQ(services.applicationPath("com.example.editor"), "/Applications/Editor.app")
       << "the first registered bundle wins";

@@ -92,13 +92,16 @@ OSStatus passThrough(AudioObjectID, const AudioTimeStamp*, const AudioBufferList
                      void* calls) {
   ++*static_cast<int*>(calls);
   const AudioBuffer& tap = in->buffers[in->numberBuffers - 1];
-  std::memcpy(out->buffers[0].data, tap.data, std::min(tap.dataByteSize, out->buffers[0].dataByteSize));
+  std::memcpy(out->buffers[0].data, tap.data,
+              std::min(tap.dataByteSize, out->buffers[0].dataByteSize));
   return 0;
 }
 
 TEST_F(Simulated, VolumeElementsHaveTheirOwnSettableFlagsAndScaleTheirChannels) {
   const AudioObjectID dac = system.deviceID("dac");
-  const auto volume = [](uint32_t element) { return at(kAudioDevicePropertyVolumeScalar, kOut, element); };
+  const auto volume = [](uint32_t element) {
+    return at(kAudioDevicePropertyVolumeScalar, kOut, element);
+  };
   EXPECT_FALSE(system.hasProperty(dac, volume(0)));
   EXPECT_FALSE(system.hasProperty(dac, at(kAudioDevicePropertyMute, kOut)));
   bool settable = true;
@@ -172,7 +175,8 @@ TEST_F(Simulated, AggregateLaysOutStreamsFromItsDescription) {
   const auto layout = [&](AudioObjectPropertyScope scope) {
     AudioObjectID ids[8] = {};
     uint32_t size = sizeof ids;
-    EXPECT_EQ(system.getPropertyData(aggregate, at(kAudioDevicePropertyStreams, scope), &size, ids), 0);
+    EXPECT_EQ(system.getPropertyData(aggregate, at(kAudioDevicePropertyStreams, scope), &size, ids),
+              0);
     std::string text;
     for (AudioObjectID stream : std::span(ids, size / sizeof(AudioObjectID))) {
       AudioStreamBasicDescription f{};
@@ -213,7 +217,8 @@ TEST_F(Simulated, ObjectIdsAreNeverReusedAndInjectedFaultsFire) {
   const AudioObjectID before = system.deviceID("dac");
   EXPECT_GT(system.reconnectDevice("dac"), before);
   uint32_t alive = 0;
-  EXPECT_EQ(read(before, at(kAudioDevicePropertyDeviceIsAlive), &alive), kAudioHardwareBadObjectError);
+  EXPECT_EQ(read(before, at(kAudioDevicePropertyDeviceIsAlive), &alive),
+            kAudioHardwareBadObjectError);
   const AudioObjectID gone = system.processObjectID(200);
   ASSERT_TRUE(system.removeProcess(200));
   AudioObjectID tap = 0;
