@@ -186,4 +186,44 @@ std::string displayExcerpt(std::string_view text, size_t maximumCharacters) {
   return excerpt;
 }
 
+namespace {
+
+// Copies `text`, handing each byte that starts no well-formed sequence to `invalid`.
+template <class Invalid>
+std::string copyValid(std::string_view text, Invalid invalid) {
+  std::string result;
+  result.reserve(text.size());
+  while (!text.empty()) {
+    const size_t length = sequenceLength(text);
+    if (length == 0) {
+      invalid(result, static_cast<uint8_t>(text[0]));
+      text.remove_prefix(1);
+    } else {
+      result += text.substr(0, length);
+      text.remove_prefix(length);
+    }
+  }
+  return result;
+}
+
+}  // namespace
+
+std::string escapedKey(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string escaped;
+  for (const char c : text) {
+    if (c == '\\') escaped += '\\';
+    escaped += c;
+  }
+  return copyValid(escaped, [](std::string& out, uint8_t byte) {
+    out += "\\x";
+    out += kHex[byte >> 4];
+    out += kHex[byte & 0xF];
+  });
+}
+
+std::string replacingInvalidUTF8(std::string_view text) {
+  return copyValid(text, [](std::string& out, uint8_t) { out += "\xEF\xBF\xBD"; });
+}
+
 }  // namespace velmora::settings

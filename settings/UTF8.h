@@ -27,4 +27,11 @@ std::string_view trimWhitespaceAndNewlines(std::string_view text);
 // and control characters become U+FFFD, and "…" marks a cut.
 std::string displayExcerpt(std::string_view text, size_t maximumCharacters);
 
+// `text` as a settings key: each byte outside well-formed UTF-8 written as "\xHH" and each
+// backslash as "\\", so distinct byte strings stay distinct keys and the file can always be saved.
+std::string escapedKey(std::string_view text);
+
+// `text` as a name to store and show: each byte outside well-formed UTF-8 becomes U+FFFD.
+std::string replacingInvalidUTF8(std::string_view text);
+
 }  // namespace velmora::settings
