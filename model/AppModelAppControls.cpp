@@ -160,9 +160,14 @@ std::vector<audio::AudioApp> AppModel::visibleApps() const {
   return visible;
 }
 
-void AppModel::openAudioPermission() {
-  platform::applicationServices().openURL(
-      "x-apple.systempreferences:com.apple.preference.security?Privacy_AudioCapture");
+void AppModel::openAudioPermission() { openSettingsPage(SettingsPage::audioCapturePermission); }
+
+bool AppModel::canOpenSettingsPage(SettingsPage page) const {
+  return platform::applicationServices().canOpenSettingsPage(page);
+}
+
+void AppModel::openSettingsPage(SettingsPage page) {
+  platform::applicationServices().openSettingsPage(page);
 }
 
 void AppModel::setMultiEnabled(bool enabled) {
