@@ -1,5 +1,6 @@
 #include "audio/AudioEngine.h"
 
+#include <cassert>
 #include <chrono>
 #include <set>
 #include <thread>
@@ -74,6 +75,7 @@ AudioEngine::~AudioEngine() {
 }
 
 void AudioEngine::setOnStatus(StatusCallback callback) {
+  assert(mainQueue_.isCurrent());
   publisher_->onStatus = std::move(callback);
 }
 
@@ -81,6 +83,7 @@ void AudioEngine::update(std::vector<AudioApp> apps, std::optional<std::string> 
                          std::map<std::string, AudioDevice> routeDevices, bool enabled,
                          std::map<std::string, settings::AppLevel> levels,
                          settings::AdvancedPreferences advanced, std::optional<std::string> solo) {
+  assert(mainQueue_.isCurrent());
   auto snapshot = std::make_shared<Snapshot>(
       Snapshot{std::move(apps), std::move(defaultKey), std::move(routeDevices), enabled,
                std::move(levels), std::move(advanced), std::move(solo)});
@@ -88,6 +91,7 @@ void AudioEngine::update(std::vector<AudioApp> apps, std::optional<std::string> 
 }
 
 void AudioEngine::stopAll(bool wait) {
+  assert(mainQueue_.isCurrent());
   auto work = [this] {
     sessions_.clear();  // each session stops as it goes
     failures_.clear();
@@ -101,12 +105,14 @@ void AudioEngine::stopAll(bool wait) {
 }
 
 void AudioEngine::retry() {
+  assert(mainQueue_.isCurrent());
   queue_.async([this] { failures_.clear(); });
 }
 
 void AudioEngine::removeSession(const std::string& appID) { sessions_.erase(appID); }
 
 void AudioEngine::run(const Snapshot& snapshot) {
+  assert(queue_.isCurrent());
   std::set<std::string> ids;
   for (const AudioApp& app : snapshot.apps) ids.insert(app.id);
   for (auto it = sessions_.begin(); it != sessions_.end();) {
@@ -136,16 +142,15 @@ AppAudioStatus AudioEngine::process(const AudioApp& app, const Snapshot& snapsho
   const bool hasSession = sessions_.count(app.id) > 0;
   // A silent application nobody has set anything for is left alone until it plays.
   const bool idle = !app.audible && stored == snapshot.levels.end() && !hasSession;
-  if (!needed || idle) {
+  const auto leave = [&](AppAudioStatus status) {
     removeSession(app.id);
     failures_.erase(app.id);
-    return unprocessed(plan);
-  }
-  if (routes.empty()) {
-    removeSession(app.id);
-    failures_.erase(app.id);
-    return {false, "未接管 · 设置未生效", "没有可用的输出设备。", false};
-  }
+    return status;
+  };
+  if (!needed) return leave(unprocessed(plan));
+  // Nowhere to play comes first: even a silent application is told why nothing takes effect.
+  if (routes.empty()) return leave({false, "未接管 · 设置未生效", "没有可用的输出设备。", false});
+  if (idle) return leave(unprocessed(plan));
 
   const std::string signature = sessionSignature(app, routes);
   if (const auto session = sessions_.find(app.id);

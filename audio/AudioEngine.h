@@ -1,8 +1,9 @@
 // Keeps one tap session per processed application in step with a snapshot of the settings, and
 // reports a status per application.
 //
-// Threading: update, stopAll, retry and setOnStatus are called on the main thread; all session
-// work runs on the engine's serial queue; statuses are delivered on the main queue.
+// Threading: update, stopAll, retry and setOnStatus are called on the main queue's thread; all
+// session work runs on the engine's serial queue; statuses are delivered on the main queue. Debug
+// builds check both on entry.
 #pragma once
 
 #include <functional>

@@ -168,8 +168,10 @@ DeviceBookmark bookmark(const PairedAudioDevice& device) {
   return result;
 }
 
-std::optional<AudioDevice> resolve(const DeviceBookmark& bookmark, bool input,
+std::optional<AudioDevice> resolve(const DeviceBookmark& bookmark,
+                                   settings::AudioDirection direction,
                                    const std::vector<AudioDevice>& devices) {
+  const bool input = settings::isInput(direction);
   std::vector<const AudioDevice*> kept;
   for (const AudioDevice& device : devices) {
     if ((input ? device.inputs : device.outputs) > 0) kept.push_back(&device);

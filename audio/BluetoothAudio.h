@@ -10,6 +10,7 @@
 #include "audio/AudioDevice.h"
 #include "audio/PairedAudioDevice.h"
 #include "platform/audio/AudioTypes.h"
+#include "settings/AudioDirection.h"
 #include "settings/DeviceBookmark.h"
 
 namespace velmora::audio::BluetoothAudio {
@@ -41,8 +42,9 @@ settings::DeviceBookmark bookmark(const AudioDevice& device,
 // it.
 settings::DeviceBookmark bookmark(const PairedAudioDevice& device);
 
-// The live device `bookmark` stands for in one direction (true = input), if it is present.
-std::optional<AudioDevice> resolve(const settings::DeviceBookmark& bookmark, bool input,
+// The live device `bookmark` stands for in one direction, if it is present.
+std::optional<AudioDevice> resolve(const settings::DeviceBookmark& bookmark,
+                                   settings::AudioDirection direction,
                                    const std::vector<AudioDevice>& devices);
 
 }  // namespace velmora::audio::BluetoothAudio

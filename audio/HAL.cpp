@@ -60,18 +60,24 @@ std::vector<std::string> strings(AudioObjectID object, AudioObjectPropertySelect
   return list;
 }
 
-std::vector<AudioObjectPropertyElement> volumeElements(AudioObjectID device, bool input) {
-  const AudioObjectPropertyScope scope =
-      input ? kAudioObjectPropertyScopeInput : kAudioObjectPropertyScopeOutput;
+AudioObjectPropertyScope scope(settings::AudioDirection direction) {
+  return settings::isInput(direction) ? kAudioObjectPropertyScopeInput
+                                      : kAudioObjectPropertyScopeOutput;
+}
+
+std::vector<AudioObjectPropertyElement> volumeElements(AudioObjectID device,
+                                                       settings::AudioDirection direction) {
+  const AudioObjectPropertyScope deviceScope = scope(direction);
   auto settableVolume = [&](AudioObjectPropertyElement element) {
-    const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar, scope, element};
+    const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar, deviceScope,
+                                             element};
     bool settable = false;
     return AudioObjectHasProperty(device, &address) &&
            AudioObjectIsPropertySettable(device, &address, &settable) == 0 && settable;
   };
   if (settableVolume(kAudioObjectPropertyElementMain)) return {kAudioObjectPropertyElementMain};
   std::vector<AudioObjectPropertyElement> elements;
-  const int count = channels(device, scope);
+  const int count = channels(device, deviceScope);
   for (int element = 1; element <= count; ++element) {
     if (settableVolume(AudioObjectPropertyElement(element)))
       elements.push_back(AudioObjectPropertyElement(element));
@@ -79,21 +85,30 @@ std::vector<AudioObjectPropertyElement> volumeElements(AudioObjectID device, boo
   return elements;
 }
 
-std::optional<float> volume(AudioObjectID device, bool input) {
-  const auto elements = volumeElements(device, input);
+std::optional<float> volume(AudioObjectID device, settings::AudioDirection direction) {
+  const auto elements = volumeElements(device, direction);
   if (elements.empty()) return std::nullopt;
-  const AudioObjectPropertyScope scope =
-      input ? kAudioObjectPropertyScopeInput : kAudioObjectPropertyScopeOutput;
   float sum = 0.0f;
   for (AudioObjectPropertyElement element : elements) {
-    sum += value<float>(device, kAudioDevicePropertyVolumeScalar, scope, element).value_or(1.0f);
+    sum += value<float>(device, kAudioDevicePropertyVolumeScalar, scope(direction), element)
+               .value_or(1.0f);
   }
   return sum / float(elements.size());
 }
 
+namespace {
+
+std::string failureText(const std::string& operation, OSStatus status) {
+  return operation + "失败（Core Audio " + std::to_string(status) + "）";
+}
+
+}  // namespace
+
 void check(OSStatus status, const std::string& operation) {
   if (status == 0) return;
-  throw AudioFailure(operation + "失败（Core Audio " + std::to_string(status) + "）");
+  throw AudioFailure(failureText(operation, status));
 }
+
+std::string writeFailure(OSStatus status) { return failureText("设置音频属性", status); }
 
 }  // namespace velmora::audio::HAL

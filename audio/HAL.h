@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/audio/AudioHardware.h"
+#include "settings/AudioDirection.h"
 
 namespace velmora::audio::HAL {
 
@@ -19,9 +20,14 @@ int channels(AudioObjectID device, AudioObjectPropertyScope scope);
 std::string string(AudioObjectID object, AudioObjectPropertySelector selector);
 std::vector<std::string> strings(AudioObjectID object, AudioObjectPropertySelector selector);
 // The elements that carry a settable volume: [0], or channels 1...n, or none.
-std::vector<AudioObjectPropertyElement> volumeElements(AudioObjectID device, bool input);
+std::vector<AudioObjectPropertyElement> volumeElements(AudioObjectID device,
+                                                       settings::AudioDirection direction);
 // The mean volume over those elements (an unreadable element counts as 1.0); none without any.
-std::optional<float> volume(AudioObjectID device, bool input);
+std::optional<float> volume(AudioObjectID device, settings::AudioDirection direction);
+// The device scope of a direction.
+AudioObjectPropertyScope scope(settings::AudioDirection direction);
+// The message of a failed write: "设置音频属性失败（Core Audio n）".
+std::string writeFailure(OSStatus status);
 // Throws AudioFailure naming the operation when status is not 0.
 void check(OSStatus status, const std::string& operation);
 

@@ -1,11 +1,11 @@
 #include "audio/TapSession.h"
 
-#include <random>
 #include <set>
 
 #include "audio/AudioFailure.h"
 #include "audio/HAL.h"
 #include "platform/audio/AudioHardware.h"
+#include "platform/identity/RandomUUID.h"
 
 namespace velmora::audio {
 namespace {
@@ -28,17 +28,6 @@ bool streamsAccepted(const std::vector<AudioObjectID>& streams) {
     if (!format || !acceptedFormat(*format)) return false;
   }
   return true;
-}
-
-std::string randomUUID() {
-  thread_local std::mt19937_64 random{std::random_device{}()};
-  const uint64_t high = (random() & 0xFFFFFFFFFFFF0FFFull) | 0x4000ull;             // version 4
-  const uint64_t low = (random() & 0x3FFFFFFFFFFFFFFFull) | 0x8000000000000000ull;  // variant 1
-  char text[37];
-  std::snprintf(text, sizeof text, "%08X-%04X-%04X-%04X-%012llX", unsigned(high >> 32),
-                unsigned((high >> 16) & 0xFFFF), unsigned(high & 0xFFFF), unsigned(low >> 48),
-                static_cast<unsigned long long>(low & 0xFFFFFFFFFFFFull));
-  return text;
 }
 
 int totalOutputs(const std::vector<OutputRouteSpec>& routes) {
@@ -89,7 +78,7 @@ void TapSession::build(const AudioApp& app, const std::vector<OutputRouteSpec>& 
 
   platform::AggregateDeviceDescription description;
   description.name = name;
-  description.uid = kAggregateUIDPrefix + randomUUID();
+  description.uid = kAggregateUIDPrefix + platform::randomUUID();
   description.isPrivate = true;
   description.stacked = 0;
   description.mainSubDevice = routes[0].device.uid;

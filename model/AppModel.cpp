@@ -2,6 +2,7 @@
 // engine, saving, sleep, wake and shutdown.
 #include "model/AppModel.h"
 
+#include <cassert>
 #include <cmath>
 
 #include "audio/BluetoothAudio.h"
@@ -44,6 +45,8 @@ void AppModel::start() {
     const auto alive = weak.lock();
     if (!alive || *alive == nullptr) return;
     AppModel& model = **alive;
+    // Stopping at shutdown reports no session; what the engine says then is no news.
+    if (model.shutDown_) return;
     model.state_.statuses =
         model.state_.preferences.processingEnabled ? statuses : audio::AudioEngine::Statuses{};
     model.publish();
@@ -73,6 +76,14 @@ void AppModel::publish() {
 
 void AppModel::setError(std::string message) { state_.errorMessage = std::move(message); }
 
+void AppModel::checkMainQueue() const { assert(services_.mainQueue.isCurrent()); }
+
+void AppModel::clearError() {
+  checkMainQueue();
+  state_.errorMessage.reset();
+  publish();
+}
+
 const AudioDevice* AppModel::device(AudioObjectID id) const {
   for (const AudioDevice& d : state_.devices) {
     if (d.id == id) return &d;
@@ -81,6 +92,7 @@ const AudioDevice* AppModel::device(AudioObjectID id) const {
 }
 
 std::vector<DeviceBookmark> AppModel::bookmarks() const {
+  checkMainQueue();
   return state_.preferences.deviceList ? state_.preferences.deviceList->devices
                                        : std::vector<DeviceBookmark>{};
 }
@@ -94,6 +106,7 @@ std::vector<DeviceBookmark> AppModel::outputBookmarks() const {
 }
 
 void AppModel::refresh(bool evaluateAutomaticRules) {
+  checkMainQueue();
   if (sleeping_) return;
   state_.devices = AudioDevice::all();
   auto defaultDevice = [](AudioObjectPropertySelector selector) {
@@ -123,16 +136,11 @@ void AppModel::refresh(bool evaluateAutomaticRules) {
 
 void AppModel::refreshInput() {
   const AudioObjectID input = state_.inputID;
-  state_.inputVolume = audio::HAL::volume(input, true);
-  const auto mute =
-      audio::HAL::value<uint32_t>(input, kAudioDevicePropertyMute, kAudioObjectPropertyScopeInput);
-  if (mute) {
-    state_.inputMuted = *mute != 0;
-  } else {
-    state_.inputMuted =
-        state_.inputVolume == 0.0f && volumeBeforeMute_.count("input:" + std::to_string(input)) > 0;
-  }
-  state_.inputMuteSupported = hasSettableMute(input, true) || state_.inputVolume.has_value();
+  state_.inputVolume = audio::HAL::volume(input, AudioDirection::input);
+  state_.inputMuted = readMuted(input, AudioDirection::input, state_.inputVolume,
+                                *emulatedMuteKey(AudioDirection::input));
+  state_.inputMuteSupported =
+      hasSettableMute(input, AudioDirection::input) || state_.inputVolume.has_value();
 }
 
 void AppModel::refreshOutput() {
@@ -145,26 +153,19 @@ void AppModel::refreshOutput() {
   settings::Preferences& preferences = state_.preferences;
   // A different output than last time gets the volume it had when it was last used.
   if (previousUID_ && *previousUID_ != uid && preferences.rememberDevices &&
-      preferences.deviceVolumes.count(uid) && audio::HAL::volume(output->id, false)) {
+      preferences.deviceVolumes.count(uid) &&
+      audio::HAL::volume(output->id, AudioDirection::output)) {
     const float remembered = std::clamp(preferences.deviceVolumes[uid], 0.0f, 1.0f);
-    if (auto failure = writeVolume(output->id, false, remembered)) setError(*failure);
+    if (auto failure = writeVolume(output->id, AudioDirection::output, remembered))
+      setError(*failure);
   }
   previousUID_ = uid;
-  const auto volume = audio::HAL::volume(output->id, false);
+  const auto volume = audio::HAL::volume(output->id, AudioDirection::output);
   state_.systemVolume = volume.value_or(1.0f);
   state_.volumeSupported = volume.has_value();
-  const bool settableMute = hasSettableMute(output->id, false);
+  const bool settableMute = hasSettableMute(output->id, AudioDirection::output);
   state_.muteSupported = settableMute || state_.volumeSupported;
-  const auto mute = audio::HAL::value<uint32_t>(output->id, kAudioDevicePropertyMute,
-                                                kAudioObjectPropertyScopeOutput);
-  const bool hardwareMuted = mute && *mute != 0;
-  if (!volume || hardwareMuted) {
-    state_.systemMuted = hardwareMuted;
-  } else if (*volume == 0.0f) {
-    state_.systemMuted = volumeBeforeMute_.count(uid) > 0;
-  } else {
-    state_.systemMuted = false;
-  }
+  state_.systemMuted = readMuted(output->id, AudioDirection::output, volume, uid);
   // The 0 of an emulated mute is no volume to remember.
   if (preferences.rememberDevices && volume && std::isfinite(*volume) &&
       !(state_.systemMuted && !settableMute)) {
@@ -184,8 +185,8 @@ void AppModel::updateDeviceCatalog() {
   settings::DeviceListPreferences list{old.value_or(std::vector<DeviceBookmark>{})};
   AdvancedPreferences advanced = preferences.advanced.value_or(AdvancedPreferences{});
   if (old) {
-    advanced.seedAutomaticDevices(false, *old);
-    advanced.seedAutomaticDevices(true, *old);
+    for (const AudioDirection direction : settings::kOutputThenInput)
+      advanced.seedAutomaticDevices(direction, *old);
   }
   // A Bluetooth bookmark can replace an entry under another id: the automatic lists follow it.
   auto mergeTracked = [&](const DeviceBookmark& bookmark) {
@@ -210,8 +211,8 @@ void AppModel::updateDeviceCatalog() {
   }
   if (!old) {
     if (list.devices.empty()) return;
-    advanced.seedAutomaticDevices(false, list.devices);
-    advanced.seedAutomaticDevices(true, list.devices);
+    for (const AudioDirection direction : settings::kOutputThenInput)
+      advanced.seedAutomaticDevices(direction, list.devices);
   } else if (list.devices == *old &&
              advanced == preferences.advanced.value_or(AdvancedPreferences{})) {
     return;
@@ -222,23 +223,17 @@ void AppModel::updateDeviceCatalog() {
 }
 
 void AppModel::reconcile() {
+  checkMainQueue();
   std::map<std::string, AudioDevice> routeDevices;
-  const auto list = bookmarks();
-  for (const DeviceBookmark& bookmark : list) {
-    if (auto resolved = audio::BluetoothAudio::resolve(bookmark, false, state_.devices)) {
+  for (const DeviceBookmark& bookmark : bookmarks()) {
+    if (auto resolved = presentDevice(bookmark, AudioDirection::output)) {
       routeDevices[bookmark.id] = *resolved;
     }
   }
   std::optional<std::string> defaultKey;
   if (const AudioDevice* output = device(state_.outputID)) {
-    for (const DeviceBookmark& bookmark : list) {
-      const auto resolved = audio::BluetoothAudio::resolve(bookmark, false, state_.devices);
-      if (resolved && resolved->id == output->id) {
-        defaultKey = bookmark.id;
-        break;
-      }
-    }
-    if (!defaultKey) defaultKey = "system:" + output->uid;
+    const auto current = currentBookmark(AudioDirection::output);
+    defaultKey = current ? current->id : "system:" + output->uid;
     routeDevices[*defaultKey] = *output;
   }
   const settings::Preferences& preferences = state_.preferences;
@@ -248,11 +243,13 @@ void AppModel::reconcile() {
 }
 
 void AppModel::retry() {
+  checkMainQueue();
   engine_->retry();
   reconcile();
 }
 
 void AppModel::updateAdvanced(const std::function<void(AdvancedPreferences&)>& change) {
+  checkMainQueue();
   AdvancedPreferences advanced = state_.preferences.advanced.value_or(AdvancedPreferences{});
   change(advanced);
   state_.preferences.advanced = std::move(advanced);
@@ -263,6 +260,7 @@ void AppModel::updateAdvanced(const std::function<void(AdvancedPreferences&)>& c
 }
 
 void AppModel::save() {
+  checkMainQueue();
   saveTask_.cancel();
   std::weak_ptr<AppModel*> weak = self_;
   saveTask_ = services_.mainQueue.after(kSaveDelay, [weak] {
@@ -271,6 +269,7 @@ void AppModel::save() {
 }
 
 void AppModel::flush() {
+  checkMainQueue();
   try {
     store_.save(state_.preferences);
   } catch (const std::exception& error) {
@@ -280,24 +279,25 @@ void AppModel::flush() {
 }
 
 void AppModel::willSleep() {
+  checkMainQueue();
   sleeping_ = true;
-  cancelConnection(true);
-  cancelConnection(false);
-  sceneToApply_.reset();
-  state_.applyingSceneID.reset();
+  abandonScene();
   engine_->stopAll(true);
   publish();
 }
 
 void AppModel::didWake() {
+  checkMainQueue();
   sleeping_ = false;
   engine_->retry();
   refresh(true);
 }
 
 void AppModel::shutdown() {
-  cancelConnection(true);
-  cancelConnection(false);
+  checkMainQueue();
+  endPendingSelection(AudioDirection::input);
+  endPendingSelection(AudioDirection::output);
+  shutDown_ = true;
   timer_.cancel();
   saveTask_.cancel();
   flush();
@@ -307,6 +307,7 @@ void AppModel::shutdown() {
 }
 
 void AppModel::scanBluetooth() {
+  checkMainQueue();
   if (state_.scanningBluetooth) return;
   state_.scanningBluetooth = true;
   lastBluetoothScan_ = services_.mainQueue.clock().now();

@@ -1,7 +1,8 @@
 // The centre of the program: the live picture of the machine's sound, the user's settings and
 // every user action. Views read state() and call the operations; they hold no audio state.
 //
-// Threading: the main thread only (the main queue's thread). The engine works on its own queue
+// Threading: every operation runs on the main queue's thread, checked on entry in debug builds.
+// The engine works on its own queue
 // and delivers statuses on the main queue; Bluetooth connections run on the model's Bluetooth
 // queue and paired-device scans on its utility queue, both handing results to the main queue.
 #pragma once
@@ -21,12 +22,13 @@
 #include "platform/apps/ApplicationServices.h"
 #include "platform/dispatch/MainQueue.h"
 #include "platform/dispatch/SerialQueue.h"
+#include "settings/AudioDirection.h"
 #include "settings/PreferencesStore.h"
 #include "settings/Shortcut.h"
 
 namespace velmora::model {
 
-enum class AudioDirection { input, output };
+using settings::AudioDirection;
 
 // What the mixer shows as an application's route.
 struct AppRoutePresentation {
@@ -93,7 +95,7 @@ class AppModel {
   void toggleSystemMute();
   void setInputVolume(float value);
   void toggleInputMute();
-  void showHUD(bool input);
+  void showHUD(AudioDirection direction);
 
   // Per-application controls.
   void setAppVolume(const std::string& appID, float volume);
@@ -127,19 +129,27 @@ class AppModel {
   // Devices.
   std::vector<settings::DeviceBookmark> bookmarks() const;
   std::vector<settings::DeviceBookmark> outputBookmarks() const;
-  void selectBookmark(const settings::DeviceBookmark& bookmark, bool input);
-  void selectDevice(AudioObjectID device, bool input);
-  void cancelConnection(bool input);
+  void selectBookmark(const settings::DeviceBookmark& bookmark, AudioDirection direction);
+  void selectDevice(AudioObjectID device, AudioDirection direction);
+  void cancelConnection(AudioDirection direction);
   void renameDevice(const std::string& id, const std::string& name);
   void moveDevice(const std::string& id, const std::string& before);
   void moveDevice(const std::string& id, int offset);
-  void setDeviceVisible(const settings::DeviceBookmark& bookmark, bool input, bool visible);
+  void setDeviceVisible(const settings::DeviceBookmark& bookmark, AudioDirection direction,
+                        bool visible);
   std::string currentRuleTopology() const;
+  // The first bookmark, in list order, that stands for the current default device.
+  std::optional<settings::DeviceBookmark> currentBookmark(AudioDirection direction) const;
+  // The live device a bookmark stands for in one direction, if it is present.
+  std::optional<audio::AudioDevice> presentDevice(const settings::DeviceBookmark& bookmark,
+                                                  AudioDirection direction) const;
+  // The banner's close button.
+  void clearError();
 
   // Automatic device rules.
-  void setAutomatic(bool input, bool enabled);
-  void setAutomaticDevice(const std::string& id, bool input, bool included);
-  void moveAutomaticDevice(const std::string& id, bool input, int offset);
+  void setAutomatic(AudioDirection direction, bool enabled);
+  void setAutomaticDevice(const std::string& id, AudioDirection direction, bool included);
+  void moveAutomaticDevice(const std::string& id, AudioDirection direction, int offset);
 
   // Scenes.
   settings::AudioScene currentSceneSnapshot(const std::string& name) const;
@@ -163,7 +173,8 @@ class AppModel {
   // Seams for device selection, automatic rules, Bluetooth scanning and scenes.
   void scanBluetooth();
   void resolvePendingSelections();
-  void applyAutomaticRules(bool force, std::optional<bool> onlyInput);
+  // With `only` a single direction is evaluated and the accepted topology stays.
+  void applyAutomaticRules(bool force, std::optional<AudioDirection> only);
   void finishSceneIfReady();
 
   audio::AudioEngine& engine() { return *engine_; }
@@ -176,23 +187,40 @@ class AppModel {
   void start();
   void publish();
   void setError(std::string message);
+  // Debug builds: the caller is on the main queue's thread.
+  void checkMainQueue() const;
   void finishAppChange(bool retryEngine);
   // What every manual device choice does first: abandon a scene under way, hold the choice
   // against the automatic rules, end this direction's pending selection.
-  void beginManualChoice(bool input);
+  void beginManualChoice(AudioDirection direction);
+  std::optional<std::string> currentBookmarkID(AudioDirection direction) const;
+  // Ends the application of a scene under way and its device selections; completed switches stay.
+  void abandonScene();
+  // Forgets one direction's pending selection and its label, without publishing.
+  void endPendingSelection(AudioDirection direction);
+  // Writes the system's default device of a direction.
+  OSStatus writeDefaultDevice(AudioDirection direction, AudioObjectID device);
   settings::AppLevel level(const std::string& appID) const;
   const audio::AudioDevice* device(AudioObjectID id) const;
   // Writes a volume to every volume element of a device's scope; a message on failure.
-  std::optional<std::string> writeVolume(AudioObjectID device, bool input, float value);
-  std::optional<std::string> writeMute(AudioObjectID device, bool input, bool muted);
-  bool hasSettableMute(AudioObjectID device, bool input) const;
+  std::optional<std::string> writeVolume(AudioObjectID device, AudioDirection direction,
+                                         float value);
+  std::optional<std::string> writeMute(AudioObjectID device, AudioDirection direction, bool muted);
+  bool hasSettableMute(AudioObjectID device, AudioDirection direction) const;
+  // Muted in hardware, or muted by us by setting the volume to 0 and keeping the old one under
+  // `emulationKey`.
+  bool readMuted(AudioObjectID device, AudioDirection direction, std::optional<float> volume,
+                 const std::string& emulationKey) const;
+  // The key an emulated mute keeps its volume under; none without a default device.
+  std::optional<std::string> emulatedMuteKey(AudioDirection direction) const;
+  void toggleMute(AudioDirection direction);
   void refreshInput();
   void refreshOutput();
   // Applies an edit to a copy of the advanced settings; stores and saves it only when it changed.
   void editAutomaticDevices(const std::function<void(settings::AdvancedPreferences&)>& edit);
   // Main thread: the result of the connection attempt `token` for one direction; a failure
   // message, or none for success.
-  void finishConnection(bool input, const std::string& token,
+  void finishConnection(AudioDirection direction, const std::string& token,
                         const std::optional<std::string>& failure);
 
   settings::PreferencesStore store_;
@@ -219,7 +247,8 @@ class AppModel {
   };
   std::optional<SceneApplication> sceneToApply_;
   bool sceneRoutingSetup_ = false;
-  std::map<bool, PendingSelection> pending_;  // per direction, true = input
+  std::map<AudioDirection, PendingSelection> pending_;
+  bool shutDown_ = false;
   // Lets delayed work on the main queue notice that the model is gone.
   std::shared_ptr<AppModel*> self_ = std::make_shared<AppModel*>(this);
   // Last, so that they are joined first: their tasks post to the main queue and touch nothing else.
@@ -227,8 +256,6 @@ class AppModel {
       std::make_unique<platform::SerialQueue>("com.local.Ombrel.bluetooth");
   std::unique_ptr<platform::SerialQueue> utilityQueue_ =
       std::make_unique<platform::SerialQueue>("com.local.Ombrel.utility");
-
-  friend struct AppModelTestAccess;  // tests only: stands in for a selection under way
 };
 
 }  // namespace velmora::model

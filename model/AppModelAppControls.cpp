@@ -27,6 +27,7 @@ void AppModel::finishAppChange(bool retryEngine) {
 }
 
 void AppModel::setAppVolume(const std::string& appID, float volume) {
+  checkMainQueue();
   settings::AppLevel updated = level(appID);
   // A value that is no number never reaches the settings file.
   updated.volume = std::isfinite(volume) ? volume : 1.0f;
@@ -36,6 +37,7 @@ void AppModel::setAppVolume(const std::string& appID, float volume) {
 }
 
 void AppModel::toggleAppMute(const std::string& appID) {
+  checkMainQueue();
   settings::AppLevel updated = level(appID);
   updated.muted = state_.preferences.apps.count(appID) ? !updated.muted : true;
   state_.preferences.apps[appID] = updated;
@@ -43,6 +45,7 @@ void AppModel::toggleAppMute(const std::string& appID) {
 }
 
 void AppModel::toggleSolo(const std::string& appID) {
+  checkMainQueue();
   if (state_.soloAppID == appID) {
     state_.soloAppID.reset();
   } else {
@@ -52,6 +55,7 @@ void AppModel::toggleSolo(const std::string& appID) {
 }
 
 void AppModel::setAppOutput(const std::string& appID, const std::optional<std::string>& deviceID) {
+  checkMainQueue();
   settings::AppLevel updated = level(appID);
   updated.outputDeviceID = deviceID;
   state_.preferences.apps[appID] = updated;
@@ -59,6 +63,7 @@ void AppModel::setAppOutput(const std::string& appID, const std::optional<std::s
 }
 
 void AppModel::setAppFallback(const std::string& appID, bool followSystem) {
+  checkMainQueue();
   settings::AppLevel updated = level(appID);
   updated.followSystemWhenOffline = followSystem;
   state_.preferences.apps[appID] = updated;
@@ -68,6 +73,7 @@ void AppModel::setAppFallback(const std::string& appID, bool followSystem) {
 }
 
 void AppModel::setProcessing(bool enabled) {
+  checkMainQueue();
   state_.preferences.processingEnabled = enabled;
   if (enabled) {
     engine_->retry();
@@ -89,6 +95,7 @@ bool AppModel::boostEnabled(const std::string& key) const {
 }
 
 void AppModel::toggleBoost(const std::string& key) {
+  checkMainQueue();
   state_.preferences.setBoost(key, !boostEnabled(key));
   save();
   retry();
@@ -96,6 +103,7 @@ void AppModel::toggleBoost(const std::string& key) {
 }
 
 void AppModel::setEQ(const std::string& key, const settings::DeviceEQ& value) {
+  checkMainQueue();
   state_.preferences.setEQ(key, value);
   save();
   reconcile();
@@ -103,6 +111,7 @@ void AppModel::setEQ(const std::string& key, const settings::DeviceEQ& value) {
 }
 
 void AppModel::resetEQ(const std::string& key) {
+  checkMainQueue();
   state_.preferences.resetEQ(key);
   save();
   reconcile();
@@ -119,7 +128,7 @@ AppRoutePresentation AppModel::appRoutePresentation(const std::string& appID) co
         break;
       }
     }
-    const bool available = target && audio::BluetoothAudio::resolve(*target, false, state_.devices);
+    const bool available = target && presentDevice(*target, AudioDirection::output);
     AppRoutePresentation result{target ? target->displayName() : "指定输出", std::nullopt};
     if (!available) {
       result.routeDetail = appLevel.followSystemWhenOffline.value_or(false)
@@ -167,10 +176,12 @@ bool AppModel::canOpenSettingsPage(SettingsPage page) const {
 }
 
 void AppModel::openSettingsPage(SettingsPage page) {
+  checkMainQueue();
   platform::applicationServices().openSettingsPage(page);
 }
 
 void AppModel::setMultiEnabled(bool enabled) {
+  checkMainQueue();
   settings::AdvancedPreferences advanced =
       state_.preferences.advanced.value_or(settings::AdvancedPreferences{});
   if (enabled && advanced.multiOutput.devices.size() < 2) {
@@ -186,6 +197,7 @@ void AppModel::setMultiEnabled(bool enabled) {
 }
 
 bool AppModel::canIncludeMultiDevice() {
+  checkMainQueue();
   const auto& advanced = state_.preferences.advanced;
   if (advanced && advanced->multiOutput.devices.size() >= 4) {
     setError("最多同时选择四个输出设备。");
@@ -196,6 +208,7 @@ bool AppModel::canIncludeMultiDevice() {
 }
 
 void AppModel::setMultiDevice(const std::string& key, bool included) {
+  checkMainQueue();
   updateAdvanced([&](settings::AdvancedPreferences& advanced) {
     auto& devices = advanced.multiOutput.devices;
     std::erase(devices, key);
@@ -205,6 +218,7 @@ void AppModel::setMultiDevice(const std::string& key, bool included) {
 }
 
 void AppModel::setMultiLevel(const std::string& key, float level) {
+  checkMainQueue();
   if (!std::isfinite(level)) return;  // a slider never gives one; the file must stay readable
   updateAdvanced(
       [&](settings::AdvancedPreferences& advanced) { advanced.multiOutput.levels[key] = level; });

@@ -12,8 +12,8 @@ namespace velmora::model {
 std::string AppModel::currentRuleTopology() const {
   std::vector<std::string> entries;
   for (const settings::DeviceBookmark& bookmark : bookmarks()) {
-    const auto output = audio::BluetoothAudio::resolve(bookmark, false, state_.devices);
-    const auto input = audio::BluetoothAudio::resolve(bookmark, true, state_.devices);
+    const auto output = presentDevice(bookmark, AudioDirection::output);
+    const auto input = presentDevice(bookmark, AudioDirection::input);
     entries.push_back(bookmark.id + ":" + std::to_string(output ? output->id : 0) + ":" +
                       std::to_string(input ? input->id : 0));
   }
@@ -23,42 +23,70 @@ std::string AppModel::currentRuleTopology() const {
   return topology;
 }
 
-void AppModel::beginManualChoice(bool input) {
-  if (sceneToApply_ && !sceneRoutingSetup_) {
-    // A manual choice abandons a scene that is being applied.
-    sceneToApply_.reset();
-    state_.applyingSceneID.reset();
-    cancelConnection(false);
-    cancelConnection(true);
+std::optional<audio::AudioDevice> AppModel::presentDevice(const settings::DeviceBookmark& bookmark,
+                                                          AudioDirection direction) const {
+  return audio::BluetoothAudio::resolve(bookmark, direction, state_.devices);
+}
+
+std::optional<settings::DeviceBookmark> AppModel::currentBookmark(AudioDirection direction) const {
+  const AudioObjectID current = isInput(direction) ? state_.inputID : state_.outputID;
+  if (current == 0) return std::nullopt;
+  for (const settings::DeviceBookmark& bookmark : bookmarks()) {
+    const auto resolved = presentDevice(bookmark, direction);
+    if (resolved && resolved->id == current) return bookmark;
   }
+  return std::nullopt;
+}
+
+void AppModel::abandonScene() {
+  sceneToApply_.reset();
+  state_.applyingSceneID.reset();
+  endPendingSelection(AudioDirection::output);
+  endPendingSelection(AudioDirection::input);
+}
+
+void AppModel::beginManualChoice(AudioDirection direction) {
+  // A manual choice abandons a scene that is being applied, unless the scene is making it.
+  if (sceneToApply_ && !sceneRoutingSetup_) abandonScene();
   // The manual choice holds until the device topology changes.
   if (!sceneToApply_) acceptedRuleTopology_ = currentRuleTopology();
-  cancelConnection(input);
+  endPendingSelection(direction);
 }
 
-void AppModel::selectDevice(AudioObjectID deviceID, bool input) {
-  beginManualChoice(input);
-  if (!input) engine_->stopAll(true);
+OSStatus AppModel::writeDefaultDevice(AudioDirection direction, AudioObjectID device) {
   const AudioObjectPropertyAddress address{
-      input ? kAudioHardwarePropertyDefaultInputDevice : kAudioHardwarePropertyDefaultOutputDevice,
+      isInput(direction) ? kAudioHardwarePropertyDefaultInputDevice
+                         : kAudioHardwarePropertyDefaultOutputDevice,
       kAudioObjectPropertyScopeGlobal, kAudioObjectPropertyElementMain};
-  try {
-    audio::HAL::check(AudioObjectSetPropertyData(kAudioObjectSystemObject, &address, 0, nullptr,
-                                                 sizeof deviceID, &deviceID),
-                      "设置音频属性");
-    refresh(true);
-  } catch (const audio::AudioFailure& failure) {
-    setError(failure.message);
+  return AudioObjectSetPropertyData(kAudioObjectSystemObject, &address, 0, nullptr, sizeof device,
+                                    &device);
+}
+
+void AppModel::selectDevice(AudioObjectID deviceID, AudioDirection direction) {
+  checkMainQueue();
+  beginManualChoice(direction);
+  // No session may render into the device that stops being the default.
+  if (!isInput(direction)) engine_->stopAll(true);
+  if (const OSStatus status = writeDefaultDevice(direction, deviceID); status != 0) {
+    setError(audio::HAL::writeFailure(status));
     reconcile();
     publish();
+    return;
   }
+  refresh(true);
 }
 
-void AppModel::cancelConnection(bool input) {
-  const auto found = pending_.find(input);
+void AppModel::endPendingSelection(AudioDirection direction) {
+  const auto found = pending_.find(direction);
   if (found == pending_.end()) return;
-  state_.connectionLabels.erase((input ? "true:" : "false:") + found->second.bookmark.id);
+  state_.connectionLabels.erase(connectionKey(direction, found->second.bookmark.id));
   pending_.erase(found);
+}
+
+void AppModel::cancelConnection(AudioDirection direction) {
+  checkMainQueue();
+  endPendingSelection(direction);
+  publish();
 }
 
 }  // namespace velmora::model

@@ -1,7 +1,6 @@
 // What the global hotkeys do, changing a binding, and launch at login.
 #include <algorithm>
 
-#include "audio/BluetoothAudio.h"
 #include "model/AppModel.h"
 #include "platform/login/LoginItemService.h"
 
@@ -13,6 +12,7 @@ constexpr float kHotkeyVolumeStep = 0.05f;
 }  // namespace
 
 void AppModel::perform(settings::HotkeyAction action) {
+  checkMainQueue();
   using settings::HotkeyAction;
   switch (action) {
     case HotkeyAction::panel:
@@ -32,7 +32,7 @@ void AppModel::perform(settings::HotkeyAction action) {
       std::vector<AudioObjectID> outputs;
       for (const settings::DeviceBookmark& bookmark : bookmarks()) {
         if (!bookmark.supportsOutput || !bookmark.showOutput) continue;
-        if (const auto device = audio::BluetoothAudio::resolve(bookmark, false, state_.devices)) {
+        if (const auto device = presentDevice(bookmark, AudioDirection::output)) {
           outputs.push_back(device->id);
         }
       }
@@ -40,7 +40,7 @@ void AppModel::perform(settings::HotkeyAction action) {
       const auto current = std::find(outputs.begin(), outputs.end(), state_.outputID);
       const size_t next =
           current == outputs.end() ? 0 : (size_t(current - outputs.begin()) + 1) % outputs.size();
-      selectDevice(outputs[next], false);
+      selectDevice(outputs[next], AudioDirection::output);
       break;
     }
   }
@@ -49,6 +49,7 @@ void AppModel::perform(settings::HotkeyAction action) {
 
 void AppModel::setShortcut(settings::HotkeyAction action,
                            const std::optional<settings::Shortcut>& shortcut) {
+  checkMainQueue();
   auto& shortcuts = state_.preferences.shortcuts;
   if (shortcut) {
     for (settings::HotkeyAction other : settings::allHotkeyActions) {
@@ -75,6 +76,7 @@ void AppModel::setShortcut(settings::HotkeyAction action,
 namespace velmora::model {
 
 void AppModel::setLogin(bool enabled) {
+  checkMainQueue();
   platform::LoginItemService& service = platform::loginItemService();
   const auto failure = enabled ? service.registerMainApp() : service.unregisterMainApp();
   if (failure) setError("修改开机启动失败：" + failure->localizedDescription);

@@ -2,8 +2,6 @@
 // set of connected devices changes. Main thread only.
 #include <algorithm>
 
-#include "audio/AudioFailure.h"
-#include "audio/BluetoothAudio.h"
 #include "audio/HAL.h"
 #include "model/AppModel.h"
 #include "model/DeviceRulePolicy.h"
@@ -13,7 +11,8 @@ namespace velmora::model {
 using settings::AdvancedPreferences;
 using settings::DeviceBookmark;
 
-void AppModel::applyAutomaticRules(bool force, std::optional<bool> onlyInput) {
+void AppModel::applyAutomaticRules(bool force, std::optional<AudioDirection> only) {
+  checkMainQueue();
   const std::string topology = currentRuleTopology();
   const double now = services_.mainQueue.clock().now();
   if (candidateRuleTopology_ != topology) {
@@ -27,55 +26,44 @@ void AppModel::applyAutomaticRules(bool force, std::optional<bool> onlyInput) {
   if (sceneToApply_ || !state_.connectionLabels.empty() || !pending_.empty()) return;
   const bool changed = force || acceptedRuleTopology_ != topology;
   // A forced run of one direction (switching it on) leaves the other direction's change pending.
-  if (!onlyInput) acceptedRuleTopology_ = topology;
+  if (!only) acceptedRuleTopology_ = topology;
   if (!changed) return;
 
   const AdvancedPreferences advanced = state_.preferences.advanced.value_or(AdvancedPreferences{});
   const std::vector<DeviceBookmark> list = bookmarks();
-  for (const bool input : DeviceRulePolicy::enabledDirections(advanced, onlyInput)) {
-    AudioObjectID& defaultID = input ? state_.inputID : state_.outputID;
+  for (const AudioDirection direction : DeviceRulePolicy::enabledDirections(advanced, only)) {
     std::optional<audio::AudioDevice> target;
     std::string targetID;
-    for (const DeviceBookmark& candidate : advanced.automaticDevices(input, list)) {
-      if ((target = audio::BluetoothAudio::resolve(candidate, input, state_.devices))) {
+    for (const DeviceBookmark& candidate : advanced.automaticDevices(direction, list)) {
+      if ((target = presentDevice(candidate, direction))) {
         targetID = candidate.id;
         break;
       }
     }
     if (!target) continue;  // nothing of the list is connected: the default stays
-    const auto current =
-        std::find_if(list.begin(), list.end(), [&](const DeviceBookmark& bookmark) {
-          const auto resolved = audio::BluetoothAudio::resolve(bookmark, input, state_.devices);
-          return resolved && resolved->id == defaultID;
-        });
-    if (current != list.end() && current->id == targetID) continue;
+    const auto current = currentBookmark(direction);
+    if (current && current->id == targetID) continue;
     // No stopAll here, unlike a manual choice: the refresh's reconcile moves the sessions.
-    const AudioObjectPropertyAddress address{input ? kAudioHardwarePropertyDefaultInputDevice
-                                                   : kAudioHardwarePropertyDefaultOutputDevice,
-                                             kAudioObjectPropertyScopeGlobal,
-                                             kAudioObjectPropertyElementMain};
-    const AudioObjectID deviceID = target->id;
-    try {
-      audio::HAL::check(AudioObjectSetPropertyData(kAudioObjectSystemObject, &address, 0, nullptr,
-                                                   sizeof deviceID, &deviceID),
-                        "设置音频属性");
-      defaultID = deviceID;
-    } catch (const audio::AudioFailure& failure) {
-      setError("自动切换失败：" + failure.message);
+    if (const OSStatus status = writeDefaultDevice(direction, target->id); status != 0) {
+      setError("自动切换失败：" + audio::HAL::writeFailure(status));
+      continue;
     }
+    (isInput(direction) ? state_.inputID : state_.outputID) = target->id;
   }
 }
 
-void AppModel::setAutomatic(bool input, bool enabled) {
+void AppModel::setAutomatic(AudioDirection direction, bool enabled) {
+  checkMainQueue();
   updateAdvanced([&](AdvancedPreferences& advanced) {
-    (input ? advanced.autoInput : advanced.autoOutput) = enabled;
+    (isInput(direction) ? advanced.autoInput : advanced.autoOutput) = enabled;
   });
   if (!enabled) return;
-  applyAutomaticRules(true, input);
+  applyAutomaticRules(true, direction);
   refresh(false);
 }
 
 void AppModel::editAutomaticDevices(const std::function<void(AdvancedPreferences&)>& edit) {
+  checkMainQueue();
   const AdvancedPreferences stored = state_.preferences.advanced.value_or(AdvancedPreferences{});
   AdvancedPreferences edited = stored;
   edit(edited);
@@ -85,15 +73,15 @@ void AppModel::editAutomaticDevices(const std::function<void(AdvancedPreferences
   publish();
 }
 
-void AppModel::setAutomaticDevice(const std::string& id, bool input, bool included) {
+void AppModel::setAutomaticDevice(const std::string& id, AudioDirection direction, bool included) {
   editAutomaticDevices([&](AdvancedPreferences& advanced) {
-    advanced.setAutomaticDevice(id, input, included, bookmarks());
+    advanced.setAutomaticDevice(id, direction, included, bookmarks());
   });
 }
 
-void AppModel::moveAutomaticDevice(const std::string& id, bool input, int offset) {
+void AppModel::moveAutomaticDevice(const std::string& id, AudioDirection direction, int offset) {
   editAutomaticDevices([&](AdvancedPreferences& advanced) {
-    advanced.moveAutomaticDevice(id, input, offset, bookmarks());
+    advanced.moveAutomaticDevice(id, direction, offset, bookmarks());
   });
 }
 

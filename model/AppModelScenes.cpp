@@ -1,11 +1,9 @@
 // Scenes: saving the whole configuration under a name and applying it later, devices first and
 // the settings once every device of the scene is the default. Main thread only.
 #include <algorithm>
-#include <cstdio>
-#include <random>
 
-#include "audio/BluetoothAudio.h"
 #include "model/AppModel.h"
+#include "platform/identity/RandomUUID.h"
 #include "settings/UTF8.h"
 
 namespace velmora::model {
@@ -15,45 +13,23 @@ namespace {
 constexpr double kSceneDeadline = 28.0;
 constexpr size_t kSceneNameLength = 40;
 
-std::string newUUID() {
-  static std::mt19937_64 generator{std::random_device{}()};
-  std::uniform_int_distribution<uint64_t> bits;
-  uint64_t high = bits(generator);
-  uint64_t low = bits(generator);
-  high = (high & ~0xF000ull) | 0x4000ull;                       // version 4
-  low = (low & 0x3FFFFFFFFFFFFFFFull) | 0x8000000000000000ull;  // RFC 4122 variant
-  char text[37];
-  std::snprintf(text, sizeof text, "%08X-%04X-%04X-%04X-%012llX", static_cast<unsigned>(high >> 32),
-                static_cast<unsigned>((high >> 16) & 0xFFFF), static_cast<unsigned>(high & 0xFFFF),
-                static_cast<unsigned>(low >> 48),
-                static_cast<unsigned long long>(low & 0xFFFFFFFFFFFFull));
-  return text;
-}
-
-// The id of the first bookmark, in list order, that stands for `current` in that direction.
-std::optional<std::string> bookmarkOfDefault(const std::vector<settings::DeviceBookmark>& list,
-                                             bool input, AudioObjectID current,
-                                             const std::vector<audio::AudioDevice>& devices) {
-  if (current == 0) return std::nullopt;
-  for (const settings::DeviceBookmark& bookmark : list) {
-    const auto resolved = audio::BluetoothAudio::resolve(bookmark, input, devices);
-    if (resolved && resolved->id == current) return bookmark.id;
-  }
-  return std::nullopt;
-}
-
 }  // namespace
 
+std::optional<std::string> AppModel::currentBookmarkID(AudioDirection direction) const {
+  const auto current = currentBookmark(direction);
+  return current ? std::optional(current->id) : std::nullopt;
+}
+
 settings::AudioScene AppModel::currentSceneSnapshot(const std::string& name) const {
-  const auto list = bookmarks();
+  checkMainQueue();
   const settings::Preferences& preferences = state_.preferences;
   const settings::AdvancedPreferences advanced =
       preferences.advanced.value_or(settings::AdvancedPreferences{});
   settings::AudioScene scene;
-  scene.id = newUUID();
+  scene.id = platform::randomUUID();
   scene.name = name;
-  scene.inputDeviceID = bookmarkOfDefault(list, true, state_.inputID, state_.devices);
-  scene.outputDeviceID = bookmarkOfDefault(list, false, state_.outputID, state_.devices);
+  scene.inputDeviceID = currentBookmarkID(AudioDirection::input);
+  scene.outputDeviceID = currentBookmarkID(AudioDirection::output);
   scene.systemVolume = state_.systemVolume;
   scene.inputVolume = state_.inputVolume;
   scene.systemMuted = state_.systemMuted;
@@ -67,6 +43,7 @@ settings::AudioScene AppModel::currentSceneSnapshot(const std::string& name) con
 }
 
 void AppModel::saveScene(const std::string& name, const std::optional<std::string>& replacing) {
+  checkMainQueue();
   const std::string trimmed(
       settings::firstCharacters(settings::trimWhitespaceAndNewlines(name), kSceneNameLength));
   if (trimmed.empty()) {
@@ -92,9 +69,10 @@ void AppModel::saveScene(const std::string& name, const std::optional<std::strin
 }
 
 void AppModel::deleteScene(const std::string& requested) {
+  checkMainQueue();
   // A copy: the caller may pass the id of an element this call removes.
   const std::string id = requested;
-  if (sceneToApply_ && sceneToApply_->scene.id == id) stopApplyingScene();
+  if (sceneToApply_ && sceneToApply_->scene.id == id) abandonScene();
   updateAdvanced([&](settings::AdvancedPreferences& advanced) {
     std::erase_if(advanced.scenes,
                   [&](const settings::AudioScene& scene) { return scene.id == id; });
@@ -107,20 +85,16 @@ void AppModel::deleteScene(const std::string& requested) {
 }
 
 void AppModel::stopApplyingScene() {
-  sceneToApply_.reset();
-  state_.applyingSceneID.reset();
-  cancelConnection(false);
-  cancelConnection(true);
+  checkMainQueue();
+  abandonScene();
   publish();
 }
 
 void AppModel::applyScene(const settings::AudioScene& requested) {
   // A copy: the caller may hand in an element of the settings, which this call changes.
+  checkMainQueue();
   const settings::AudioScene scene = requested;
-  sceneToApply_.reset();
-  state_.applyingSceneID.reset();
-  cancelConnection(false);
-  cancelConnection(true);
+  abandonScene();
 
   const auto list = bookmarks();
   const auto inList = [&](const std::string& id) {
@@ -137,12 +111,12 @@ void AppModel::applyScene(const settings::AudioScene& requested) {
   state_.applyingSceneID = scene.id;
   // Keeps the scene's own selections from abandoning it or finishing it in their refresh.
   sceneRoutingSetup_ = true;
-  for (const bool input : {false, true}) {
-    const auto& id = input ? scene.inputDeviceID : scene.outputDeviceID;
+  for (const AudioDirection direction : settings::kOutputThenInput) {
+    const auto& id = isInput(direction) ? scene.inputDeviceID : scene.outputDeviceID;
     if (!id) continue;
     const auto bookmark =
         std::find_if(list.begin(), list.end(), [&](const auto& b) { return b.id == *id; });
-    selectBookmark(*bookmark, input);
+    selectBookmark(*bookmark, direction);
   }
   sceneRoutingSetup_ = false;
   finishSceneIfReady();
@@ -152,21 +126,15 @@ void AppModel::applyScene(const settings::AudioScene& requested) {
 void AppModel::finishSceneIfReady() {
   if (sceneRoutingSetup_ || !sceneToApply_) return;
   if (services_.mainQueue.clock().now() > sceneToApply_->deadline) {
-    sceneToApply_.reset();
-    state_.applyingSceneID.reset();
-    cancelConnection(false);
-    cancelConnection(true);
+    abandonScene();
     setError("场景设备未全部就绪，未应用音量配置。已完成的设备切换会保留。");
     return;
   }
   const settings::AudioScene scene = sceneToApply_->scene;
-  const auto list = bookmarks();
-  for (const bool input : {false, true}) {
-    const auto& id = input ? scene.inputDeviceID : scene.outputDeviceID;
+  for (const AudioDirection direction : settings::kOutputThenInput) {
+    const auto& id = isInput(direction) ? scene.inputDeviceID : scene.outputDeviceID;
     if (!id) continue;
-    const auto current =
-        bookmarkOfDefault(list, input, input ? state_.inputID : state_.outputID, state_.devices);
-    if (current != id) return;  // the next refresh looks again
+    if (currentBookmarkID(direction) != id) return;  // the next refresh looks again
   }
 
   sceneToApply_.reset();
@@ -182,6 +150,9 @@ void AppModel::finishSceneIfReady() {
   advanced.multiOutput = scene.multiOutput;
   advanced.boostedOutputs = scene.boostedOutputs;
   preferences.advanced = std::move(advanced);
+  // The scene's devices are settled before anything can evaluate the rules: the mute toggles
+  // below refresh, and that refresh must not switch away from them.
+  acceptedRuleTopology_ = currentRuleTopology();
   if (state_.volumeSupported) setSystemVolume(scene.systemVolume);
   if (state_.muteSupported && state_.systemMuted != scene.systemMuted) toggleSystemMute();
   if (state_.inputVolume && scene.inputVolume) setInputVolume(*scene.inputVolume);

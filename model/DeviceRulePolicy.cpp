@@ -2,11 +2,15 @@
 
 namespace velmora::model {
 
-std::vector<bool> DeviceRulePolicy::enabledDirections(const settings::AdvancedPreferences& advanced,
-                                                      std::optional<bool> onlyInput) {
-  std::vector<bool> directions;
-  for (bool input : onlyInput ? std::vector<bool>{*onlyInput} : std::vector<bool>{false, true}) {
-    if (input ? advanced.autoInput : advanced.autoOutput) directions.push_back(input);
+using settings::AudioDirection;
+
+std::vector<AudioDirection> DeviceRulePolicy::enabledDirections(
+    const settings::AdvancedPreferences& advanced, std::optional<AudioDirection> only) {
+  std::vector<AudioDirection> directions;
+  for (const AudioDirection direction : settings::kOutputThenInput) {
+    if (only && *only != direction) continue;
+    if (settings::isInput(direction) ? advanced.autoInput : advanced.autoOutput)
+      directions.push_back(direction);
   }
   return directions;
 }

@@ -7,12 +7,12 @@
 
 namespace velmora::model {
 
-// Which directions the automatic rules evaluate (true = input).
+// Which directions the automatic rules evaluate.
 struct DeviceRulePolicy {
-  // [output, input], or only `onlyInput` when given, keeping those whose switch is on. Output
+  // [output, input], or only `only` when given, keeping those whose switch is on. Output
   // always comes first.
-  static std::vector<bool> enabledDirections(const settings::AdvancedPreferences& advanced,
-                                             std::optional<bool> onlyInput);
+  static std::vector<settings::AudioDirection> enabledDirections(
+      const settings::AdvancedPreferences& advanced, std::optional<settings::AudioDirection> only);
 };
 
 }  // namespace velmora::model

@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ binutils pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev
+  uuid-dev                    # random UUIDs for scenes, connection attempts and aggregates
   clang libclang-rt-14-dev   # libFuzzer targets
   valgrind                    # instruction counts of the render benchmark
   qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev   # the views (ui/)

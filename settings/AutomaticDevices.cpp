@@ -14,8 +14,9 @@ std::vector<std::string> uniqueIDs(const std::vector<std::string>& ids) {
   return result;
 }
 
-void AdvancedPreferences::seedAutomaticDevices(bool input,
+void AdvancedPreferences::seedAutomaticDevices(AudioDirection direction,
                                                const std::vector<DeviceBookmark>& from) {
+  const bool input = isInput(direction);
   std::optional<std::vector<std::string>>& list = input ? automaticInputIDs : automaticOutputIDs;
   if (list) return;
   std::vector<std::string> ids;
@@ -29,36 +30,38 @@ void AdvancedPreferences::seedAutomaticDevices(bool input,
 
 namespace {
 
-bool supports(const DeviceBookmark& bookmark, bool input) {
-  return input ? bookmark.supportsInput : bookmark.supportsOutput;
+bool supports(const DeviceBookmark& bookmark, AudioDirection direction) {
+  return isInput(direction) ? bookmark.supportsInput : bookmark.supportsOutput;
 }
 
 }  // namespace
 
 std::vector<DeviceBookmark> AdvancedPreferences::automaticDevices(
-    bool input, const std::vector<DeviceBookmark>& catalog) const {
+    AudioDirection direction, const std::vector<DeviceBookmark>& catalog) const {
   const std::optional<std::vector<std::string>>& list =
-      input ? automaticInputIDs : automaticOutputIDs;
+      isInput(direction) ? automaticInputIDs : automaticOutputIDs;
   std::vector<DeviceBookmark> candidates;
   for (const std::string& id : uniqueIDs(list.value_or(std::vector<std::string>{}))) {
     const auto found =
         std::find_if(catalog.begin(), catalog.end(), [&](const DeviceBookmark& bookmark) {
-          return bookmark.id == id && supports(bookmark, input);
+          return bookmark.id == id && supports(bookmark, direction);
         });
     if (found != catalog.end()) candidates.push_back(*found);
   }
   return candidates;
 }
 
-void AdvancedPreferences::setAutomaticDevice(const std::string& id, bool input, bool included,
+void AdvancedPreferences::setAutomaticDevice(const std::string& id, AudioDirection direction,
+                                             bool included,
                                              const std::vector<DeviceBookmark>& catalog) {
-  seedAutomaticDevices(input, catalog);
-  std::optional<std::vector<std::string>>& list = input ? automaticInputIDs : automaticOutputIDs;
+  seedAutomaticDevices(direction, catalog);
+  std::optional<std::vector<std::string>>& list =
+      isInput(direction) ? automaticInputIDs : automaticOutputIDs;
   std::vector<std::string> ids = uniqueIDs(list.value_or(std::vector<std::string>{}));
   if (included) {
     const bool known =
         std::any_of(catalog.begin(), catalog.end(), [&](const DeviceBookmark& bookmark) {
-          return bookmark.id == id && supports(bookmark, input);
+          return bookmark.id == id && supports(bookmark, direction);
         });
     if (!known) return;
     if (std::find(ids.begin(), ids.end(), id) == ids.end()) ids.push_back(id);
@@ -68,10 +71,11 @@ void AdvancedPreferences::setAutomaticDevice(const std::string& id, bool input, 
   list = std::move(ids);
 }
 
-void AdvancedPreferences::moveAutomaticDevice(const std::string& id, bool input, int offset,
+void AdvancedPreferences::moveAutomaticDevice(const std::string& id, AudioDirection direction,
+                                              int offset,
                                               const std::vector<DeviceBookmark>& catalog) {
-  seedAutomaticDevices(input, catalog);
-  const std::vector<DeviceBookmark> visible = automaticDevices(input, catalog);
+  seedAutomaticDevices(direction, catalog);
+  const std::vector<DeviceBookmark> visible = automaticDevices(direction, catalog);
   const auto at = std::find_if(visible.begin(), visible.end(),
                                [&](const DeviceBookmark& b) { return b.id == id; });
   if (at == visible.end()) return;
@@ -80,7 +84,8 @@ void AdvancedPreferences::moveAutomaticDevice(const std::string& id, bool input,
   const long step = std::clamp(static_cast<long>(offset), -position, count - 1 - position);
   if (step == 0) return;
   const std::string& target = visible[static_cast<size_t>(position + step)].id;
-  std::optional<std::vector<std::string>>& list = input ? automaticInputIDs : automaticOutputIDs;
+  std::optional<std::vector<std::string>>& list =
+      isInput(direction) ? automaticInputIDs : automaticOutputIDs;
   std::vector<std::string> ids = uniqueIDs(*list);
   const auto from = std::find(ids.begin(), ids.end(), id) - ids.begin();
   const auto to = std::find(ids.begin(), ids.end(), target) - ids.begin();

@@ -17,7 +17,8 @@ std::string diagnosticReport() {
   for (const audio::AudioDevice& device : audio::AudioDevice::all()) {
     std::string volume = "unsupported";
     // The volume of the output scope, whatever the device's direction.
-    if (const auto value = audio::HAL::volume(device.id, false)) volume = volumeText(*value);
+    if (const auto value = audio::HAL::volume(device.id, settings::AudioDirection::output))
+      volume = volumeText(*value);
     report << "device=" << device.id << " name=" << device.name << " input=" << device.inputs
            << " output=" << device.outputs << " volume=" << volume << "\n";
   }

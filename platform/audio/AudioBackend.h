@@ -56,6 +56,9 @@ class AudioBackend {
                                   AudioDeviceIOProcID* outID) = 0;
   virtual OSStatus destroyIOProcID(AudioObjectID device, AudioDeviceIOProcID id) = 0;
   virtual OSStatus startDevice(AudioObjectID device, AudioDeviceIOProcID id) = 0;
+  // Returns only after the I/O proc's last call has returned: the caller frees the proc's client
+  // data right after (a tap session destroys its processing state). Every backend keeps this,
+  // whatever thread its I/O runs on; it is never called from the I/O thread itself.
   virtual OSStatus stopDevice(AudioObjectID device, AudioDeviceIOProcID id) = 0;
 
   // The executable path of a process this backend knows, or nothing.

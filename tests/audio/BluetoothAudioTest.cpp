@@ -137,7 +137,9 @@ TEST(BluetoothAudio, ResolveFindsTheDeviceByUIDAndThenByBluetoothAddress) {
       {mark("11:22:33:44:55:66:output", address), false, 6},  // the UID wins
       {mark("x", "99-99-99-99-99-99", "x"), false, {}}};
   for (const auto& [bookmark, input, id] : cases) {
-    const std::optional<AudioDevice> found = BluetoothAudio::resolve(bookmark, input, devices);
+    const std::optional<AudioDevice> found = BluetoothAudio::resolve(
+        bookmark, input ? settings::AudioDirection::input : settings::AudioDirection::output,
+        devices);
     EXPECT_EQ(found ? std::optional(found->id) : std::nullopt, id)
         << bookmark.outputUID.value_or("-") << " " << bookmark.bluetoothAddress.value_or("-") << " "
         << input;

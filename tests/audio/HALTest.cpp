@@ -7,6 +7,8 @@
 #include "platform/sim/SimulatedMachine.h"
 #include "tests/support/ScenarioBuilders.h"
 
+using velmora::settings::AudioDirection;
+
 namespace {
 
 using namespace velmora::audio;
@@ -25,13 +27,16 @@ TEST(HAL, ChannelsAndVolumesFollowTheSettableElementsAndUnreadableValuesAreNeutr
   const auto id = [&](const char* uid) { return machine.audio().deviceID(uid); };
 
   EXPECT_EQ(HAL::channels(id("dac"), kAudioObjectPropertyScopeOutput), 4) << "two buffers of two";
-  EXPECT_FLOAT_EQ(*HAL::volume(id("dac"), false), 0.6f) << "channels 1 and 2; element 0 is fixed";
-  EXPECT_EQ(*HAL::volume(id("speakers"), false), 0.25f) << "element 0 alone when settable";
-  EXPECT_EQ(*HAL::volume(id("speakers"), true), 0.8f);
-  EXPECT_FALSE(HAL::volume(id("display"), false).has_value());
+  EXPECT_FLOAT_EQ(*HAL::volume(id("dac"), AudioDirection::output), 0.6f)
+      << "channels 1 and 2; element 0 is fixed";
+  EXPECT_EQ(*HAL::volume(id("speakers"), AudioDirection::output), 0.25f)
+      << "element 0 alone when settable";
+  EXPECT_EQ(*HAL::volume(id("speakers"), AudioDirection::input), 0.8f);
+  EXPECT_FALSE(HAL::volume(id("display"), AudioDirection::output).has_value());
 
   machine.audio().failProperty(kAudioDevicePropertyVolumeScalar, kAudioHardwareUnspecifiedError, 1);
-  EXPECT_FLOAT_EQ(*HAL::volume(id("dac"), false), (1.0f + 0.7f) / 2) << "unreadable counts as full";
+  EXPECT_FLOAT_EQ(*HAL::volume(id("dac"), AudioDirection::output), (1.0f + 0.7f) / 2)
+      << "unreadable counts as full";
   machine.audio().failProperty(kAudioHardwarePropertyDevices, kAudioHardwareUnspecifiedError, 1);
   EXPECT_TRUE(HAL::objects(kAudioObjectSystemObject, kAudioHardwarePropertyDevices).empty());
   EXPECT_EQ(HAL::string(12345, kAudioObjectPropertyName), "");

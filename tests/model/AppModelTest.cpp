@@ -4,6 +4,8 @@
 #include "ModelHarness.h"
 #include "audio/HAL.h"
 
+using velmora::settings::AudioDirection;
+
 namespace {
 
 using velmora::model::AppAudioPresentation;
@@ -55,10 +57,10 @@ TEST(AppModel, AnApplicationsVolumeSwitchesProcessingOnAndIsHeardLower) {
 
 TEST(AppModel, SwitchingOutputsRestoresTheRememberedVolume) {
   ModelHarness h;
-  h.model->selectDevice(h.machine.audio().deviceID("dac"), false);
+  h.model->selectDevice(h.machine.audio().deviceID("dac"), AudioDirection::output);
   EXPECT_FLOAT_EQ(h.state().systemVolume, 0.8f);
   h.model->setSystemVolume(0.3f);
-  h.model->selectDevice(h.machine.audio().deviceID("speakers"), false);
+  h.model->selectDevice(h.machine.audio().deviceID("speakers"), AudioDirection::output);
   EXPECT_EQ(h.state().systemVolume, 0.5f);
   // Someone else turns the DAC up while it is not the default; choosing it again restores 0.3.
   const AudioObjectID dac = h.machine.audio().deviceID("dac");
@@ -71,7 +73,7 @@ TEST(AppModel, SwitchingOutputsRestoresTheRememberedVolume) {
   h.machine.audio().setDefaultDevice("dac", false);
   h.advance(1.5);
   EXPECT_FLOAT_EQ(h.state().systemVolume, 0.3f);
-  EXPECT_FLOAT_EQ(*velmora::audio::HAL::volume(dac, false), 0.3f);
+  EXPECT_FLOAT_EQ(*velmora::audio::HAL::volume(dac, AudioDirection::output), 0.3f);
 }
 
 TEST(AppModel, RefreshRemembersVolumesWithinLimitsAndFollowsWhatIsPresent) {

@@ -7,18 +7,9 @@
 #include "audio/HAL.h"
 #include "tests/model/ModelHarness.h"
 
+using velmora::settings::AudioDirection;
+
 namespace velmora::model {
-
-// Stands in for a Bluetooth selection under way, as the device selection sets it up.
-struct AppModelTestAccess {
-  static void beginSelection(AppModel& model, const settings::DeviceBookmark& bookmark,
-                             bool input) {
-    model.pending_[input] =
-        PendingSelection{"test", bookmark, model.services_.mainQueue.clock().now(), false};
-    model.state_.connectionLabels[(input ? "true:" : "false:") + bookmark.id] = "正在连接…";
-  }
-};
-
 namespace {
 
 using velmora::test::ModelHarness;
@@ -50,15 +41,19 @@ AudioObjectID systemDefault(bool input) {
 }
 
 TEST(ModelRules, PriorityWinsOnStableTopologyAManualChoiceHoldsAndSelectionsUnderWayBlock) {
-  ModelHarness h(rulesMachine());
+  Scenario machine = rulesMachine();
+  machine.pairedDevices = {{"a4:c3:f0:85:1e:22", "耳机", {0x110B}, 4, false}};  // off
+  ModelHarness h(machine);
   auto id = [&](const std::string& uid) { return h.machine.audio().deviceID(uid); };
   h.model->updateAdvanced([](settings::AdvancedPreferences& advanced) {
     advanced.autoOutput = true;
     advanced.automaticOutputIDs = IDs{"audio:hdmi", "audio:dac", "audio:speakers"};
   });
+  h.advance(0.0);  // the paired headphones join the list
   const auto list = h.model->bookmarks();
-  const auto hdmi =
-      *std::find_if(list.begin(), list.end(), [](const auto& b) { return b.id == "audio:hdmi"; });
+  const auto headphones = *std::find_if(list.begin(), list.end(), [](const auto& b) {
+    return b.id == "bluetooth:A4-C3-F0-85-1E-22";
+  });
   h.machine.audio().removeDevice("hdmi");  // [A, B, C] with only B and C present
 
   h.advance(1.5);
@@ -69,7 +64,7 @@ TEST(ModelRules, PriorityWinsOnStableTopologyAManualChoiceHoldsAndSelectionsUnde
   EXPECT_EQ(h.state().outputID, id("dac"));
   EXPECT_FALSE(h.state().errorMessage);
 
-  h.model->selectDevice(id("speakers"), false);
+  h.model->selectDevice(id("speakers"), AudioDirection::output);
   h.advance(4.5);
   EXPECT_EQ(systemDefault(false), id("speakers")) << "a manual choice holds while nothing changes";
   h.machine.audio().addDevice(simpleDevice("headset", false));
@@ -78,13 +73,14 @@ TEST(ModelRules, PriorityWinsOnStableTopologyAManualChoiceHoldsAndSelectionsUnde
   h.advance(1.5);
   EXPECT_EQ(systemDefault(false), id("dac")) << "a device arrived: the priority applies again";
 
-  h.model->selectDevice(id("speakers"), false);
-  AppModelTestAccess::beginSelection(*h.model, hdmi, false);
+  h.model->selectDevice(id("speakers"), AudioDirection::output);
+  h.machine.bluetooth().holdConnections(true);
+  h.model->selectBookmark(headphones, AudioDirection::output);
   h.machine.audio().removeDevice("headset");
   h.advance(4.5);
   EXPECT_EQ(systemDefault(false), id("speakers"))
       << "nothing is switched while a connection is pending";
-  h.model->cancelConnection(false);
+  h.model->cancelConnection(AudioDirection::output);
   h.advance(1.5);
   EXPECT_EQ(systemDefault(false), id("dac")) << "the change seen meanwhile was not accepted";
 }
@@ -109,23 +105,24 @@ TEST(ModelRules, SeedingEditingForcedRunsAndFailedWrites) {
 
   // Editing never switches; enabling switches at once but leaves the accepted topology alone,
   // so the first stable evaluation still counts as a change.
-  h.model->moveAutomaticDevice("audio:dac", false, -1);
-  h.model->setAutomaticDevice("audio:mic", false, true);  // not an output: no effect
+  h.model->moveAutomaticDevice("audio:dac", AudioDirection::output, -1);
+  h.model->setAutomaticDevice("audio:mic", AudioDirection::output,
+                              true);  // not an output: no effect
   EXPECT_EQ(stored(false), (IDs{"audio:dac", "audio:speakers", "audio:hdmi"}));
   EXPECT_EQ(systemDefault(false), id("speakers"));
-  h.model->setAutomatic(false, true);
+  h.model->setAutomatic(AudioDirection::output, true);
   EXPECT_TRUE(h.state().preferences.advanced->autoOutput);
   EXPECT_EQ(systemDefault(false), id("dac"));
   EXPECT_EQ(systemDefault(true), id("mic")) << "only the enabled direction runs";
-  h.model->moveAutomaticDevice("audio:hdmi", false, -5);
+  h.model->moveAutomaticDevice("audio:hdmi", AudioDirection::output, -5);
   EXPECT_EQ(stored(false), (IDs{"audio:hdmi", "audio:dac", "audio:speakers"}));
   EXPECT_EQ(systemDefault(false), id("dac"));
   h.advance(1.5);
   EXPECT_EQ(systemDefault(false), id("hdmi"));
 
   // A failed write is reported, leaves that default and is not retried; input is still done.
-  h.model->selectDevice(id("speakers"), false);
-  h.model->moveAutomaticDevice("audio:usbmic", true, -1);
+  h.model->selectDevice(id("speakers"), AudioDirection::output);
+  h.model->moveAutomaticDevice("audio:usbmic", AudioDirection::input, -1);
   h.model->updateAdvanced(
       [](settings::AdvancedPreferences& advanced) { advanced.autoInput = true; });
   h.machine.audio().addDevice(simpleDevice("headset", false));
@@ -139,19 +136,19 @@ TEST(ModelRules, SeedingEditingForcedRunsAndFailedWrites) {
   EXPECT_EQ(systemDefault(false), id("speakers"));
 
   // No candidate online: nothing written, nothing reported. Then an emptied list stays empty.
-  h.model->setAutomaticDevice("audio:hdmi", false, false);
-  h.model->setAutomaticDevice("audio:dac", false, false);
-  h.model->setAutomaticDevice("audio:speakers", false, false);
-  h.model->setAutomaticDevice("audio:headset", false, true);
+  h.model->setAutomaticDevice("audio:hdmi", AudioDirection::output, false);
+  h.model->setAutomaticDevice("audio:dac", AudioDirection::output, false);
+  h.model->setAutomaticDevice("audio:speakers", AudioDirection::output, false);
+  h.model->setAutomaticDevice("audio:headset", AudioDirection::output, true);
   h.machine.audio().removeDevice("headset");
   h.machine.audio().setDefaultDevice("dac", false);
-  h.model->selectDevice(id("speakers"), false);
+  h.model->selectDevice(id("speakers"), AudioDirection::output);
   h.advance(3.0);
   EXPECT_EQ(stored(false), IDs{"audio:headset"});
   EXPECT_EQ(systemDefault(false), id("speakers"));
   EXPECT_EQ(h.state().errorMessage, "自动切换失败：设置音频属性失败（Core Audio -50）")
       << "unchanged";
-  h.model->setAutomaticDevice("audio:headset", false, false);
+  h.model->setAutomaticDevice("audio:headset", AudioDirection::output, false);
   h.model->flush();
   h.model.reset();
   h.startModel();

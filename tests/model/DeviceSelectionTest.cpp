@@ -5,6 +5,8 @@
 #include "ModelHarness.h"
 #include "settings/UTF8.h"
 
+using velmora::settings::AudioDirection;
+
 namespace {
 
 using velmora::settings::DeviceBookmark;
@@ -57,7 +59,7 @@ TEST(DeviceSelection, PairedHeadphonesConnectThenBecomeTheOutputWhenTheirAudioAp
 
   h.machine.audioDeviceOnConnection(kAddress, headphonesAudio(), 3.0, h.mainQueue);
   h.machine.bluetooth().holdConnections(true);
-  h.model->selectBookmark(entry(h, kHeadphonesID), false);
+  h.model->selectBookmark(entry(h, kHeadphonesID), AudioDirection::output);
   const std::string key = std::string("false:") + kHeadphonesID;
   EXPECT_EQ(h.state().connectionLabels.at(key), "正在连接…");
   completeConnections(h);
@@ -91,7 +93,7 @@ TEST(DeviceSelection, FailuresTimeOutsAndLateCompletionsEndWithoutASwitch) {
 
   // The link fails: the headphones' name, then the stack's message.
   h.machine.bluetooth().setConnectionOutcome(kAddress, -536870212);
-  h.model->selectBookmark(headphones, false);
+  h.model->selectBookmark(headphones, AudioDirection::output);
   completeConnections(h);
   EXPECT_EQ(h.state().errorMessage,
             "降噪耳机：蓝牙连接失败（-536870212）。请确认耳机已开机、在附近且未被其他设备占用。");
@@ -99,7 +101,7 @@ TEST(DeviceSelection, FailuresTimeOutsAndLateCompletionsEndWithoutASwitch) {
 
   // The link opens but no audio device ever comes: after 25 s the selection gives up.
   h.machine.bluetooth().setConnectionOutcome(kAddress, 0);
-  h.model->selectBookmark(headphones, false);
+  h.model->selectBookmark(headphones, AudioDirection::output);
   completeConnections(h);
   h.advance(24.0);
   EXPECT_FALSE(h.state().connectionLabels.empty()) << "still waiting at 24 s";
@@ -114,8 +116,8 @@ TEST(DeviceSelection, FailuresTimeOutsAndLateCompletionsEndWithoutASwitch) {
   h.machine.bluetooth().setConnected(kAddress, false);
   h.machine.audioDeviceOnConnection(kAddress, headphonesAudio(), 1.0, h.mainQueue);
   h.machine.bluetooth().holdConnections(true);
-  h.model->selectBookmark(headphones, false);
-  h.model->selectDevice(h.machine.audio().deviceID("dac"), false);
+  h.model->selectBookmark(headphones, AudioDirection::output);
+  h.model->selectDevice(h.machine.audio().deviceID("dac"), AudioDirection::output);
   completeConnections(h);
   h.advance(3.0);
   ASSERT_NE(h.machine.audio().deviceID(kHeadphonesUID), 0u);
@@ -128,7 +130,7 @@ TEST(DeviceSelection, FailuresTimeOutsAndLateCompletionsEndWithoutASwitch) {
   forgotten.id = "bluetooth:00-11-22-33-44-55";
   forgotten.bluetoothAddress = "00-11-22-33-44-55";
   forgotten.name = "旧耳机";
-  h.model->selectBookmark(forgotten, true);
+  h.model->selectBookmark(forgotten, AudioDirection::input);
   completeConnections(h);
   EXPECT_EQ(h.state().errorMessage, "旧耳机：此蓝牙设备尚未配对。请先在系统蓝牙设置中完成配对。");
   EXPECT_EQ(h.machine.bluetooth().connectionAttempts(), attempts);
@@ -138,7 +140,7 @@ TEST(DeviceSelection, FailuresTimeOutsAndLateCompletionsEndWithoutASwitch) {
   gone.id = "audio:gone";
   gone.name = "旧声卡";
   gone.outputUID = "gone";
-  h.model->selectBookmark(gone, false);
+  h.model->selectBookmark(gone, AudioDirection::output);
   EXPECT_EQ(h.state().errorMessage, "旧声卡 当前不可用，请先连接设备。");
   EXPECT_TRUE(h.state().connectionLabels.empty());
 }
@@ -190,7 +192,7 @@ TEST(DeviceList, RenamingMovingAndShowingEntries) {
   h.model->moveDevice("audio:nowhere", 1);
   EXPECT_EQ(ids()[0], "audio:dac") << "unknown ids change nothing";
 
-  h.model->setDeviceVisible(entry(h, kHeadphonesID), false, true);
+  h.model->setDeviceVisible(entry(h, kHeadphonesID), AudioDirection::output, true);
   EXPECT_TRUE(entry(h, kHeadphonesID).showOutput);
   EXPECT_FALSE(entry(h, kHeadphonesID).showInput);
 }
@@ -199,7 +201,7 @@ TEST(DeviceSelection, ASceneOnHeadphonesConnectsThemFirstThenAppliesItsSettings)
   ModelHarness h(withHeadphones());
   h.machine.audioDeviceOnConnection(kAddress, headphonesAudio(), 2.0, h.mainQueue);
   h.advance(0.0);
-  h.model->selectBookmark(entry(h, kHeadphonesID), false);
+  h.model->selectBookmark(entry(h, kHeadphonesID), AudioDirection::output);
   completeConnections(h);
   h.advance(3.0);
   h.model->setAppVolume(kMusic, 0.3f);
@@ -208,7 +210,7 @@ TEST(DeviceSelection, ASceneOnHeadphonesConnectsThemFirstThenAppliesItsSettings)
   EXPECT_EQ(h.model->sceneState(scene.id), "当前配置");
 
   // Back on the speakers with other settings; the headphones go away and must connect again.
-  h.model->selectDevice(h.machine.audio().deviceID("speakers"), false);
+  h.model->selectDevice(h.machine.audio().deviceID("speakers"), AudioDirection::output);
   h.model->setAppVolume(kMusic, 0.9f);
   h.machine.audio().removeDevice(kHeadphonesUID);
   h.machine.bluetooth().setConnected(kAddress, false);

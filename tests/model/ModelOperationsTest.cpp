@@ -38,7 +38,7 @@ TEST(ModelVolume, HardwareAndEmulatedMute) {
   EXPECT_EQ(std::get<0>(huds.back()), "Speakers");
 
   // The DAC has no hardware mute: muting sets 0 and remembers 0.6, unmuting brings 0.6 back.
-  h.model->selectDevice(h.machine.audio().deviceID("dac"), false);
+  h.model->selectDevice(h.machine.audio().deviceID("dac"), AudioDirection::output);
   h.model->setSystemVolume(0.6f);
   h.model->toggleSystemMute();
   EXPECT_TRUE(h.state().systemMuted);
@@ -59,14 +59,16 @@ TEST(ModelVolume, HardwareAndEmulatedMute) {
   h.model->updateAdvanced([](auto& advanced) { advanced.interface.hudEnabled = false; });
   h.model->setSystemVolume(0.2f);
   EXPECT_EQ(huds.size(), shown);
-  EXPECT_FLOAT_EQ(*velmora::audio::HAL::volume(h.machine.audio().deviceID("dac"), false), 0.2f);
+  EXPECT_FLOAT_EQ(
+      *velmora::audio::HAL::volume(h.machine.audio().deviceID("dac"), AudioDirection::output),
+      0.2f);
 }
 
 TEST(ModelVolume, DevicesWithoutControlsGiveTheirMessages) {
   auto scenario = velmora::test::modelMachine();
   scenario.devices[1].output.volume.clear();
   ModelHarness h(scenario);
-  h.model->selectDevice(h.machine.audio().deviceID("dac"), false);
+  h.model->selectDevice(h.machine.audio().deviceID("dac"), AudioDirection::output);
   EXPECT_FALSE(h.state().volumeSupported);
   EXPECT_FALSE(h.state().muteSupported);
   h.model->toggleSystemMute();

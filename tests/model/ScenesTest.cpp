@@ -5,6 +5,8 @@
 #include "ModelHarness.h"
 #include "audio/HAL.h"
 
+using velmora::settings::AudioDirection;
+
 namespace {
 
 using velmora::settings::AudioScene;
@@ -37,7 +39,7 @@ TEST(Scenes, AppliedSceneSwitchesDevicesFirstThenSettingsAndTracksChanges) {
   // Change everything the scene holds.
   h.model->setSystemVolume(0.9f);  // remembered for the speakers, brought back when they return
   h.model->toggleSystemMute();
-  h.model->selectDevice(audio.deviceID("dac"), false);
+  h.model->selectDevice(audio.deviceID("dac"), AudioDirection::output);
   h.model->setAppVolume(kMusic, 0.2f);
   h.model->resetEQ("audio:speakers");
   h.model->toggleBoost("audio:dac");
@@ -61,7 +63,8 @@ TEST(Scenes, AppliedSceneSwitchesDevicesFirstThenSettingsAndTracksChanges) {
   EXPECT_TRUE(h.state().preferences.processingEnabled);
   EXPECT_EQ(h.state().preferences.advanced->equalizers.at("audio:speakers").bands[0], 3.0f);
   EXPECT_FALSE(h.model->boostEnabled("audio:dac"));
-  EXPECT_FLOAT_EQ(*velmora::audio::HAL::volume(audio.deviceID("speakers"), false), 0.3f);
+  EXPECT_FLOAT_EQ(*velmora::audio::HAL::volume(audio.deviceID("speakers"), AudioDirection::output),
+                  0.3f);
   EXPECT_FALSE(h.state().systemMuted);
   EXPECT_FALSE(h.state().errorMessage);
   EXPECT_EQ(scenes(h).size(), 1u) << "the other advanced settings, scenes included, stay";
@@ -102,12 +105,12 @@ TEST(Scenes, DeadlineStopDeleteAndScenesThatApplyAtOnce) {
   EXPECT_FALSE(h.state().applyingSceneID);
 
   // Scene on the DAC and the built-in microphone; then the DAC is unplugged.
-  h.model->selectDevice(audio.deviceID("dac"), false);
+  h.model->selectDevice(audio.deviceID("dac"), AudioDirection::output);
   h.model->setAppVolume(kMusic, 0.7f);
   h.model->saveScene("DAC", std::nullopt);
   const AudioScene scene = scenes(h).back();
-  h.model->selectDevice(audio.deviceID("speakers"), false);
-  h.model->selectDevice(audio.deviceID("headset-mic"), true);
+  h.model->selectDevice(audio.deviceID("speakers"), AudioDirection::output);
+  h.model->selectDevice(audio.deviceID("headset-mic"), AudioDirection::input);
   h.model->setAppVolume(kMusic, 0.5f);
   audio.removeDevice("dac");
   h.advance(1.5);
@@ -132,7 +135,7 @@ TEST(Scenes, DeadlineStopDeleteAndScenesThatApplyAtOnce) {
   EXPECT_EQ(scenes(h).size(), 0u);
 
   // The deadline: the input switch made stays, the settings are not applied.
-  h.model->selectDevice(audio.deviceID("headset-mic"), true);
+  h.model->selectDevice(audio.deviceID("headset-mic"), AudioDirection::input);
   h.model->applyScene(scene);
   EXPECT_EQ(h.state().inputID, audio.deviceID("mic"));
   h.advance(27.9);
@@ -152,7 +155,7 @@ TEST(Scenes, DeadlineStopDeleteAndScenesThatApplyAtOnce) {
   // A device no longer in the list: nothing switches, nothing is under way.
   AudioScene gone = scene;
   gone.outputDeviceID = "audio:gone";
-  h.model->selectDevice(audio.deviceID("headset-mic"), true);
+  h.model->selectDevice(audio.deviceID("headset-mic"), AudioDirection::input);
   h.model->applyScene(gone);
   EXPECT_EQ(h.state().errorMessage, "场景中的设备已不在列表中，请重新保存场景。");
   EXPECT_FALSE(h.state().applyingSceneID);

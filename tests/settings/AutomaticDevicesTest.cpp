@@ -3,6 +3,8 @@
 
 #include "settings/AdvancedPreferences.h"
 
+using velmora::settings::AudioDirection;
+
 namespace velmora::settings {
 namespace {
 
@@ -32,27 +34,29 @@ const std::vector<DeviceBookmark> kCatalog = {entry("a", true), entry("mic", fal
 TEST(AutomaticDevices, CandidatesAndIncludingFollowTheCatalogueAndTheDirection) {
   AdvancedPreferences advanced;
   advanced.automaticOutputIDs = IDs{"gone", "c", "mic", "a", "c", "hidden"};
-  EXPECT_EQ(ids(advanced.automaticDevices(false, kCatalog)), (IDs{"c", "a", "hidden"}));
-  EXPECT_EQ(ids(advanced.automaticDevices(true, kCatalog)), IDs{}) << "absent list: no candidates";
+  EXPECT_EQ(ids(advanced.automaticDevices(AudioDirection::output, kCatalog)),
+            (IDs{"c", "a", "hidden"}));
+  EXPECT_EQ(ids(advanced.automaticDevices(AudioDirection::input, kCatalog)), IDs{})
+      << "absent list: no candidates";
 
   // Including seeds the absent input list first, from the shown input bookmarks.
-  advanced.setAutomaticDevice("a", true, true, kCatalog);
+  advanced.setAutomaticDevice("a", AudioDirection::input, true, kCatalog);
   EXPECT_EQ(advanced.automaticInputIDs, (IDs{"mic", "c"})) << "an output-only id is not included";
-  advanced.setAutomaticDevice("c", true, true, kCatalog);
+  advanced.setAutomaticDevice("c", AudioDirection::input, true, kCatalog);
   EXPECT_EQ(advanced.automaticInputIDs, (IDs{"mic", "c"})) << "already listed: not appended again";
 
   // Excluding removes every occurrence and drops repeats; unknown ids stay.
-  advanced.setAutomaticDevice("c", false, false, kCatalog);
+  advanced.setAutomaticDevice("c", AudioDirection::output, false, kCatalog);
   EXPECT_EQ(advanced.automaticOutputIDs, (IDs{"gone", "mic", "a", "hidden"}));
-  advanced.setAutomaticDevice("b", false, true, kCatalog);
+  advanced.setAutomaticDevice("b", AudioDirection::output, true, kCatalog);
   EXPECT_EQ(advanced.automaticOutputIDs, (IDs{"gone", "mic", "a", "hidden", "b"}));
 
   // The last id removed: an empty list is the user's and is not seeded again.
   advanced.automaticOutputIDs = IDs{"a"};
-  advanced.setAutomaticDevice("a", false, false, kCatalog);
-  advanced.setAutomaticDevice("gone", false, true, kCatalog);
+  advanced.setAutomaticDevice("a", AudioDirection::output, false, kCatalog);
+  advanced.setAutomaticDevice("gone", AudioDirection::output, true, kCatalog);
   EXPECT_EQ(advanced.automaticOutputIDs, IDs{});
-  advanced.seedAutomaticDevices(false, kCatalog);
+  advanced.seedAutomaticDevices(AudioDirection::output, kCatalog);
   EXPECT_EQ(advanced.automaticOutputIDs, IDs{});
 }
 
@@ -77,7 +81,7 @@ TEST(AutomaticDevices, MovingStepsAmongCandidatesOnlyAndClampsAtTheEnds) {
   for (const auto& c : cases) {
     AdvancedPreferences advanced;
     advanced.automaticOutputIDs = c.stored;
-    advanced.moveAutomaticDevice(c.id, false, c.offset, kCatalog);
+    advanced.moveAutomaticDevice(c.id, AudioDirection::output, c.offset, kCatalog);
     EXPECT_EQ(advanced.automaticOutputIDs, c.moved) << c.id << " by " << c.offset;
     EXPECT_FALSE(advanced.automaticInputIDs) << "the other direction is not seeded";
   }

@@ -127,7 +127,8 @@ TEST(AdvancedPreferences, SeedingFillsOnlyAnAbsentListWithTheShownDevicesOfThatD
   for (const auto& c : cases) {
     AdvancedPreferences advanced;
     (c.input ? advanced.automaticInputIDs : advanced.automaticOutputIDs) = c.stored;
-    advanced.seedAutomaticDevices(c.input, catalogue);
+    advanced.seedAutomaticDevices(c.input ? AudioDirection::input : AudioDirection::output,
+                                  catalogue);
     EXPECT_EQ(c.input ? advanced.automaticInputIDs : advanced.automaticOutputIDs, c.seeded);
     EXPECT_FALSE(c.input ? advanced.automaticOutputIDs : advanced.automaticInputIDs)
         << "other direction untouched";
