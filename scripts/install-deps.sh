@@ -14,7 +14,7 @@ packages=(
   fonts-wqy-microhei          # the panel's Chinese text
   xvfb xcompmgr               # screenshots on a virtual X server
   dbus-daemon at-spi2-core    # the accessibility-bus test
-  libicu-dev uuid-dev
+  libicu-dev
 )
 
 missing=()
