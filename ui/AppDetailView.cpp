@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "model/AppModel.h"
 #include "ui/AppWidgets.h"
@@ -23,12 +24,6 @@ const audio::AudioApp* findApp(const model::ModelState& state, const std::string
     if (app.id == appID) return &app;
   }
   return nullptr;
-}
-
-QFrame* card(QWidget* parent) {
-  auto* frame = new QFrame(parent);
-  frame->setAutoFillBackground(false);
-  return frame;
 }
 
 }  // namespace
@@ -59,7 +54,8 @@ void RouteChoice::paintEvent(QPaintEvent*) {
     painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 7, 7);
   }
   const int mark = 16;
-  const QColor markColor = PanelTheme::color(isChecked() ? PanelColor::accent : PanelColor::textSecondary);
+  const QColor markColor =
+      PanelTheme::color(isChecked() ? PanelColor::accent : PanelColor::textSecondary);
   painter.drawPixmap(8, (height() - mark) / 2,
                      panelIcon(isChecked() ? "checkmark.circle.fill" : "circle", markColor, mark,
                                devicePixelRatioF()));
@@ -122,13 +118,14 @@ AppDetailView::AppDetailView(ModelBridge& bridge, std::string appID,
   layout->addLayout(controls);
 
   // 2. An application that is gone keeps its settings for its return.
-  unavailable_ = plainLabel(QStringLiteral("应用当前不可用 · 下次出现时可使用已保存的配置。"), this);
+  unavailable_ =
+      plainLabel(QStringLiteral("应用当前不可用 · 下次出现时可使用已保存的配置。"), this);
   unavailable_->setWordWrap(true);
   setTextRole(unavailable_, PanelColor::warning);
   layout->addWidget(unavailable_);
 
   // 3. Processing failed.
-  errorBox_ = card(this);
+  errorBox_ = new QWidget(this);
   auto* errorLayout = new QVBoxLayout(errorBox_);
   errorLayout->setContentsMargins(0, 0, 0, 0);
   errorLayout->setSpacing(6);
@@ -164,14 +161,14 @@ AppDetailView::AppDetailView(ModelBridge& bridge, std::string appID,
   chosen_->setWordWrap(true);
   setTextRole(chosen_, PanelColor::textSecondary);
   layout->addWidget(chosen_);
-  savedNote_ = plainLabel(QStringLiteral("此处保存应用路由。连接设备后，该应用才可使用指定输出。"), this);
+  savedNote_ =
+      plainLabel(QStringLiteral("此处保存应用路由。连接设备后，该应用才可使用指定输出。"), this);
   savedNote_->setWordWrap(true);
   setTextRole(savedNote_, PanelColor::warning);
   layout->addWidget(savedNote_);
   bluetooth_ = new QPushButton(QStringLiteral("打开蓝牙设置"), this);
-  connect(bluetooth_, &QPushButton::clicked, this, [this] {
-    bridge_.model().openSettingsPage(model::AppModel::SettingsPage::bluetooth);
-  });
+  connect(bluetooth_, &QPushButton::clicked, this,
+          [this] { bridge_.model().openSettingsPage(model::AppModel::SettingsPage::bluetooth); });
   layout->addWidget(bluetooth_, 0, Qt::AlignLeft);
 
   // 6. What to do while the chosen output is offline.
@@ -236,8 +233,8 @@ void AppDetailView::refresh() {
   const settings::AppLevel level =
       levelFound != state.preferences.apps.end() ? levelFound->second : settings::AppLevel{};
   const bool multi = state.preferences.advanced && state.preferences.advanced->multiOutput.enabled;
-  systemChoice_->present(multi ? QStringLiteral("多输出组合（默认）") : QStringLiteral("跟随系统输出"),
-                         false);
+  systemChoice_->present(
+      multi ? QStringLiteral("多输出组合（默认）") : QStringLiteral("跟随系统输出"), false);
 
   const std::vector<settings::DeviceBookmark> outputs = model.outputBookmarks();
   std::vector<RouteChoice*> wanted;

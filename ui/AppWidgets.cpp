@@ -70,14 +70,17 @@ void AppVolumeControl::refresh() {
   const float volume = levelOf(state, appID_).volume;
   slider_->showModelValue(volume);
   if (!slider_->isSliderDown()) percentage_->setValue(volume);
-  slider_->setToolTip(state.preferences.processingEnabled ? QStringLiteral("调整应用音量")
-                                                          : QStringLiteral("调整时开启应用音频处理"));
+  slider_->setToolTip(state.preferences.processingEnabled
+                          ? QStringLiteral("调整应用音量")
+                          : QStringLiteral("调整时开启应用音频处理"));
 }
 
 // ---- AppMuteButton
 
 AppMuteButton::AppMuteButton(ModelBridge& bridge, std::string appID, QWidget* parent)
-    : PanelIconButton("speaker.wave.2.fill", 28, parent), bridge_(bridge), appID_(std::move(appID)) {
+    : PanelIconButton("speaker.wave.2.fill", 28, parent),
+      bridge_(bridge),
+      appID_(std::move(appID)) {
   setCheckable(true);
   connect(this, &QAbstractButton::toggled, this, [this](bool muted) {
     if (muted != levelOf(bridge_.state(), appID_).muted) bridge_.model().toggleAppMute(appID_);
@@ -121,9 +124,12 @@ void AppSoloButton::refresh() {
   }
   setActive(soloed);
   setOnOffDescription(soloed);
-  if (!state.preferences.processingEnabled) setToolTip(QStringLiteral("开启应用音频处理并独听此应用"));
-  else if (soloed) setToolTip(QStringLiteral("结束独听"));
-  else setToolTip(QStringLiteral("独听此应用，暂时静音其他应用"));
+  if (!state.preferences.processingEnabled)
+    setToolTip(QStringLiteral("开启应用音频处理并独听此应用"));
+  else if (soloed)
+    setToolTip(QStringLiteral("结束独听"));
+  else
+    setToolTip(QStringLiteral("独听此应用，暂时静音其他应用"));
 }
 
 // ---- AppOfflineNotice

@@ -62,8 +62,10 @@ CurrentDeviceControls::CurrentDeviceControls(ModelBridge& bridge, AudioDirection
   connect(slider, &VolumeSlider::volumeChanged, this, [this](float value) {
     if (percentage_) percentage_->setValue(value);
     model::AppModel& model = bridge_.model();
-    if (isInputSide(direction_)) model.setInputVolume(value);
-    else model.setSystemVolume(value);
+    if (isInputSide(direction_))
+      model.setInputVolume(value);
+    else
+      model.setSystemVolume(value);
   });
   refresh();
 }
@@ -72,8 +74,10 @@ void CurrentDeviceControls::muteToggled(bool muted) {
   const model::ModelState& state = bridge_.state();
   const bool input = isInputSide(direction_);
   if (muted == (input ? state.inputMuted : state.systemMuted)) return;
-  if (input) bridge_.model().toggleInputMute();
-  else bridge_.model().toggleSystemMute();
+  if (input)
+    bridge_.model().toggleInputMute();
+  else
+    bridge_.model().toggleSystemMute();
 }
 
 void CurrentDeviceControls::refresh() {
@@ -90,16 +94,15 @@ void CurrentDeviceControls::refresh() {
   mute_->setToolTip(action);
   mute_->setAccessibleName(action);
 
-  const std::optional<float> volume =
-      input ? state.inputVolume
-            : (state.volumeSupported ? std::optional<float>(state.systemVolume) : std::nullopt);
-  auto* slider = static_cast<VolumeSlider*>(slider_);
-  slider->setVisible(volume.has_value());
-  if (percentage_) percentage_->setVisible(volume.has_value());
-  noVolume_->setVisible(!volume);
-  if (volume) {
-    slider->showModelValue(*volume);
-    if (percentage_ && !slider->isSliderDown()) percentage_->setValue(*volume);
+  const bool hasVolume = input ? state.inputVolume.has_value() : state.volumeSupported;
+  const float volume = input ? state.inputVolume.value_or(0.0f) : state.systemVolume;
+  VolumeSlider* slider = slider_;
+  slider->setVisible(hasVolume);
+  if (percentage_) percentage_->setVisible(hasVolume);
+  noVolume_->setVisible(!hasVolume);
+  if (hasVolume) {
+    slider->showModelValue(volume);
+    if (percentage_ && !slider->isSliderDown()) percentage_->setValue(volume);
   }
 }
 
@@ -174,7 +177,8 @@ void CurrentDeviceCard::refresh() {
     }
     boost_->setActive(on);
     boost_->setOnOffDescription(on);
-    boost_->setToolTip(on ? QStringLiteral("关闭音量增强") : QStringLiteral("开启音量增强（约 +6 dB）"));
+    boost_->setToolTip(on ? QStringLiteral("关闭音量增强")
+                          : QStringLiteral("开启音量增强（约 +6 dB）"));
     effectsButton_->setAccessibleName(name + " 音效");
     effectsButton_->setToolTip(plainToolTip(name + " 音效"));
   }
@@ -187,7 +191,8 @@ void CurrentDeviceCard::paintEvent(QPaintEvent*) {
   const bool output = !isInputSide(direction_);
   const QRectF box = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
   painter.setBrush(PanelTheme::color(output ? PanelColor::outputSurface : PanelColor::card));
-  painter.setPen(QPen(PanelTheme::color(output ? PanelColor::outputBorder : PanelColor::border), 1));
+  painter.setPen(
+      QPen(PanelTheme::color(output ? PanelColor::outputBorder : PanelColor::border), 1));
   painter.drawRoundedRect(box, 14, 14);
 }
 
@@ -234,8 +239,9 @@ void DeviceRowButton::paintEvent(QPaintEvent*) {
   }
   const int glyph = 16;
   const int y = (height() - glyph) / 2;
-  painter.drawPixmap(8, y, panelIcon(symbol_, PanelTheme::color(PanelColor::textSecondary), glyph,
-                                     devicePixelRatioF()));
+  painter.drawPixmap(
+      8, y,
+      panelIcon(symbol_, PanelTheme::color(PanelColor::textSecondary), glyph, devicePixelRatioF()));
   int right = width() - 8;
   if (current_) {
     painter.drawPixmap(right - 14, (height() - 14) / 2,
@@ -245,13 +251,15 @@ void DeviceRowButton::paintEvent(QPaintEvent*) {
   if (!trailing_.isEmpty()) {
     const int w = fontMetrics().horizontalAdvance(trailing_);
     painter.setPen(secondary);
-    painter.drawText(QRect(right - w, 0, w, height()), Qt::AlignVCenter | Qt::AlignRight, trailing_);
+    painter.drawText(QRect(right - w, 0, w, height()), Qt::AlignVCenter | Qt::AlignRight,
+                     trailing_);
     right -= w + 8;
   }
   const int left = 8 + glyph + 8;
   painter.setPen(ink);
   const QString elided = fontMetrics().elidedText(text(), Qt::ElideRight, qMax(0, right - left));
-  painter.drawText(QRect(left, 0, right - left, height()), Qt::AlignVCenter | Qt::AlignLeft, elided);
+  painter.drawText(QRect(left, 0, right - left, height()), Qt::AlignVCenter | Qt::AlignLeft,
+                   elided);
 }
 
 // ---- DeviceRow
@@ -298,9 +306,12 @@ void DeviceRow::refresh() {
   const bool connecting = label != state.connectionLabels.end();
 
   QString trailing;
-  if (connecting) trailing = qstr(label->second);
-  else if (current) trailing = QStringLiteral("当前");
-  else if (!device) trailing = bluetooth ? QStringLiteral("连接蓝牙") : QStringLiteral("离线");
+  if (connecting)
+    trailing = qstr(label->second);
+  else if (current)
+    trailing = QStringLiteral("当前");
+  else if (!device)
+    trailing = bluetooth ? QStringLiteral("连接蓝牙") : QStringLiteral("离线");
   button_->present(qstr(bookmark_.symbol), name, trailing, current && !connecting);
   button_->setEnabled(!connecting && (device || bluetooth));
   cancel_->setVisible(connecting);

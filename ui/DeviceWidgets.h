@@ -13,13 +13,13 @@
 #include "settings/DeviceBookmark.h"
 
 class QLabel;
-class QSlider;
 
 namespace velmora::ui {
 
 class ModelBridge;
 class PanelIconButton;
 class PanelPercentage;
+class VolumeSlider;
 
 using model::AudioDirection;
 using BookmarkCallback = std::function<void(const std::string& bookmarkID)>;
@@ -39,7 +39,7 @@ class CurrentDeviceControls : public QWidget {
   ModelBridge& bridge_;
   AudioDirection direction_;
   PanelIconButton* mute_;
-  QSlider* slider_;
+  VolumeSlider* slider_;
   PanelPercentage* percentage_ = nullptr;
   QLabel* noVolume_;
 };

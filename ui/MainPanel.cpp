@@ -36,8 +36,9 @@ class ProgramSymbol : public QWidget {
     painter.setPen(Qt::NoPen);
     painter.setBrush(PanelTheme::color(PanelColor::accentSurface));
     painter.drawRoundedRect(QRectF(rect()), 8, 8);
-    painter.drawPixmap(6, 6, panelIcon("waveform", PanelTheme::color(PanelColor::accent), 16,
-                                       devicePixelRatioF()));
+    painter.drawPixmap(
+        6, 6,
+        panelIcon("waveform", PanelTheme::color(PanelColor::accent), 16, devicePixelRatioF()));
   }
 };
 
@@ -66,9 +67,8 @@ ErrorBanner::ErrorBanner(ModelBridge& bridge, QWidget* parent) : QFrame(parent),
   close_->setAccessibleName(QStringLiteral("关闭提示"));
   close_->setToolTip(QStringLiteral("关闭提示"));
   layout->addWidget(close_, 0, Qt::AlignTop);
-  connect(bluetooth_, &QPushButton::clicked, this, [this] {
-    bridge_.model().openSettingsPage(model::AppModel::SettingsPage::bluetooth);
-  });
+  connect(bluetooth_, &QPushButton::clicked, this,
+          [this] { bridge_.model().openSettingsPage(model::AppModel::SettingsPage::bluetooth); });
   connect(close_, &QAbstractButton::clicked, this, [this] { bridge_.model().clearError(); });
   refresh();
 }
@@ -99,6 +99,10 @@ void ErrorBanner::paintEvent(QPaintEvent*) {
 MainPanel::MainPanel(ModelBridge& bridge, OpenSettings openSettings, QWidget* parent)
     : QWidget(parent), bridge_(bridge), openSettings_(std::move(openSettings)) {
   setAccessibleName(QStringLiteral("Velmora"));
+  // The panel speaks Chinese: a CJK face first, so no character falls back to an empty box.
+  QFont panelFont = font();
+  panelFont.setFamilies({"Noto Sans CJK SC", "WenQuanYi Micro Hei", panelFont.family()});
+  setFont(panelFont);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
@@ -228,7 +232,8 @@ void MainPanel::setDestination(std::optional<PanelDestination> destination) {
       detail_ = new AppDetailView(
           bridge_, destination_->id,
           [this] {
-            if (openSettings_) openSettings_(SettingsSection::devices, DeviceSettingsTab::favorites);
+            if (openSettings_)
+              openSettings_(SettingsSection::devices, DeviceSettingsTab::favorites);
           },
           [this] {
             if (openSettings_) openSettings_(SettingsSection::devices, DeviceSettingsTab::multi);
@@ -252,7 +257,8 @@ void MainPanel::refresh() {
     compact_->setChecked(compact);
   }
   compact_->setSymbol(compact ? "rectangle.expand.vertical" : "rectangle.compress.vertical");
-  compact_->setToolTip(compact ? QStringLiteral("切换为标准模式") : QStringLiteral("切换为紧凑模式"));
+  compact_->setToolTip(compact ? QStringLiteral("切换为标准模式")
+                               : QStringLiteral("切换为紧凑模式"));
   compact_->setOnOffDescription(compact);
   const int height = compact ? PanelTheme::compactHeight : PanelTheme::height;
   if (height != height_) {
@@ -277,8 +283,8 @@ void MainPanel::refresh() {
         }
       }
     }
-    pageTitle_->setText(pageTitle_->fontMetrics().elidedText(title, Qt::ElideRight,
-                                                             qMax(60, pageTitle_->width())));
+    pageTitle_->setText(
+        pageTitle_->fontMetrics().elidedText(title, Qt::ElideRight, qMax(60, pageTitle_->width())));
     pageTitle_->setAccessibleName(title);
     pageTitle_->setToolTip(plainToolTip(title));
   }

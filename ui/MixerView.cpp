@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/AppWidgets.h"
 #include "ui/ModelBridge.h"
@@ -16,8 +17,7 @@ namespace velmora::ui {
 namespace {
 
 settings::InterfaceSettings interfaceOf(const model::ModelState& state) {
-  return state.preferences.advanced ? state.preferences.advanced->interface
-                                    : settings::InterfaceSettings{};
+  return state.preferences.advanced ? state.preferences.advanced->interface : settings::InterfaceSettings {};
 }
 
 // Brings `layout` (holding exactly `rows`) to the order `wanted`, touching it only when the order
@@ -75,8 +75,8 @@ void RouteButton::paintEvent(QPaintEvent*) {
   painter.drawText(textBox, Qt::AlignVCenter | Qt::AlignLeft,
                    fontMetrics().elidedText(text(), Qt::ElideRight, textBox.width()));
   painter.drawPixmap(width() - 8 - chevron, (height() - chevron) / 2,
-                     panelIcon("chevron.right", PanelTheme::color(PanelColor::textSecondary), chevron,
-                               devicePixelRatioF()));
+                     panelIcon("chevron.right", PanelTheme::color(PanelColor::textSecondary),
+                               chevron, devicePixelRatioF()));
 }
 
 // ---- AppVolumeRow
@@ -195,7 +195,8 @@ DeviceSection::DeviceSection(ModelBridge& bridge, AudioDirection direction,
   card_ = new CurrentDeviceCard(bridge, direction, effects_, this);
   layout->addWidget(card_);
   const bool input = direction == AudioDirection::input;
-  empty_ = plainLabel(input ? QStringLiteral("无可用输入设备") : QStringLiteral("无可用输出设备"), this);
+  empty_ =
+      plainLabel(input ? QStringLiteral("无可用输入设备") : QStringLiteral("无可用输出设备"), this);
   hint_ = plainLabel(QStringLiteral("在设置 → 设备中选择要显示的设备。"), this);
   setTextRole(empty_, PanelColor::textSecondary);
   setTextRole(hint_, PanelColor::textSecondary);
@@ -280,7 +281,11 @@ void MixerView::refresh() {
       row->setApp(app);
     } else {
       row = new AppVolumeRow(
-          bridge_, app, [this, id = app.id] { if (openApp_) openApp_(id); }, this);
+          bridge_, app,
+          [this, id = app.id] {
+            if (openApp_) openApp_(id);
+          },
+          this);
     }
     row->setDivider(!wanted.empty());
     wanted.push_back(row);

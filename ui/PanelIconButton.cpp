@@ -50,12 +50,16 @@ void PanelIconButton::paintEvent(QPaintEvent*) {
   QColor surface = Qt::transparent;
   QColor ink;
   if (onDark_) {
-    if (active_) surface = PanelTheme::color(PanelColor::outputHighlight);
-    else if (hovered || isDown()) surface = PanelTheme::color(PanelColor::outputHighlight);
+    if (active_)
+      surface = PanelTheme::color(PanelColor::outputHighlight);
+    else if (hovered || isDown())
+      surface = PanelTheme::color(PanelColor::outputHighlight);
     ink = PanelTheme::color(active_ ? PanelColor::outputSecondary : PanelColor::outputText);
   } else {
-    if (active_) surface = PanelTheme::color(PanelColor::accentSurface);
-    else if (hovered || isDown()) surface = PanelTheme::color(PanelColor::subdued);
+    if (active_)
+      surface = PanelTheme::color(PanelColor::accentSurface);
+    else if (hovered || isDown())
+      surface = PanelTheme::color(PanelColor::subdued);
     ink = PanelTheme::color(active_ ? PanelColor::accent : PanelColor::textSecondary);
   }
   if (!isEnabled()) ink.setAlphaF(0.4f);
@@ -66,7 +70,8 @@ void PanelIconButton::paintEvent(QPaintEvent*) {
     painter.drawRoundedRect(box, 7, 7);
   }
   if (hasFocus()) {
-    painter.setPen(QPen(PanelTheme::color(onDark_ ? PanelColor::outputSecondary : PanelColor::accent), 1.5));
+    painter.setPen(
+        QPen(PanelTheme::color(onDark_ ? PanelColor::outputSecondary : PanelColor::accent), 1.5));
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(box, 7, 7);
   }

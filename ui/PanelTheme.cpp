@@ -38,11 +38,16 @@ const char* const kTextRole = "velmoraTextRole";
 
 QColor PanelTheme::color(PanelColor color, Appearance appearance) {
   switch (color) {
-    case PanelColor::outputSurface: return QColor::fromRgbF(0.094f, 0.161f, 0.145f);
-    case PanelColor::outputHighlight: return QColor::fromRgbF(0.141f, 0.231f, 0.208f);
-    case PanelColor::outputText: return QColor::fromRgbF(0.953f, 0.973f, 0.961f);
-    case PanelColor::outputSecondary: return QColor::fromRgbF(0.71f, 0.875f, 0.788f);
-    default: break;
+    case PanelColor::outputSurface:
+      return QColor::fromRgbF(0.094f, 0.161f, 0.145f);
+    case PanelColor::outputHighlight:
+      return QColor::fromRgbF(0.141f, 0.231f, 0.208f);
+    case PanelColor::outputText:
+      return QColor::fromRgbF(0.953f, 0.973f, 0.961f);
+    case PanelColor::outputSecondary:
+      return QColor::fromRgbF(0.71f, 0.875f, 0.788f);
+    default:
+      break;
   }
   for (const Entry& entry : kAdaptive) {
     if (entry.color != color) continue;
@@ -55,10 +60,10 @@ QColor PanelTheme::color(PanelColor color, Appearance appearance) {
 
 PanelTheme::PanelTheme() {
   readPortal();
-  QDBusConnection::sessionBus().connect(
-      "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
-      "org.freedesktop.portal.Settings", "SettingChanged", this,
-      SLOT(portalSettingChanged(QString, QString, QDBusVariant)));
+  QDBusConnection::sessionBus().connect("org.freedesktop.portal.Desktop",
+                                        "/org/freedesktop/portal/desktop",
+                                        "org.freedesktop.portal.Settings", "SettingChanged", this,
+                                        SLOT(portalSettingChanged(QString, QString, QDBusVariant)));
   if (qApp) qApp->installEventFilter(this);
 }
 
@@ -76,9 +81,9 @@ PanelTheme& PanelTheme::instance() {
 void PanelTheme::readPortal() {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) return;
-  QDBusMessage call = QDBusMessage::createMethodCall(
-      "org.freedesktop.portal.Desktop", "/org/freedesktop/portal/desktop",
-      "org.freedesktop.portal.Settings", "Read");
+  QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.portal.Desktop",
+                                                     "/org/freedesktop/portal/desktop",
+                                                     "org.freedesktop.portal.Settings", "Read");
   call << QString("org.freedesktop.appearance") << QString("color-scheme");
   // Once, at start: a desktop without the portal answers at once with an error.
   const QDBusMessage reply = bus.call(call, QDBus::Block, 500);

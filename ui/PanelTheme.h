@@ -73,7 +73,6 @@ class PanelTheme : public QObject {
   void portalSettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
 
  private:
-
   std::optional<bool> portalDark_;
   std::optional<Appearance> override_;
 };

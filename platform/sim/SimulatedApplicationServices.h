@@ -40,8 +40,10 @@ class SimulatedApplicationServices final : public ApplicationServices {
     if (canOpenSettingsPage(page)) openedPages_.push_back(page);
   }
   void setSettingsPageAvailable(SettingsPage page, bool available) {
-    if (available) missingPages_.erase(page);
-    else missingPages_.insert(page);
+    if (available)
+      missingPages_.erase(page);
+    else
+      missingPages_.insert(page);
   }
 
   // The pages the program showed, oldest first.

@@ -1,6 +1,8 @@
 // Renders the panel on the simulated machine in a few telling states, light and dark, and writes
 // one PNG per state and appearance into the folder given as the only argument. Run it on an X
 // server (scripts/screenshots.sh starts a virtual one): the pictures are what the screen shows.
+#include <unistd.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QPixmap>
@@ -10,7 +12,6 @@
 #include <filesystem>
 #include <functional>
 #include <iostream>
-#include <unistd.h>
 
 #include "model/AppModel.h"
 #include "platform/dispatch/ManualScheduler.h"
@@ -36,9 +37,9 @@ struct Stage {
         queue(clock) {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
-    model = std::make_unique<model::AppModel>(
-        true, settings::PreferencesStore(folder / "settings.json"),
-        model::AppModel::Services{queue, [](double) {}});
+    model = std::make_unique<model::AppModel>(true,
+                                              settings::PreferencesStore(folder / "settings.json"),
+                                              model::AppModel::Services{queue, [](double) {}});
   }
   ~Stage() {
     machine.bluetooth().holdConnections(false);
@@ -108,10 +109,12 @@ int main(int argc, char** argv) {
     stage.advance(1.5);
     shoot(panel, folder, "mixer");
 
-    stage.model->updateAdvanced([](settings::AdvancedPreferences& a) { a.interface.compact = true; });
+    stage.model->updateAdvanced(
+        [](settings::AdvancedPreferences& a) { a.interface.compact = true; });
     stage.advance(0.0);
     shoot(panel, folder, "mixer-compact");
-    stage.model->updateAdvanced([](settings::AdvancedPreferences& a) { a.interface.compact = false; });
+    stage.model->updateAdvanced(
+        [](settings::AdvancedPreferences& a) { a.interface.compact = false; });
 
     // A paired speaker shown in the list and chosen: it connects first.
     const settings::DeviceBookmark speaker = stage.bookmark("bluetooth:F0-2B-7C-11-09-5A");

@@ -69,12 +69,30 @@ std::pair<int, int> inked(const QString& symbol, const QColor& color) {
 
 TEST(PanelKit, EverySymbolTheViewsAndDeviceListUseIsDrawnInItsTint) {
   const QColor tint(0x28, 0x6B, 0x60);
-  for (const char* symbol :
-       {"waveform", "speaker.wave.2", "speaker.wave.2.fill", "speaker.slash.fill", "mic", "mic.fill",
-        "mic.slash.fill", "gearshape", "headphones", "chevron.left", "chevron.right", "checkmark",
-        "checkmark.circle.fill", "circle", "exclamationmark.circle.fill", "xmark",
-        "rectangle.compress.vertical", "rectangle.expand.vertical", "slider.horizontal.3",
-        "app.fill", "laptopcomputer", "display", "cable.connector", "bolt"}) {
+  for (const char* symbol : {"waveform",
+                             "speaker.wave.2",
+                             "speaker.wave.2.fill",
+                             "speaker.slash.fill",
+                             "mic",
+                             "mic.fill",
+                             "mic.slash.fill",
+                             "gearshape",
+                             "headphones",
+                             "chevron.left",
+                             "chevron.right",
+                             "checkmark",
+                             "checkmark.circle.fill",
+                             "circle",
+                             "exclamationmark.circle.fill",
+                             "xmark",
+                             "rectangle.compress.vertical",
+                             "rectangle.expand.vertical",
+                             "slider.horizontal.3",
+                             "app.fill",
+                             "laptopcomputer",
+                             "display",
+                             "cable.connector",
+                             "bolt"}) {
     EXPECT_FALSE(velmora::ui::iconFile(symbol).isEmpty()) << symbol;
     const auto [matching, other] = inked(symbol, tint);
     EXPECT_GT(matching, 10) << symbol;

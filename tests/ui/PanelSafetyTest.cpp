@@ -33,22 +33,23 @@ TEST(PanelSafety, EveryKindOfRowButtonSurvivesThePublishesItCauses) {
   for (const auto& b : h.model->bookmarks()) {
     if (b.id == kHeadphonesID) h.model->setDeviceVisible(b, AudioDirection::output, true);
   }
+  h.machine.bluetooth().holdConnections(true);
   h.settle();
-  const std::string music = "com.example.music";
-  const QString musicName = QString::fromStdString(h.state().apps.at(0).id == music
-                                                       ? h.state().apps.at(0).name
-                                                       : h.state().apps.at(1).name);
+  QString musicName;
+  for (const auto& app : h.state().apps) {
+    if (app.id == "com.example.music") musicName = QString::fromStdString(app.name);
+  }
   struct Step {
     QString button;
     std::function<void()> meanwhile;
   };
   const Step steps[] = {
       {"USB DAC", [&] { h.machine.audio().removeDevice("dac"); }},  // select, then the row goes
-      {"降噪耳机", [&] { h.machine.bluetooth().holdConnections(true); }},  // select: connecting
-      {"取消连接 降噪耳机", [&] { h.model->refresh(true); }},  // cancel
+      {"降噪耳机", [&] { h.model->refresh(true); }},                // select: connecting
+      {"取消连接 降噪耳机", [&] { h.model->refresh(true); }},       // cancel
       {musicName + " 独听", [&] { h.machine.audio().removeProcess(100); }},  // solo, the app quits
-      {"静音", [&] { h.model->toggleSolo("com.example.game"); }},  // mute
-      {"Speakers 音效", [&] { h.model->refresh(true); }},  // effects of a row
+      {"静音", [&] { h.model->toggleSolo("com.example.game"); }},            // mute
+      {"Speakers 音效", [&] { h.model->refresh(true); }},                    // effects of a row
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.button.toStdString());
@@ -106,7 +107,8 @@ TEST(PanelSafety, APublishOfOneVolumeRepaintsOnlyThatRow) {
   h.settle();
   QCoreApplication::processEvents();  // the repaint itself
   EXPECT_GT(counter.paints[rows.front()], 0);
-  for (size_t i = 1; i < rows.size(); ++i) EXPECT_EQ(counter.paints[rows[i]], 0) << rows[i]->appID();
+  for (size_t i = 1; i < rows.size(); ++i)
+    EXPECT_EQ(counter.paints[rows[i]], 0) << rows[i]->appID();
 }
 
 // Every text, tool tip and accessible text the views show in a few states, character by
@@ -119,9 +121,8 @@ TEST(PanelSafety, EveryCharacterShownHasAGlyphInThePanelFont) {
     for (QWidget* widget : h.panel->findChildren<QWidget*>()) {
       if (!widget->isVisibleTo(h.panel.get())) continue;
       const QFontMetrics metrics(widget->font());
-      for (const QString& text :
-           {PanelHarness::textOf(widget), PanelHarness::shownToolTip(widget),
-            widget->accessibleName(), widget->accessibleDescription()}) {
+      for (const QString& text : {PanelHarness::textOf(widget), PanelHarness::shownToolTip(widget),
+                                  widget->accessibleName(), widget->accessibleDescription()}) {
         for (const char32_t c : text.toUcs4()) {
           ++checked;
           if (!metrics.inFontUcs4(c)) missing.insert(c);

@@ -6,8 +6,10 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTest>
+#include <functional>
 
 #include "PanelHarness.h"
+#include "platform/audio/AudioHardware.h"
 #include "ui/PanelPercentage.h"
 
 namespace {
@@ -86,11 +88,13 @@ TEST(PanelHeader, BannerShowsTheMessageOffersBluetoothSettingsOnlyForBluetoothAn
     EXPECT_EQ(h.shows("打开蓝牙设置"), c.bluetooth);
     if (c.bluetooth) {
       h.click("打开蓝牙设置");
-      EXPECT_EQ(h.machine.applications().openedSettingsPages(), std::vector{SettingsPage::bluetooth});
+      EXPECT_EQ(h.machine.applications().openedSettingsPages(),
+                std::vector{SettingsPage::bluetooth});
       h.machine.applications().setSettingsPageAvailable(SettingsPage::bluetooth, false);
       h.model->refresh(false);
       h.settle();
-      EXPECT_FALSE(h.find("打开蓝牙设置")->isEnabled()) << "a page the desktop lacks is not offered";
+      EXPECT_FALSE(h.find("打开蓝牙设置")->isEnabled())
+          << "a page the desktop lacks is not offered";
     }
     h.click("关闭提示");
     h.settle();
@@ -311,7 +315,8 @@ TEST(DeviceRows, NamesFromOutsideShowAsTyped) {
     bool shown = false;
     for (QWidget* widget : h.all(name)) {
       shown = true;
-      if (auto* label = qobject_cast<QLabel*>(widget)) EXPECT_EQ(label->textFormat(), Qt::PlainText);
+      if (auto* label = qobject_cast<QLabel*>(widget))
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
       if (!widget->toolTip().isEmpty()) EXPECT_EQ(PanelHarness::shownToolTip(widget), name);
     }
     EXPECT_TRUE(shown);
