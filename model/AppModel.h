@@ -19,6 +19,7 @@
 #include "model/HotkeyManager.h"
 #include "model/ModelState.h"
 #include "model/PendingSelection.h"
+#include "platform/apps/ApplicationServices.h"
 #include "platform/dispatch/MainQueue.h"
 #include "platform/dispatch/SerialQueue.h"
 #include "settings/AudioDirection.h"
@@ -111,6 +112,11 @@ class AppModel {
   AppAudioPresentation appPresentation(const std::string& appID) const;
   std::vector<audio::AudioApp> visibleApps() const;
   void openAudioPermission();
+  // The desktop's settings pages the views send the user to; a page the desktop lacks is not
+  // offered (its button is disabled).
+  using SettingsPage = platform::SettingsPage;
+  bool canOpenSettingsPage(SettingsPage page) const;
+  void openSettingsPage(SettingsPage page);
 
   // Multi-output.
   void setMultiEnabled(bool enabled);
