@@ -7,6 +7,7 @@ packages=(
   cmake ninja-build g++ binutils pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev
+  libicu-dev                  # grapheme breaks, case mapping, collation
   clang libclang-rt-14-dev   # libFuzzer targets
   valgrind                    # instruction counts of the render benchmark
 )
