@@ -12,7 +12,6 @@
 
 #include "platform/dispatch/Clock.h"
 #include "shell/Popover.h"
-#include "shell/QtMainQueue.h"
 #include "shell/StatusNotifierItem.h"
 #include "ui/ModelBridge.h"
 #include "ui/PanelIcons.h"
@@ -34,7 +33,7 @@ QImage trayImage() {
 
 }  // namespace
 
-AppDelegate::AppDelegate(QtMainQueue& queue, Options options)
+AppDelegate::AppDelegate(platform::MainQueue& queue, Options options)
     : queue_(queue), options_(std::move(options)) {
   model_ = std::make_unique<model::AppModel>(
       true, settings::PreferencesStore(options_.settingsFile),
@@ -72,10 +71,9 @@ AppDelegate::~AppDelegate() {
 }
 
 void AppDelegate::createTray() {
-  statusItem_ = new StatusNotifierItem(QDBusConnection::sessionBus(),
-                                       QStringLiteral("com.local.Ombrel"),
-                                       QStringLiteral("Velmora"), QString::fromUtf8(kToolTip),
-                                       trayImage(), this);
+  statusItem_ = new StatusNotifierItem(
+      QDBusConnection::sessionBus(), QStringLiteral("com.local.Ombrel"), QStringLiteral("Velmora"),
+      QString::fromUtf8(kToolTip), trayImage(), this);
   connect(statusItem_, &StatusNotifierItem::activated, this,
           [this](int x, int y) { toggle(QPoint(x, y)); });
   connect(statusItem_, &StatusNotifierItem::scrolled, this, &AppDelegate::scroll);
@@ -143,8 +141,8 @@ void AppDelegate::scrollStep(int direction) {
     show();
     return;
   }
-  if (const auto next = gesture_.next(direction, false, false, false, device, *volume,
-                                      queue_.clock().now())) {
+  if (const auto next =
+          gesture_.next(direction, false, false, false, device, *volume, queue_.clock().now())) {
     model_->setSystemVolume(*next);
   }
 }

@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "model/AppModel.h"
+#include "platform/dispatch/MainQueue.h"
 #include "shell/ScrollVolumeGesture.h"
 
 class QMenu;
@@ -25,7 +26,6 @@ class ModelBridge;
 namespace velmora::shell {
 
 class Popover;
-class QtMainQueue;
 class StatusNotifierItem;
 
 class AppDelegate : public QObject {
@@ -43,7 +43,8 @@ class AppDelegate : public QObject {
     int trayWaitMs = 10000;
   };
 
-  AppDelegate(QtMainQueue& queue, Options options);
+  // `queue` is the program's main queue (tests give a virtual-time one).
+  AppDelegate(platform::MainQueue& queue, Options options);
   // Shuts the model down: the pending save is written and every application plays unprocessed.
   ~AppDelegate() override;
 
@@ -63,7 +64,7 @@ class AppDelegate : public QObject {
   void createTray();
   void fallBackWithoutWatcher();
 
-  QtMainQueue& queue_;
+  platform::MainQueue& queue_;
   Options options_;
   std::unique_ptr<model::AppModel> model_;
   std::unique_ptr<ui::ModelBridge> bridge_;
