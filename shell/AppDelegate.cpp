@@ -35,6 +35,11 @@ QImage trayImage() {
 
 AppDelegate::AppDelegate(platform::MainQueue& queue, Options options)
     : queue_(queue), options_(std::move(options)) {
+  // The icon first: the tray hears of the program before the model and the panel are built.
+  // Its signals arrive through the event loop, once everything below exists.
+  menu_ = new QMenu();
+  menu_->addAction(QStringLiteral("退出 Velmora"), qApp, &QCoreApplication::quit);
+  createTray();
   model_ = std::make_unique<model::AppModel>(
       true, settings::PreferencesStore(options_.settingsFile),
       model::AppModel::Services{queue_, audio::AudioEngine::sleepingPause()});
@@ -49,10 +54,6 @@ AppDelegate::AppDelegate(platform::MainQueue& queue, Options options)
 
   model_->togglePanel = [this] { toggle(std::nullopt); };
   model_->onInterfaceChanged = [this] { popover_->applyInterface(); };
-
-  menu_ = new QMenu();
-  menu_->addAction(QStringLiteral("退出 Velmora"), qApp, &QCoreApplication::quit);
-  createTray();
 
   QSettings shellSettings(QString::fromStdString(options_.shellSettingsFile.string()),
                           QSettings::IniFormat);
