@@ -145,8 +145,15 @@ TEST_F(TrayProgram, RegistersWithALateTrayOpensAtTheClickAndScrollsTheVolume) {
 }
 
 TEST_F(TrayProgram, OneInstanceAnswersSecondStartsAndActions) {
+  startWatcher();  // a tray that is already there
+  ASSERT_TRUE(eventually([&] { return owned("org.kde.StatusNotifierWatcher"); }));
   ASSERT_TRUE(startProgram(program_));
   ASSERT_TRUE(eventually([&] { return owned("com.local.Ombrel"); }));
+  EXPECT_TRUE(eventually([&] {
+    return gdbus("org.kde.StatusNotifierWatcher", "/StatusNotifierWatcher",
+                 "org.freedesktop.DBus.Mock.GetCalls")
+               .find(item()) != std::string::npos;
+  }));
   ASSERT_TRUE(eventually([&] { return !popover().empty(); }));  // the first launch
   gdbus("com.local.Ombrel", "/com/local/Ombrel", "com.local.Ombrel.Action", "panel");
   ASSERT_TRUE(eventually([&] { return popover().empty(); }));
