@@ -9,6 +9,7 @@
 #include "platform/sim/SimulatedMachine.h"
 #include "shell/AppDelegate.h"
 #include "shell/Popover.h"
+#include "ui/PanelTheme.h"
 #include "tests/model/ModelHarness.h"
 
 namespace velmora::shell {
@@ -86,7 +87,7 @@ TEST(AppDelegate, ScrollingOnTheIconStepsTheOutputVolumeByNotches) {
     advanced.interface.scrollVolume = true;
     advanced.interface.compact = true;
   });
-  EXPECT_EQ(delegate.popover().height(), Popover::kCompactHeight);
+  EXPECT_EQ(delegate.popover().height(), ui::PanelTheme::compactHeight);
 }
 
 TEST(AppDelegate, AnOutputWithoutVolumeSaysSoAndOpensThePanel) {
