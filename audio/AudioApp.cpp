@@ -6,6 +6,7 @@
 #include "audio/HAL.h"
 #include "audio/NaturalOrder.h"
 #include "core/ProcessingCore.h"
+#include "settings/UTF8.h"
 
 namespace velmora::audio {
 namespace {
@@ -56,6 +57,8 @@ std::vector<AudioApp> AudioApp::all() {
       key = "process:" + (executable.empty() ? std::to_string(pid) : executable);
     }
     if (key == ownBundleID) continue;
+    // Paths and identifiers are bytes; the key goes into the settings file, which takes text.
+    key = settings::escapedKey(key);
 
     std::optional<std::string> name;
     if (bundle) name = bundle->infoString("CFBundleDisplayName");
@@ -79,7 +82,8 @@ std::vector<AudioApp> AudioApp::all() {
       continue;
     }
     byKey.emplace(key, apps.size());
-    apps.push_back(AudioApp{key, *name, appPath, {process}, runningOutput != 0, icon});
+    apps.push_back(AudioApp{
+        key, settings::replacingInvalidUTF8(*name), appPath, {process}, runningOutput != 0, icon});
   }
   sortByName(apps, [](const AudioApp& app) -> const std::string& { return app.name; });
   return apps;

@@ -2,6 +2,7 @@
 
 #include "audio/HAL.h"
 #include "audio/NaturalOrder.h"
+#include "settings/UTF8.h"
 
 namespace velmora::audio {
 
@@ -13,7 +14,8 @@ std::vector<AudioDevice> AudioDevice::all() {
     const auto alive = HAL::value<uint32_t>(id, kAudioDevicePropertyDeviceIsAlive);
     if (!alive || *alive == 0) continue;
     devices.push_back(
-        AudioDevice{id, std::move(uid), HAL::string(id, kAudioObjectPropertyName),
+        AudioDevice{id, std::move(uid),
+                    settings::replacingInvalidUTF8(HAL::string(id, kAudioObjectPropertyName)),
                     HAL::channels(id, kAudioObjectPropertyScopeInput),
                     HAL::channels(id, kAudioObjectPropertyScopeOutput),
                     HAL::value<uint32_t>(id, kAudioDevicePropertyTransportType).value_or(0)});

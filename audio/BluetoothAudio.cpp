@@ -4,6 +4,7 @@
 
 #include "audio/AudioFailure.h"
 #include "platform/bluetooth/BluetoothService.h"
+#include "settings/UTF8.h"
 
 namespace velmora::audio::BluetoothAudio {
 namespace {
@@ -64,9 +65,11 @@ std::vector<PairedAudioDevice> paired() {
     if (!microphone && !sink && device.majorDeviceClass != platform::kBluetoothMajorClassAudio)
       continue;
     if (!device.address) continue;
-    result.push_back(PairedAudioDevice{normalizedAddress(*device.address),
-                                       device.name.value_or(kUnnamedDevice), device.connected,
-                                       microphone});
+    // Both come from the radio: the address becomes part of a key, the name is shown.
+    result.push_back(
+        PairedAudioDevice{settings::escapedKey(normalizedAddress(*device.address)),
+                          settings::replacingInvalidUTF8(device.name.value_or(kUnnamedDevice)),
+                          device.connected, microphone});
   }
   return result;
 }

@@ -145,6 +145,11 @@ class AppModel {
                                                   AudioDirection direction) const;
   // The banner's close button.
   void clearError();
+  // A message of the shell's own for the banner (an output without volume control, on scroll).
+  void reportError(std::string message);
+  // The default output as the hardware has it now, which may be newer than `state().outputID`,
+  // and its volume (none without volume control). A failed read gives device 0.
+  std::pair<AudioObjectID, std::optional<float>> hardwareDefaultOutput() const;
 
   // Automatic device rules.
   void setAutomatic(AudioDirection direction, bool enabled);

@@ -44,8 +44,9 @@ settings::AudioScene AppModel::currentSceneSnapshot(const std::string& name) con
 
 void AppModel::saveScene(const std::string& name, const std::optional<std::string>& replacing) {
   checkMainQueue();
+  const std::string valid = settings::replacingInvalidUTF8(name);
   const std::string trimmed(
-      settings::firstCharacters(settings::trimWhitespaceAndNewlines(name), kSceneNameLength));
+      settings::firstCharacters(settings::trimWhitespaceAndNewlines(valid), kSceneNameLength));
   if (trimmed.empty()) {
     setError("请为场景输入名称。");
     publish();

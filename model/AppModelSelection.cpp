@@ -122,8 +122,9 @@ void AppModel::renameDevice(const std::string& id, const std::string& name) {
   const auto entry = std::find_if(devices.begin(), devices.end(),
                                   [&](const DeviceBookmark& b) { return b.id == id; });
   if (entry == devices.end()) return;
+  const std::string valid = settings::replacingInvalidUTF8(name);
   std::string alias(
-      settings::firstCharacters(settings::trimWhitespaceAndNewlines(name), kAliasCharacters));
+      settings::firstCharacters(settings::trimWhitespaceAndNewlines(valid), kAliasCharacters));
   entry->alias = alias.empty() ? std::nullopt : std::optional(std::move(alias));
   save();
   publish();

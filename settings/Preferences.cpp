@@ -1,10 +1,15 @@
 #include "settings/Preferences.h"
 
+#include <cmath>
 #include <utility>
 
 namespace velmora::settings {
 
 void Preferences::setEQ(const std::string& key, DeviceEQ value) {
+  // A band that is no number is flat: the file must always be writable.
+  for (float& band : value.bands) {
+    if (!std::isfinite(band)) band = 0.0f;
+  }
   AdvancedPreferences record = advanced.value_or(AdvancedPreferences{});
   record.equalizers[key] = std::move(value);
   advanced = std::move(record);

@@ -46,6 +46,14 @@ TEST(AudioEngine, VolumeMuteAndSoloShapeWhatIsHeard) {
   EXPECT_NEAR(h.tone("speakers", kMusic), 0.0, 0.002);
   EXPECT_NEAR(h.tone("speakers", kGame), 0.25, 0.01);
   EXPECT_EQ(h.statuses.at("com.example.chat").message, "原始音量") << "silent and never set";
+
+  // No output device at all: every application, the silent one too, is told why.
+  h.engine.update(velmora::audio::AudioApp::all(), std::nullopt, {}, true, h.levels, h.advanced,
+                  h.solo);
+  h.settle();
+  const AppAudioStatus nowhere{false, "未接管 · 设置未生效", "没有可用的输出设备。", false};
+  EXPECT_EQ(h.status(kMusicID), nowhere);
+  EXPECT_EQ(h.status("com.example.chat"), nowhere);
 }
 
 TEST(AudioEngine, LabelsNameWhatIsApplied) {

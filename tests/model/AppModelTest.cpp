@@ -1,6 +1,9 @@
 // The application model end to end on the simulated machine, in virtual time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+
 #include "ModelHarness.h"
 #include "audio/HAL.h"
 
@@ -118,9 +121,42 @@ TEST(AppModel, SavesAreDebouncedAndShutdownWritesAtOnce) {
   EXPECT_NE(h.fileText().find("\"volume\": 0.9"), std::string::npos) << h.fileText();
 
   h.model->setAppVolume(kMusic, 0.25f);
+  h.advance(0.0);
+  const auto statuses = h.state().statuses;
+  ASSERT_FALSE(statuses.empty());
   h.model->shutdown();
   EXPECT_NE(h.fileText().find("\"volume\": 0.25"), std::string::npos);
   EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u);
+  h.mainQueue.runPending();
+  EXPECT_EQ(h.state().statuses, statuses) << "what the engine says after shutdown is ignored";
+}
+
+// Names and paths from the system, and values from a caller, that the file cannot hold as they
+// are: each is cleaned where it enters, so the next ordinary change still reaches the disk.
+TEST(AppModel, BytesThatAreNoTextAndNumbersThatAreNoneNeverStopSaving) {
+  auto machine = velmora::test::modelMachine();
+  machine.devices[1].name = "DAC \xFF";
+  machine.processes.push_back({300, "", "/opt/m\xE9sique", {{660.0, 0.5f}}, true, {}});
+  ModelHarness h(machine);
+  const std::string key = "process:/opt/m\\xE9sique";
+  ASSERT_EQ(h.model->appPresentation(key).statusText.empty(), false) << "listed under its key";
+  const auto dac = [](const std::vector<velmora::settings::DeviceBookmark>& list) {
+    return *std::find_if(list.begin(), list.end(), [](auto& b) { return b.id == "audio:dac"; });
+  };
+  EXPECT_EQ(dac(h.model->bookmarks()).name, "DAC \uFFFD");
+
+  h.model->setAppVolume(key, 0.5f);
+  h.model->renameDevice("audio:dac", "\xC0客厅");
+  h.model->setEQ("audio:speakers", {true, {std::nanf(""), 3.0f, INFINITY, 0.0f, 0.0f}});
+  h.model->setSystemVolume(0.4f);
+  h.advance(0.35);
+  const auto read = velmora::settings::PreferencesStore(h.file()).load();
+  EXPECT_EQ(read.apps.at(key).volume, 0.5f);
+  EXPECT_EQ(dac(read.deviceList->devices).alias, "\uFFFD客厅");
+  EXPECT_EQ(read.advanced->equalizers.at("audio:speakers").bands,
+            (std::vector<float>{0.0f, 3.0f, 0.0f, 0.0f, 0.0f}));
+  EXPECT_EQ(read.deviceVolumes.at("speakers"), 0.4f);
+  EXPECT_FALSE(h.state().errorMessage);
 }
 
 TEST(AppModel, SleepStopsProcessingAndWakeRestoresIt) {

@@ -85,6 +85,45 @@ TEST(DeviceSelection, PairedHeadphonesConnectThenBecomeTheOutputWhenTheirAudioAp
   EXPECT_EQ(h.machine.bluetooth().pairedDevicesRequests(), scans + 1);
 }
 
+// The headphones' audio device may carry the address in its UID, or only a name that matches the
+// paired device. Either way, once chosen and connected they stay the output although automatic
+// switching prefers the wired speakers.
+TEST(DeviceSelection, ChosenHeadphonesStayTheOutputAgainstTheRulesWhateverTheirUID) {
+  for (const std::string& uid : {std::string(kHeadphonesUID), std::string("bluez_output.sink")}) {
+    ModelHarness h(withHeadphones());
+    h.advance(0.0);
+    h.model->updateAdvanced([](velmora::settings::AdvancedPreferences& advanced) {
+      advanced.autoOutput = true;
+      advanced.automaticOutputIDs = std::vector<std::string>{"audio:speakers", "audio:dac"};
+    });
+    h.advance(3.0);
+    auto audio = headphonesAudio();
+    audio.uid = uid;
+    h.machine.audioDeviceOnConnection(kAddress, audio, 2.0, h.mainQueue);
+    h.model->selectBookmark(entry(h, kHeadphonesID), AudioDirection::output);
+    completeConnections(h);
+    h.advance(3.0);
+    const AudioObjectID headphones = h.machine.audio().deviceID(uid);
+    EXPECT_EQ(h.state().outputID, headphones) << uid;
+    h.advance(6.0);
+    EXPECT_EQ(h.state().outputID, headphones) << uid << ": the rules left the choice alone";
+    EXPECT_FALSE(h.state().errorMessage) << uid << ": " << *h.state().errorMessage;
+  }
+}
+
+TEST(DeviceSelection, CancellingTellsTheViewsAtOnce) {
+  ModelHarness h(withHeadphones());
+  h.advance(0.0);
+  std::map<std::string, std::string> shownLabels;
+  h.model->observe(
+      [&](const velmora::model::ModelState& state) { shownLabels = state.connectionLabels; });
+  h.machine.bluetooth().holdConnections(true);
+  h.model->selectBookmark(entry(h, kHeadphonesID), AudioDirection::output);
+  EXPECT_EQ(shownLabels.size(), 1u);
+  h.model->cancelConnection(AudioDirection::output);
+  EXPECT_TRUE(shownLabels.empty());
+}
+
 TEST(DeviceSelection, FailuresTimeOutsAndLateCompletionsEndWithoutASwitch) {
   ModelHarness h(withHeadphones());
   h.advance(0.0);

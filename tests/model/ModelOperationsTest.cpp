@@ -84,6 +84,16 @@ TEST(ModelVolume, DevicesWithoutControlsGiveTheirMessages) {
   EXPECT_EQ(h.state().inputVolume, 0.0f);
   h.model->toggleInputMute();
   EXPECT_FLOAT_EQ(*h.state().inputVolume, 0.7f);
+
+  // A mute that reads but cannot be set: emulated, and known as ours when read back as 0.
+  auto readOnlyMute = velmora::test::modelMachine();
+  readOnlyMute.devices[2].input.mute = velmora::platform::sim::MuteControl{false, false};
+  ModelHarness m(readOnlyMute);
+  m.model->toggleInputMute();
+  EXPECT_TRUE(m.state().inputMuted);
+  m.model->toggleInputMute();
+  EXPECT_FALSE(m.state().inputMuted);
+  EXPECT_FLOAT_EQ(*m.state().inputVolume, 0.7f);
 }
 
 TEST(ModelAppControls, LevelsSoloOutputsAndPresentations) {

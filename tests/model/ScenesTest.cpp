@@ -201,4 +201,35 @@ TEST(Scenes, NamesAreTrimmedAndCutAndReplacingKeepsThePlace) {
   EXPECT_EQ(stored.advanced->scenes[0].id, middle);
 }
 
+// A scene waits for its microphone while a display is plugged in; when it finishes, muting the
+// output must not let the automatic rules move it off the scene's speakers.
+TEST(Scenes, ASceneThatMutesKeepsItsDevicesAgainstTheRules) {
+  auto machine = velmora::test::modelMachine();
+  machine.devices.push_back(velmora::test::simDevice("usbmic", "USB Mic", {}, {1}));
+  ModelHarness h(machine);
+  auto& audio = h.machine.audio();
+  h.model->updateAdvanced([](velmora::settings::AdvancedPreferences& advanced) {
+    advanced.autoOutput = true;
+    advanced.automaticOutputIDs = std::vector<std::string>{"audio:dac", "audio:speakers"};
+  });
+  h.advance(3.0);
+  h.model->selectDevice(audio.deviceID("speakers"), AudioDirection::output);
+  AudioScene scene = h.model->currentSceneSnapshot("安静");
+  scene.inputDeviceID = "audio:usbmic";
+  scene.systemMuted = true;
+
+  audio.failCall("AudioObjectSetPropertyData", -50, 2);  // neither default is written
+  h.model->applyScene(scene);
+  audio.addDevice(velmora::test::simDevice("hdmi", "HDMI", {2}));
+  h.advance(3.0);
+  ASSERT_EQ(h.state().applyingSceneID, scene.id) << "waiting for the microphone";
+  audio.setDefaultDevice("usbmic", true);
+  h.advance(1.5);
+  EXPECT_FALSE(h.state().applyingSceneID);
+  EXPECT_TRUE(h.state().systemMuted);
+  EXPECT_EQ(h.state().outputID, audio.deviceID("speakers"));
+  h.advance(3.0);
+  EXPECT_EQ(h.state().outputID, audio.deviceID("speakers"));
+}
+
 }  // namespace

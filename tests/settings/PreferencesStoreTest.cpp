@@ -154,7 +154,8 @@ TEST_F(PreferencesStoreTest, FailedSaveLeavesThePreviousFileByteForByte) {
   store.save(previous);
   const std::string before = readFile(store.url());
   infinite.deviceVolumes["uid"] = INFINITY;
-  badBand.setEQ("audio:x", DeviceEQ{true, {0, 0, -INFINITY}});
+  badBand.advanced = AdvancedPreferences{};
+  badBand.advanced->equalizers["audio:x"] = DeviceEQ{true, {0, 0, -INFINITY}};
   badText.apps["bad\xFF"] = AppLevel{};
   const std::pair<const Preferences&, std::string> cases[] = {
       {previous, "保存设置失败：写入临时文件 " + root_.string() +
