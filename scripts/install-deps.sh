@@ -15,6 +15,8 @@ packages=(
   fonts-wqy-microhei          # the panel's Chinese text
   xvfb xcompmgr               # screenshots on a virtual X server
   dbus-daemon at-spi2-core    # the accessibility-bus test
+  libglib2.0-dev              # desktop entries (autostart)
+  python3-dbusmock libglib2.0-bin xdotool   # the tray program's session tests
 )
 
 missing=()

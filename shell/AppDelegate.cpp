@@ -12,7 +12,6 @@
 
 #include "platform/dispatch/Clock.h"
 #include "shell/Popover.h"
-#include "shell/QtMainQueue.h"
 #include "shell/StatusNotifierItem.h"
 #include "ui/ModelBridge.h"
 #include "ui/PanelIcons.h"
@@ -34,8 +33,13 @@ QImage trayImage() {
 
 }  // namespace
 
-AppDelegate::AppDelegate(QtMainQueue& queue, Options options)
+AppDelegate::AppDelegate(platform::MainQueue& queue, Options options)
     : queue_(queue), options_(std::move(options)) {
+  // The icon first: the tray hears of the program before the model and the panel are built.
+  // Its signals arrive through the event loop, once everything below exists.
+  menu_ = new QMenu();
+  menu_->addAction(QStringLiteral("退出 Velmora"), qApp, &QCoreApplication::quit);
+  createTray();
   model_ = std::make_unique<model::AppModel>(
       true, settings::PreferencesStore(options_.settingsFile),
       model::AppModel::Services{queue_, audio::AudioEngine::sleepingPause()});
@@ -48,12 +52,16 @@ AppDelegate::AppDelegate(QtMainQueue& queue, Options options)
       },
       options_.simulated ? QString::fromUtf8(kSimulatedNotice) : QString());
 
+  hud_ = std::make_unique<VolumeHUDController>(queue_);
   model_->togglePanel = [this] { toggle(std::nullopt); };
-  model_->onInterfaceChanged = [this] { popover_->applyInterface(); };
-
-  menu_ = new QMenu();
-  menu_->addAction(QStringLiteral("退出 Velmora"), qApp, &QCoreApplication::quit);
-  createTray();
+  model_->onVolumeHUD = [this](const std::string& name, float volume, bool muted,
+                               settings::AudioDirection direction) {
+    hud_->show(name, volume, muted, direction, interface());
+  };
+  model_->onInterfaceChanged = [this] {
+    popover_->applyInterface();
+    if (!interface().hudEnabled) hud_->hide();
+  };
 
   QSettings shellSettings(QString::fromStdString(options_.shellSettingsFile.string()),
                           QSettings::IniFormat);
@@ -65,17 +73,18 @@ AppDelegate::AppDelegate(QtMainQueue& queue, Options options)
 
 AppDelegate::~AppDelegate() {
   model_->togglePanel = nullptr;
+  model_->onVolumeHUD = nullptr;
   model_->onInterfaceChanged = nullptr;
+  hud_->hide();
   model_->shutdown();
   popover_.reset();
   delete menu_;
 }
 
 void AppDelegate::createTray() {
-  statusItem_ = new StatusNotifierItem(QDBusConnection::sessionBus(),
-                                       QStringLiteral("com.local.Ombrel"),
-                                       QStringLiteral("Velmora"), QString::fromUtf8(kToolTip),
-                                       trayImage(), this);
+  statusItem_ = new StatusNotifierItem(
+      QDBusConnection::sessionBus(), QStringLiteral("com.local.Ombrel"), QStringLiteral("Velmora"),
+      QString::fromUtf8(kToolTip), trayImage(), this);
   connect(statusItem_, &StatusNotifierItem::activated, this,
           [this](int x, int y) { toggle(QPoint(x, y)); });
   connect(statusItem_, &StatusNotifierItem::scrolled, this, &AppDelegate::scroll);
@@ -107,6 +116,11 @@ void AppDelegate::fallBackWithoutWatcher() {
   std::cerr << "velmora: the desktop shows no tray icons; the panel opens as a window.\n";
   popover_->becomeWindow();
   popover_->showAt(std::nullopt);
+}
+
+settings::InterfaceSettings AppDelegate::interface() const {
+  const auto& advanced = model_->state().preferences.advanced;
+  return advanced ? advanced->interface : settings::InterfaceSettings {};
 }
 
 void AppDelegate::show() { popover_->showAt(std::nullopt); }
@@ -143,8 +157,8 @@ void AppDelegate::scrollStep(int direction) {
     show();
     return;
   }
-  if (const auto next = gesture_.next(direction, false, false, false, device, *volume,
-                                      queue_.clock().now())) {
+  if (const auto next =
+          gesture_.next(direction, false, false, false, device, *volume, queue_.clock().now())) {
     model_->setSystemVolume(*next);
   }
 }

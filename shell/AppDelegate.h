@@ -12,7 +12,9 @@
 #include <optional>
 
 #include "model/AppModel.h"
+#include "platform/dispatch/MainQueue.h"
 #include "shell/ScrollVolumeGesture.h"
+#include "shell/VolumeHUD.h"
 
 class QMenu;
 class QSettings;
@@ -25,7 +27,6 @@ class ModelBridge;
 namespace velmora::shell {
 
 class Popover;
-class QtMainQueue;
 class StatusNotifierItem;
 
 class AppDelegate : public QObject {
@@ -43,7 +44,8 @@ class AppDelegate : public QObject {
     int trayWaitMs = 10000;
   };
 
-  AppDelegate(QtMainQueue& queue, Options options);
+  // `queue` is the program's main queue (tests give a virtual-time one).
+  AppDelegate(platform::MainQueue& queue, Options options);
   // Shuts the model down: the pending save is written and every application plays unprocessed.
   ~AppDelegate() override;
 
@@ -57,17 +59,21 @@ class AppDelegate : public QObject {
   model::AppModel& model() { return *model_; }
   Popover& popover() { return *popover_; }
   StatusNotifierItem* statusItem() const { return statusItem_; }
+  VolumeHUDController& hud() { return *hud_; }
 
  private:
   void scrollStep(int direction);
+  // The interface options, the defaults before there is an advanced record.
+  settings::InterfaceSettings interface() const;
   void createTray();
   void fallBackWithoutWatcher();
 
-  QtMainQueue& queue_;
+  platform::MainQueue& queue_;
   Options options_;
   std::unique_ptr<model::AppModel> model_;
   std::unique_ptr<ui::ModelBridge> bridge_;
   std::unique_ptr<Popover> popover_;
+  std::unique_ptr<VolumeHUDController> hud_;
   StatusNotifierItem* statusItem_ = nullptr;
   QSystemTrayIcon* fallbackIcon_ = nullptr;
   QMenu* menu_ = nullptr;
