@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QPixmap>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTest>
 #include <QWindow>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include "platform/sim/ScenarioFile.h"
 #include "platform/sim/SimulatedMachine.h"
 #include "ui/MainPanel.h"
+#include "ui/MixerView.h"
 #include "ui/ModelBridge.h"
 #include "ui/PanelTheme.h"
 
@@ -71,9 +73,12 @@ struct Stage {
 void shoot(ui::MainPanel& panel, const QString& folder, const QString& name) {
   for (const bool dark : {false, true}) {
     ui::PanelTheme::setOverride(ui::Appearance{dark, false});
-    QCoreApplication::processEvents();
+    // New rows are laid out and shown over a few turns of the event loop; let them all pass.
+    for (int turn = 0; turn < 5; ++turn) {
+      QCoreApplication::sendPostedEvents();
+      QCoreApplication::processEvents();
+    }
     panel.repaint();
-    QCoreApplication::processEvents();
     QPixmap picture = panel.screen()->grabWindow(panel.winId());
     if (picture.isNull()) picture = panel.grab();
     const QString file = folder + "/" + name + (dark ? "-dark" : "-light") + ".png";
@@ -133,7 +138,13 @@ int main(int argc, char** argv) {
     stage.advance(0.0);
     stage.machine.audio().removeDevice("usb-dac-0d8c-0014");
     stage.advance(1.5);
+    // The row with the notice is further down the list: scroll to it as a user would.
+    QCoreApplication::processEvents();
+    if (auto* scroll = panel.findChild<QScrollArea*>()) {
+      scroll->ensureWidgetVisible(panel.mixer()->row(kTunes));
+    }
     shoot(panel, folder, "offline-route");
+    if (auto* scroll = panel.findChild<QScrollArea*>()) scroll->ensureVisible(0, 0);
     stage.model->setAppOutput(kTunes, std::nullopt);
 
     // Processing cannot start for the browser: its detail page says so.
