@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFormLayout>
 #include <QPixmap>
 #include <QScreen>
 #include <QScrollArea>
@@ -22,6 +23,7 @@
 #include "ui/MixerView.h"
 #include "ui/ModelBridge.h"
 #include "ui/PanelTheme.h"
+#include "ui/ShortcutRecorder.h"
 
 using namespace velmora;
 
@@ -155,6 +157,28 @@ int main(int argc, char** argv) {
     panel.setDestination(ui::PanelDestination{ui::PanelDestination::Kind::app, kBrowser});
     stage.advance(0.0);
     shoot(panel, folder, "app-detail-error");
+
+    // The shortcut recorder: unset, bound, and recording.
+    QWidget recorders;
+    recorders.setWindowTitle("Velmora");
+    auto* layout = new QFormLayout(&recorders);
+    auto* unset = new ui::ShortcutRecorder({}, {});
+    auto* bound = new ui::ShortcutRecorder({}, {});
+    bound->setShortcut(settings::Shortcut{46, 0x900, "M"});
+    auto* recording = new ui::ShortcutRecorder({}, {});
+    layout->addRow(QString::fromUtf8("提高系统音量"), unset);
+    layout->addRow(QString::fromUtf8("打开 / 关闭面板"), bound);
+    layout->addRow(QString::fromUtf8("切换下一个输出设备"), recording);
+    recorders.resize(360, 130);
+    recorders.show();
+    QCoreApplication::processEvents();
+    recording->begin();
+    QCoreApplication::processEvents();
+    QPixmap picture = recorders.screen()->grabWindow(recorders.winId());
+    if (picture.isNull()) picture = recorders.grab();
+    recording->finish();
+    if (!picture.save(folder + "/shortcut-recorder.png"))
+      throw std::runtime_error("cannot write the recorder's picture");
   } catch (const std::exception& error) {
     std::cerr << "velmora_panel_screenshots: " << error.what() << "\n";
     return 1;
