@@ -1,30 +1,11 @@
 // The velmora program. For now it serves the read-only diagnostic report; the tray program
 // comes with the desktop shell.
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <iostream>
-#include <memory>
 
 #include "platform/sim/ScenarioFile.h"
-#include "platform/sim/SimulatedMachine.h"
+#include "shell/AudioSystem.h"
 #include "shell/DiagnosticReport.h"
-
-namespace {
-
-// No desktop audio backend exists yet: the program runs on the simulated system, with the
-// built-in scenario or the one VELMORA_SCENARIO names.
-std::unique_ptr<velmora::platform::sim::SimulatedMachine> startSimulatedMachine() {
-  using namespace velmora::platform::sim;
-  const char* path = std::getenv("VELMORA_SCENARIO");
-  Scenario scenario = path != nullptr && *path != '\0' ? loadScenarioFile(path) : builtInScenario();
-  std::cerr << "velmora: no desktop audio server backend; showing the simulated system ("
-            << (path != nullptr && *path != '\0' ? path : "built-in scenario")
-            << "). These devices and applications are not your machine's.\n";
-  return std::make_unique<SimulatedMachine>(scenario);
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   bool diagnose = false;
@@ -35,7 +16,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    auto machine = startSimulatedMachine();
+    auto audio = velmora::shell::installAudioSystem();
+    if (!audio->waitUntilConnected(2000)) std::cerr << "velmora: 未连接到 PipeWire，正在重试…\n";
     std::cout << velmora::shell::diagnosticReport() << std::flush;
   } catch (const velmora::platform::sim::ScenarioError& error) {
     std::cerr << "velmora: " << error.what() << "\n";

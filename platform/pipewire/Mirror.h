@@ -85,8 +85,8 @@ class Mirror {
                       std::string* value);
 
   // Writes: checks them and says what to send. Exactly one of the outputs is set on success.
-  OSStatus planWrite(AudioObjectID object, const AudioObjectPropertyAddress& address,
-                     uint32_t size, const void* data, std::optional<VolumeWrite>* volume,
+  OSStatus planWrite(AudioObjectID object, const AudioObjectPropertyAddress& address, uint32_t size,
+                     const void* data, std::optional<VolumeWrite>* volume,
                      std::optional<DefaultWrite>* defaults) const;
   bool isVisible(const VolumeWrite& write) const;
   bool isVisible(const DefaultWrite& write) const;
@@ -109,7 +109,7 @@ class Mirror {
     VolumeState volume;
     NodeDirection direction = NodeDirection::none;
     bool stream = false;
-    AudioObjectID id = 0;           // devices
+    AudioObjectID id = 0;             // devices
     std::optional<ProcessKey> owner;  // output streams
     std::string bundleID;
   };
