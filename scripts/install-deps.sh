@@ -10,6 +10,9 @@ packages=(
   uuid-dev                    # random UUIDs for scenes, connection attempts and aggregates
   clang libclang-rt-14-dev   # libFuzzer targets
   valgrind                    # instruction counts of the render benchmark
+  libpipewire-0.3-dev libspa-0.2-dev           # the PipeWire backend
+  pipewire pipewire-bin wireplumber            # the server its integration tests start
+  pipewire-pulse pulseaudio-utils              # a PulseAudio-protocol client in those tests
 )
 
 missing=()

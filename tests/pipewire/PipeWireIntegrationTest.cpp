@@ -168,5 +168,31 @@ TEST_F(PipeWireIntegration, HalfVolumeIsTheCubicLevelAndMuteSilences) {
   write(sinkC, kAudioDevicePropertyVolumeScalar, kAudioObjectPropertyScopeOutput, 1.0f);
 }
 
+TEST_F(PipeWireIntegration, LosingTheServerFailsCallsAndAReconnectGivesNewIds) {
+  const auto before = AudioDevice::all();
+  ASSERT_FALSE(before.empty());
+  pw::stopServer();
+  ASSERT_TRUE(pw::eventually([] { return !pw::backend().connected(); }));
+  uint32_t size = 0;
+  const AudioObjectPropertyAddress devices{kAudioHardwarePropertyDevices,
+                                           kAudioObjectPropertyScopeGlobal, 0};
+  EXPECT_EQ(AudioObjectGetPropertyDataSize(kAudioObjectSystemObject, &devices, 0, nullptr, &size),
+            kAudioHardwareNotRunningError);
+  EXPECT_TRUE(AudioDevice::all().empty());
+  const float half = 0.5f;
+  EXPECT_EQ(
+      write(before[0].id, kAudioDevicePropertyVolumeScalar, kAudioObjectPropertyScopeOutput, half),
+      kAudioHardwareNotRunningError);
+
+  ASSERT_EQ(pw::startServer(), "");
+  const auto after = AudioDevice::all();
+  ASSERT_EQ(after.size(), before.size());
+  for (const AudioDevice& device : after) {
+    EXPECT_TRUE(std::none_of(before.begin(), before.end(),
+                             [&](const AudioDevice& old) { return old.id == device.id; }))
+        << device.uid << " kept its id across the reconnect";
+  }
+}
+
 }  // namespace
 }  // namespace velmora::test

@@ -134,26 +134,35 @@ class Session : public ::testing::Environment {
     writeFile(root / "config/wireplumber/bluetooth.lua.d/51-headless.lua",
               "bluez_monitor.enabled = false\n");
 
-    daemons_.push_back(spawnLogged({"pipewire"}, folder + "/pipewire.log"));
-    if (!waitUntil([&] { return fs::exists(root / "run/pipewire-0"); }, 15)) {
-      reason = "pipewire did not start (" + folder + "/pipewire.log)";
-      return;
-    }
-    daemons_.push_back(spawnLogged({"wireplumber"}, folder + "/wireplumber.log"));
-    daemons_.push_back(spawnLogged({"pipewire-pulse"}, folder + "/pipewire-pulse.log"));
     connected = std::make_unique<platform::pipewire::PipeWireBackend>();
     previous_ = platform::installAudioBackend(connected.get());
+    reason = startDaemons();
+  }
+
+  // "" when the server, the session manager and the pulse server all answer.
+  std::string startDaemons() {
+    const fs::path root(folder);
+    daemons_.push_back(spawnLogged({"pipewire"}, folder + "/pipewire.log"));
+    if (!waitUntil([&] { return fs::exists(root / "run/pipewire-0"); }, 15))
+      return "pipewire did not start (" + folder + "/pipewire.log)";
+    daemons_.push_back(spawnLogged({"wireplumber"}, folder + "/wireplumber.log"));
+    daemons_.push_back(spawnLogged({"pipewire-pulse"}, folder + "/pipewire-pulse.log"));
     // Ready once WirePlumber chose a default sink: nodes are usable only after it configured them.
     if (!connected->waitUntilConnected(15000) ||
-        !waitUntil([] { return connected->sync(1000) && defaultOutput() != 0; }, 15)) {
-      reason = "wireplumber did not configure the session (" + folder + "/wireplumber.log)";
-      return;
-    }
-    if (!waitUntil([&] { return fs::exists(root / "run/pulse/native"); }, 15)) {
-      reason = "pipewire-pulse did not start (" + folder + "/pipewire-pulse.log)";
-      return;
-    }
-    reason.clear();
+        !waitUntil([] { return connected->sync(1000) && defaultOutput() != 0; }, 15))
+      return "wireplumber did not configure the session (" + folder + "/wireplumber.log)";
+    if (!waitUntil([&] { return fs::exists(root / "run/pulse/native"); }, 15))
+      return "pipewire-pulse did not start (" + folder + "/pipewire-pulse.log)";
+    return "";
+  }
+
+  void stopDaemons() {
+    // The session manager and the pulse server first, then the server they talk to.
+    for (auto daemon = daemons_.rbegin(); daemon != daemons_.rend(); ++daemon) finish(*daemon);
+    daemons_.clear();
+    std::error_code ignored;
+    fs::remove(fs::path(folder) / "run/pipewire-0", ignored);
+    fs::remove(fs::path(folder) / "run/pulse/native", ignored);
   }
 
   void TearDown() override {
@@ -161,8 +170,7 @@ class Session : public ::testing::Environment {
       platform::installAudioBackend(previous_);
       connected.reset();
     }
-    // The session manager and the pulse server first, then the server they talk to.
-    for (auto daemon = daemons_.rbegin(); daemon != daemons_.rend(); ++daemon) finish(*daemon);
+    stopDaemons();
     if (!folder.empty() && std::getenv("VELMORA_KEEP_SESSION") == nullptr) fs::remove_all(folder);
   }
 
@@ -171,8 +179,7 @@ class Session : public ::testing::Environment {
   platform::AudioBackend* previous_ = nullptr;
 };
 
-[[maybe_unused]] ::testing::Environment* const session =
-    ::testing::AddGlobalTestEnvironment(new Session);
+Session* const session = static_cast<Session*>(::testing::AddGlobalTestEnvironment(new Session));
 
 }  // namespace
 
@@ -184,6 +191,10 @@ bool integrationRequired() {
 }
 
 platform::pipewire::PipeWireBackend& backend() { return *connected; }
+
+void stopServer() { session->stopDaemons(); }
+
+std::string startServer() { return session->startDaemons(); }
 
 pid_t spawn(const std::vector<std::string>& args) {
   return spawnLogged(args, folder + "/children.log");

@@ -32,6 +32,10 @@ bool integrationRequired();
 // The backend connected to the session, installed for the whole binary.
 platform::pipewire::PipeWireBackend& backend();
 
+// Stops every daemon of the session, and starts them again ("" when they answer again).
+void stopServer();
+std::string startServer();
+
 // Child processes. `spawn` returns the pid; `finish` stops one by pid and reaps it.
 pid_t spawn(const std::vector<std::string>& args);
 void finish(pid_t pid, int signal = 15);
