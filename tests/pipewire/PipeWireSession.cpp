@@ -1,7 +1,6 @@
 #include "tests/pipewire/PipeWireSession.h"
 
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -80,10 +79,9 @@ AudioObjectID defaultOutput() {
   return connected->getPropertyData(kAudioObjectSystemObject, address, &size, &id) == 0 ? id : 0;
 }
 
-// Started once for the binary; gtest_discover_tests lists tests without running it.
-class Session : public ::testing::Environment {
+class Session {
  public:
-  void SetUp() override {
+  void start() {
     for (const char* tool : {"pipewire", "wireplumber", "pipewire-pulse", "pw-play", "pw-record",
                              "pw-cli", "paplay"}) {
       if (!onPath(tool)) {
@@ -165,7 +163,7 @@ class Session : public ::testing::Environment {
     fs::remove(fs::path(folder) / "run/pulse/native", ignored);
   }
 
-  void TearDown() override {
+  void stop() {
     if (connected) {
       platform::installAudioBackend(previous_);
       connected.reset();
@@ -179,11 +177,26 @@ class Session : public ::testing::Environment {
   platform::AudioBackend* previous_ = nullptr;
 };
 
-Session* const session = static_cast<Session*>(::testing::AddGlobalTestEnvironment(new Session));
+Session* session = nullptr;
 
 }  // namespace
 
 const std::string& unavailableReason() { return reason; }
+
+const std::string& startSession() {
+  if (session == nullptr) {
+    session = new Session;
+    session->start();
+  }
+  return reason;
+}
+
+void stopSession() {
+  if (session == nullptr) return;
+  session->stop();
+  delete session;
+  session = nullptr;
+}
 
 bool integrationRequired() {
   const char* required = std::getenv("VELMORA_REQUIRE_INTEGRATION");

@@ -15,6 +15,11 @@
 
 namespace velmora::test::pw {
 
+// Starts the session once (and installs the backend connected to it), or stops it; start
+// returns unavailableReason().
+const std::string& startSession();
+void stopSession();
+
 // Why the session is not there ("" when it is). Tests skip with it, or fail when
 // VELMORA_REQUIRE_INTEGRATION=1.
 const std::string& unavailableReason();
