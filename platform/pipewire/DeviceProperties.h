@@ -1,5 +1,5 @@
 // What the server's properties say about a sink or source: the device record the program sees,
-// and the volume scale. Pure functions, so they are tested without a server.
+// and the volume scale. Pure functions (any thread), so they are tested without a server.
 #pragma once
 
 #include <cstdint>

@@ -97,6 +97,8 @@ struct System {
   std::function<std::unique_ptr<ContractMachine>()> make;
 };
 
+void PrintTo(const System& system, std::ostream* out) { *out << system.name; }
+
 class BackendContract : public ::testing::TestWithParam<System> {
  protected:
   void SetUp() override {

@@ -168,6 +168,13 @@ TEST_F(PipeWireIntegration, HalfVolumeIsTheCubicLevelAndMuteSilences) {
   write(sinkC, kAudioDevicePropertyVolumeScalar, kAudioObjectPropertyScopeOutput, 1.0f);
 }
 
+TEST_F(PipeWireIntegration, FailureTextsNamePipeWireWithTheSameDigits) {
+  const float nan = std::nanf("");
+  const OSStatus status = write(device("test-sink-a"), kAudioDevicePropertyVolumeScalar,
+                                kAudioObjectPropertyScopeOutput, nan);
+  EXPECT_EQ(audio::HAL::writeFailure(status), "设置音频属性失败（PipeWire -50）");
+}
+
 TEST_F(PipeWireIntegration, LosingTheServerFailsCallsAndAReconnectGivesNewIds) {
   const auto before = AudioDevice::all();
   ASSERT_FALSE(before.empty());
