@@ -84,6 +84,20 @@ void AppModel::clearError() {
   publish();
 }
 
+void AppModel::reportError(std::string message) {
+  checkMainQueue();
+  setError(std::move(message));
+  publish();
+}
+
+std::pair<AudioObjectID, std::optional<float>> AppModel::hardwareDefaultOutput() const {
+  const AudioObjectID output =
+      audio::HAL::value<AudioObjectID>(kAudioObjectSystemObject,
+                                       kAudioHardwarePropertyDefaultOutputDevice)
+          .value_or(0);
+  return {output, audio::HAL::volume(output, AudioDirection::output)};
+}
+
 const AudioDevice* AppModel::device(AudioObjectID id) const {
   for (const AudioDevice& d : state_.devices) {
     if (d.id == id) return &d;

@@ -19,6 +19,7 @@
 #include "model/HotkeyManager.h"
 #include "model/ModelState.h"
 #include "model/PendingSelection.h"
+#include "platform/apps/ApplicationServices.h"
 #include "platform/dispatch/MainQueue.h"
 #include "platform/dispatch/SerialQueue.h"
 #include "settings/AudioDirection.h"
@@ -111,6 +112,11 @@ class AppModel {
   AppAudioPresentation appPresentation(const std::string& appID) const;
   std::vector<audio::AudioApp> visibleApps() const;
   void openAudioPermission();
+  // The desktop's settings pages the views send the user to; a page the desktop lacks is not
+  // offered (its button is disabled).
+  using SettingsPage = platform::SettingsPage;
+  bool canOpenSettingsPage(SettingsPage page) const;
+  void openSettingsPage(SettingsPage page);
 
   // Multi-output.
   void setMultiEnabled(bool enabled);
@@ -139,6 +145,11 @@ class AppModel {
                                                   AudioDirection direction) const;
   // The banner's close button.
   void clearError();
+  // A message of the shell's own for the banner (an output without volume control, on scroll).
+  void reportError(std::string message);
+  // The default output as the hardware has it now, which may be newer than `state().outputID`,
+  // and its volume (none without volume control). A failed read gives device 0.
+  std::pair<AudioObjectID, std::optional<float>> hardwareDefaultOutput() const;
 
   // Automatic device rules.
   void setAutomatic(AudioDirection direction, bool enabled);

@@ -169,10 +169,15 @@ std::vector<audio::AudioApp> AppModel::visibleApps() const {
   return visible;
 }
 
-void AppModel::openAudioPermission() {
+void AppModel::openAudioPermission() { openSettingsPage(SettingsPage::audioCapturePermission); }
+
+bool AppModel::canOpenSettingsPage(SettingsPage page) const {
+  return platform::applicationServices().canOpenSettingsPage(page);
+}
+
+void AppModel::openSettingsPage(SettingsPage page) {
   checkMainQueue();
-  platform::applicationServices().openURL(
-      "x-apple.systempreferences:com.apple.preference.security?Privacy_AudioCapture");
+  platform::applicationServices().openSettingsPage(page);
 }
 
 void AppModel::setMultiEnabled(bool enabled) {

@@ -8,8 +8,15 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   nlohmann-json3-dev
   uuid-dev                    # random UUIDs for scenes, connection attempts and aggregates
+  libicu-dev                  # grapheme breaks, case mapping, collation
   clang libclang-rt-14-dev   # libFuzzer targets
   valgrind                    # instruction counts of the render benchmark
+  qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev   # the views (ui/)
+  fonts-wqy-microhei          # the panel's Chinese text
+  xvfb xcompmgr               # screenshots on a virtual X server
+  dbus-daemon at-spi2-core    # the accessibility-bus test
+  libglib2.0-dev              # desktop entries (autostart)
+  python3-dbusmock libglib2.0-bin xdotool   # the tray program's session tests
   libpipewire-0.3-dev libspa-0.2-dev           # the PipeWire backend
   pipewire pipewire-bin wireplumber            # the server its integration tests start
   pipewire-pulse pulseaudio-utils              # a PulseAudio-protocol client in those tests

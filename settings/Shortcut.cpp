@@ -1,5 +1,8 @@
 #include "settings/Shortcut.h"
 
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
 #include <utility>
 
 namespace velmora::settings {
@@ -35,82 +38,26 @@ const ActionEntry* entry(HotkeyAction action) {
   return nullptr;
 }
 
-void appendUTF8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += char(c);
-  } else if (c < 0x800) {
-    out += char(0xC0 | (c >> 6));
-    out += char(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += char(0xE0 | (c >> 12));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  } else {
-    out += char(0xF0 | (c >> 18));
-    out += char(0x80 | ((c >> 12) & 0x3F));
-    out += char(0x80 | ((c >> 6) & 0x3F));
-    out += char(0x80 | (c & 0x3F));
-  }
-}
-
-// Upper case for the letters keyboards print on their keys (Latin, Latin-1, Greek, Cyrillic);
-// everything else, symbols such as "↑" included, is left as it is.
-char32_t upperCase(char32_t c) {
-  if (c >= U'a' && c <= U'z') return c - 0x20;
-  if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
-  if (c >= 0x3B1 && c <= 0x3C9 && c != 0x3C2) return c - 0x20;
-  if (c >= 0x430 && c <= 0x44F) return c - 0x20;
-  if (c >= 0x450 && c <= 0x45F) return c - 0x50;
-  return c;
-}
-
-// Decodes one well-formed UTF-8 sequence at `text[i]`; returns its length, or 0 when the bytes
-// there are not one (they are then copied unchanged, byte by byte).
-size_t decode(std::string_view text, size_t i, char32_t& c) {
-  const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  size_t length = 0;
-  if (lead < 0x80) {
-    c = lead;
-    return 1;
-  } else if ((lead & 0xE0) == 0xC0) {
-    length = 2;
-    c = lead & 0x1F;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3;
-    c = lead & 0x0F;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4;
-    c = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  for (size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    c = (c << 6) | (byte(i + k) & 0x3F);
-  }
-  return length;
-}
-
+// The label in upper case as a key cap prints it: ICU's simple case mapping, one character for
+// one, so "é" shows "É" but "ß" stays "ß" (the full mapping's "SS" would read as two keys). Bytes
+// that are not UTF-8 pass through unchanged.
 std::string upperCased(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (size_t i = 0; i < text.size();) {
-    char32_t c = 0;
-    const size_t length = decode(text, i, c);
-    if (length == 0) {
-      out += text[i++];
-      continue;
-    }
-    const char32_t upper = upperCase(c);
-    // Only changed characters are re-encoded, so overlong or odd input passes through untouched.
+  const auto length = int32_t(text.size());
+  for (int32_t at = 0; at < length;) {
+    const int32_t start = at;
+    UChar32 c = 0;
+    U8_NEXT(text.data(), at, length, c);
+    const UChar32 upper = c < 0 ? c : u_toupper(c);
     if (upper == c) {
-      out.append(text.substr(i, length));
+      out.append(text.substr(size_t(start), size_t(at - start)));
     } else {
-      appendUTF8(out, upper);
+      char encoded[U8_MAX_LENGTH];
+      int32_t size = 0;
+      U8_APPEND_UNSAFE(encoded, size, upper);
+      out.append(encoded, size_t(size));
     }
-    i += length;
   }
   return out;
 }

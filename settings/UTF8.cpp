@@ -1,6 +1,14 @@
 #include "settings/UTF8.h"
 
+#include <unicode/brkiter.h>
+#include <unicode/locid.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+#include <algorithm>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace velmora::settings {
 
@@ -45,76 +53,42 @@ char32_t codePoint(std::string_view text, size_t length) {
   }
 }
 
-bool isWhitespaceOrNewline(char32_t c) {
-  return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x85 || c == 0xA0 || c == 0x1680 ||
-         (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F ||
-         c == 0x3000;
-}
-
-// Marks and joiners that belong to the character before them. Brahmic scripts share one layout
-// per 128-code-point block, so their vowel signs and viramas sit at the same offsets.
-bool extendsPrevious(char32_t c) {
-  struct Range {
-    char32_t first, last;
-  };
-  static constexpr Range kRanges[] = {
-      {0x0300, 0x036F}, {0x0483, 0x0489},   {0x0591, 0x05BD},   {0x05BF, 0x05BF},
-      {0x05C1, 0x05C2}, {0x05C4, 0x05C5},   {0x05C7, 0x05C7},   {0x0610, 0x061A},
-      {0x064B, 0x065F}, {0x0670, 0x0670},   {0x06D6, 0x06DC},   {0x06DF, 0x06E4},
-      {0x06E7, 0x06E8}, {0x06EA, 0x06ED},   {0x0E31, 0x0E31},   {0x0E34, 0x0E3A},
-      {0x0E47, 0x0E4E}, {0x0EB1, 0x0EB1},   {0x0EB4, 0x0EBC},   {0x0EC8, 0x0ECD},
-      {0x1160, 0x11FF}, {0x1AB0, 0x1AFF},   {0x1DC0, 0x1DFF},   {0x200C, 0x200D},
-      {0x20D0, 0x20FF}, {0x302A, 0x302F},   {0x3099, 0x309A},   {0xFE00, 0xFE0F},
-      {0xFE20, 0xFE2F}, {0x1F3FB, 0x1F3FF}, {0xE0020, 0xE007F}, {0xE0100, 0xE01EF},
-  };
-  for (const Range& range : kRanges) {
-    if (c >= range.first && c <= range.last) return true;
-  }
-  if (c >= 0x0900 && c <= 0x0DFF) {
-    const char32_t offset = c & 0x7F;
-    return offset <= 0x03 || (offset >= 0x3A && offset <= 0x4F && offset != 0x3D) ||
-           (offset >= 0x51 && offset <= 0x57) || (offset >= 0x62 && offset <= 0x63);
-  }
-  return false;
-}
-
-bool isRegionalIndicator(char32_t c) { return c >= 0x1F1E6 && c <= 0x1F1FF; }
-
-// A joiner glues only pictographs into one emoji; before a letter it is an ordinary mark.
-bool isPictograph(char32_t c) {
-  return (c >= 0x2190 && c <= 0x21FF) || (c >= 0x2300 && c <= 0x23FF) ||
-         (c >= 0x2600 && c <= 0x27BF) || (c >= 0x2B00 && c <= 0x2BFF) ||
-         (c >= 0x1F000 && c <= 0x1FAFF);
-}
-
 }  // namespace
 
 std::string_view firstCharacters(std::string_view text, size_t count) {
-  size_t end = 0;
-  size_t taken = 0;
-  char32_t previous = 0;
-  bool afterJoiner = false;  // a pictograph next continues the emoji sequence
-  bool openFlag = false;     // one regional indicator waits for its partner
-  while (end < text.size()) {
-    const std::string_view rest = text.substr(end);
-    const size_t length = sequenceLength(rest);
-    const char32_t c = length == 0 ? 0xFFFD : codePoint(rest, length);
-    const bool continues =
-        length != 0 && taken > 0 &&
-        (extendsPrevious(c) || (afterJoiner && isPictograph(c)) ||
-         (openFlag && isRegionalIndicator(c)) || (previous == 0x0D && c == 0x0A));
-    if (!continues) {
-      if (taken == count) break;
-      ++taken;
-      openFlag = length != 0 && isRegionalIndicator(c);
-    } else if (isRegionalIndicator(c)) {
-      openFlag = false;
-    }
-    afterJoiner = length != 0 && c == 0x200D;
-    previous = length == 0 ? 0 : c;
-    end += length == 0 ? 1 : length;
+  // ICU walks UTF-16. Each stray byte becomes its own U+FFFD, and every UTF-16 unit remembers the
+  // byte it came from, so a boundary maps back to a cut between UTF-8 sequences.
+  icu::UnicodeString units;
+  std::vector<size_t> byteOffsets;
+  byteOffsets.reserve(text.size() + 1);
+  for (size_t at = 0; at < text.size();) {
+    const size_t length = sequenceLength(text.substr(at));
+    units.append(UChar32(length == 0 ? 0xFFFD : codePoint(text.substr(at), length)));
+    byteOffsets.resize(size_t(units.length()), at);
+    at += length == 0 ? 1 : length;
   }
-  return text.substr(0, end);
+  byteOffsets.push_back(text.size());
+
+  // Made per call: cuts happen when the user names something, and an iterator keeps a reference
+  // to the text it walks.
+  UErrorCode status = U_ZERO_ERROR;
+  const std::unique_ptr<icu::BreakIterator> characters(
+      icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
+  if (U_FAILURE(status) || characters == nullptr) {  // no segmentation data: count code points
+    size_t end = 0;
+    for (size_t taken = 0; taken < count && end < text.size(); ++taken) {
+      end += std::max<size_t>(1, sequenceLength(text.substr(end)));
+    }
+    return text.substr(0, end);
+  }
+  characters->setText(units);
+  int32_t end = 0;
+  for (size_t taken = 0; taken < count; ++taken) {
+    const int32_t next = characters->next();
+    if (next == icu::BreakIterator::DONE) break;
+    end = next;
+  }
+  return text.substr(0, byteOffsets[size_t(end)]);
 }
 
 bool isValidUTF8(std::string_view text) {
@@ -151,7 +125,7 @@ std::string_view lastCharacters(std::string_view text, size_t count) {
 std::string_view trimWhitespaceAndNewlines(std::string_view text) {
   while (!text.empty()) {
     const size_t length = sequenceLength(text);
-    if (length == 0 || !isWhitespaceOrNewline(codePoint(text, length))) break;
+    if (length == 0 || !u_isUWhiteSpace(codePoint(text, length))) break;
     text.remove_prefix(length);
   }
   while (!text.empty()) {
@@ -161,7 +135,7 @@ std::string_view trimWhitespaceAndNewlines(std::string_view text) {
       --lead;
     const size_t length = text.size() - lead;
     if (sequenceLength(text.substr(lead)) != length ||
-        !isWhitespaceOrNewline(codePoint(text.substr(lead), length))) {
+        !u_isUWhiteSpace(codePoint(text.substr(lead), length))) {
       break;
     }
     text.remove_suffix(length);

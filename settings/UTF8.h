@@ -14,13 +14,15 @@ size_t countCharacters(std::string_view text);
 // The last `count` characters of `text` (a stray byte counting as one).
 std::string_view lastCharacters(std::string_view text, size_t count);
 
-// The first `count` characters of `text` as a reader counts them: a letter with its combining
-// marks, an emoji with its modifiers, joiners and variation selectors, and a flag pair are one
-// character each; a stray byte counts as one. The cut never splits a UTF-8 sequence.
+// The first `count` characters of `text` as a reader counts them, Unicode's extended grapheme
+// clusters: a letter with its marks and vowel signs, a Hangul syllable written in jamo, an emoji
+// sequence, a flag or a keycap is one character; a stray byte counts as one. The cut never
+// splits a UTF-8 sequence.
 std::string_view firstCharacters(std::string_view text, size_t count);
 
-// `text` without the white space and line breaks (every Unicode space separator, line and
-// paragraph separator, tab, line feed to carriage return, next line) at either end.
+// `text` without the white space and line breaks (Unicode's White_Space characters: space
+// separators, tab, line feed to carriage return, next line, line and paragraph separators) at
+// either end.
 std::string_view trimWhitespaceAndNewlines(std::string_view text);
 
 // At most `maximumCharacters` characters of `text`, safe to show in a message: invalid bytes

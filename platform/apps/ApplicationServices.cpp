@@ -23,7 +23,8 @@ class NoApplicationServices final : public ApplicationServices {
   std::string homeDirectory() override { return {}; }
   int32_t ownProcessID() override { return int32_t(getpid()); }
   std::string ownBundleIdentifier() override { return {}; }
-  void openURL(const std::string&) override {}
+  bool canOpenSettingsPage(SettingsPage) override { return false; }
+  void openSettingsPage(SettingsPage) override {}
 };
 
 NoApplicationServices none;

@@ -36,6 +36,9 @@ struct Bundle {
   std::optional<std::string> infoString(const std::string& key) const;
 };
 
+// The desktop's settings pages the program sends the user to.
+enum class SettingsPage { bluetooth, audioCapturePermission, loginItems };
+
 struct RunningApplication {
   std::optional<std::string> bundlePath;
   std::optional<std::string> bundleIdentifier;
@@ -64,8 +67,10 @@ class ApplicationServices {
   virtual std::string homeDirectory() = 0;
   virtual int32_t ownProcessID() = 0;
   virtual std::string ownBundleIdentifier() = 0;
-  // Asks the desktop to open a settings page or other URL.
-  virtual void openURL(const std::string& url) = 0;
+  // Whether this desktop has `page`; a button that would open a missing page is disabled.
+  virtual bool canOpenSettingsPage(SettingsPage page) = 0;
+  // Asks the desktop to show `page`; nothing happens when it has none.
+  virtual void openSettingsPage(SettingsPage page) = 0;
 };
 
 // Installs `services` for the whole process (null uninstalls) and returns the ones it replaces.

@@ -34,10 +34,20 @@ class SimulatedApplicationServices final : public ApplicationServices {
   std::string homeDirectory() override;
   int32_t ownProcessID() override;
   std::string ownBundleIdentifier() override;
-  void openURL(const std::string& url) override { openedURLs_.push_back(url); }
+  // Every page exists on the simulated desktop unless a test takes it away.
+  bool canOpenSettingsPage(SettingsPage page) override { return !missingPages_.count(page); }
+  void openSettingsPage(SettingsPage page) override {
+    if (canOpenSettingsPage(page)) openedPages_.push_back(page);
+  }
+  void setSettingsPageAvailable(SettingsPage page, bool available) {
+    if (available)
+      missingPages_.erase(page);
+    else
+      missingPages_.insert(page);
+  }
 
-  // What the program asked the desktop to open, oldest first.
-  const std::vector<std::string>& openedURLs() const { return openedURLs_; }
+  // The pages the program showed, oldest first.
+  const std::vector<SettingsPage>& openedSettingsPages() const { return openedPages_; }
 
  private:
   const ScenarioBundle* bundleAt(const std::string& path) const;
@@ -49,7 +59,8 @@ class SimulatedApplicationServices final : public ApplicationServices {
   std::string homeDirectory_;
   int32_t ownProcessID_;
   std::string ownBundleIdentifier_;
-  std::vector<std::string> openedURLs_;
+  std::vector<SettingsPage> openedPages_;
+  std::set<SettingsPage> missingPages_;
 };
 
 }  // namespace velmora::platform::sim

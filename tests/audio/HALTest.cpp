@@ -60,7 +60,7 @@ TEST(HAL, CheckTurnsAStatusIntoTheOperationsMessage) {
 
 TEST(AudioDevice, AllListsLiveDevicesButOurAggregatesInNameOrder) {
   Scenario s;
-  s.devices = {simDevice("b", "speaker 10", {2}), simDevice("a", "Speaker 2", {1}, {2}),
+  s.devices = {simDevice("b", "Speaker 10", {2}), simDevice("a", "Speaker 2", {1}, {2}),
                simDevice("dead", "Alpha", {2}), simDevice("c", "speaker 10", {2}),
                simDevice("com.local.Ombrel.aggregate.1234", "Velmora · Music", {2})};
   s.devices[2].alive = false;
@@ -70,7 +70,8 @@ TEST(AudioDevice, AllListsLiveDevicesButOurAggregatesInNameOrder) {
   ASSERT_EQ(devices.size(), 3u);
   EXPECT_EQ(devices[0], (AudioDevice{machine.audio().deviceID("a"), "a", "Speaker 2", 2, 1,
                                      uint32_t(kAudioDeviceTransportTypeUSB)}));
-  EXPECT_EQ(devices[1].uid + devices[2].uid, "bc") << "equal names keep the system's order";
+  EXPECT_EQ(devices[1].uid + devices[2].uid, "bc")
+      << "names equal but for case keep the system's order";
 
   machine.audio().failProperty(kAudioDevicePropertyDeviceIsAlive, kAudioHardwareUnspecifiedError,
                                1);

@@ -9,6 +9,7 @@ namespace {
 
 using velmora::model::AppRoutePresentation;
 using velmora::model::AudioDirection;
+using velmora::platform::SettingsPage;
 using velmora::settings::HotkeyAction;
 using velmora::settings::Shortcut;
 using velmora::test::ModelHarness;
@@ -139,8 +140,12 @@ TEST(ModelAppControls, LevelsSoloOutputsAndPresentations) {
   EXPECT_EQ(h.state().preferences.advanced->boostedOutputs->at("audio:speakers"), false);
 
   h.model->openAudioPermission();
-  EXPECT_EQ(h.machine.applications().openedURLs().back(),
-            "x-apple.systempreferences:com.apple.preference.security?Privacy_AudioCapture");
+  EXPECT_EQ(h.machine.applications().openedSettingsPages(),
+            std::vector{SettingsPage::audioCapturePermission});
+  h.machine.applications().setSettingsPageAvailable(SettingsPage::bluetooth, false);
+  EXPECT_FALSE(h.model->canOpenSettingsPage(SettingsPage::bluetooth));
+  h.model->openSettingsPage(SettingsPage::bluetooth);
+  EXPECT_EQ(h.machine.applications().openedSettingsPages().size(), 1u) << "a missing page opens nothing";
 }
 
 TEST(ModelAppControls, VisibleAppsKeepSilentOnesWithSettings) {

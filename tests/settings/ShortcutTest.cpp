@@ -16,7 +16,8 @@ TEST(Shortcut, DisplayShowsModifiersInFixedOrderThenTheLabelUpperCased) {
       {{49, 0, "Space"}, "SPACE"},
       {{10, kCommandKey | 0x1, "Key 10"}, "⌘KEY 10"},  // bits outside the four show nothing
       {{0, kControlKey, "é"}, "⌃É"},
-      {{0, kControlKey, "ß"}, "⌃ß"},        // no single upper-case letter: kept
+      {{0, kControlKey, "ą"}, "⌃Ą"},
+      {{0, kControlKey, "ß"}, "⌃ß"},        // one key, one letter: not "SS"
       {{0, kControlKey, "\xC3"}, "⌃\xC3"},  // a cut sequence passes through unchanged
   };
   for (const auto& [shortcut, display] : cases)

@@ -1,0 +1,150 @@
+#include "shell/AppDelegate.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QIcon>
+#include <QMenu>
+#include <QSettings>
+#include <QSvgRenderer>
+#include <QSystemTrayIcon>
+#include <QTimer>
+#include <iostream>
+
+#include "platform/dispatch/Clock.h"
+#include "shell/Popover.h"
+#include "shell/StatusNotifierItem.h"
+#include "ui/ModelBridge.h"
+#include "ui/PanelIcons.h"
+
+namespace velmora::shell {
+namespace {
+
+constexpr double kFirstShowDelay = 0.4;
+constexpr int kScrollNotch = 120;
+constexpr const char* kToolTip = "Velmora — 音量与设备";
+constexpr const char* kSimulatedNotice = "未连接到系统音频服务，显示的是模拟设备。";
+constexpr const char* kNoVolumeOnScroll = "当前设备不支持系统音量调节，请使用设备自身的音量控制。";
+
+// Drawn in the desktop's text colour, the nearest thing to the tray's own tint.
+QImage trayImage() {
+  return ui::panelIcon(QStringLiteral("waveform"), qApp->palette().color(QPalette::WindowText), 64)
+      .toImage();
+}
+
+}  // namespace
+
+AppDelegate::AppDelegate(platform::MainQueue& queue, Options options)
+    : queue_(queue), options_(std::move(options)) {
+  model_ = std::make_unique<model::AppModel>(
+      true, settings::PreferencesStore(options_.settingsFile),
+      model::AppModel::Services{queue_, audio::AudioEngine::sleepingPause()});
+  bridge_ = std::make_unique<ui::ModelBridge>(*model_);
+  popover_ = std::make_unique<Popover>(
+      *bridge_,
+      [this](ui::SettingsSection, ui::DeviceSettingsTab) {
+        // The settings window comes with its own issue; until then the pop-over just closes.
+        popover_->hide();
+      },
+      options_.simulated ? QString::fromUtf8(kSimulatedNotice) : QString());
+
+  model_->togglePanel = [this] { toggle(std::nullopt); };
+  model_->onInterfaceChanged = [this] { popover_->applyInterface(); };
+
+  menu_ = new QMenu();
+  menu_->addAction(QStringLiteral("退出 Velmora"), qApp, &QCoreApplication::quit);
+  createTray();
+
+  QSettings shellSettings(QString::fromStdString(options_.shellSettingsFile.string()),
+                          QSettings::IniFormat);
+  if (options_.show || !shellSettings.value(QStringLiteral("hasLaunched"), false).toBool()) {
+    queue_.after(kFirstShowDelay, [this] { show(); });
+  }
+  shellSettings.setValue(QStringLiteral("hasLaunched"), true);
+}
+
+AppDelegate::~AppDelegate() {
+  model_->togglePanel = nullptr;
+  model_->onInterfaceChanged = nullptr;
+  model_->shutdown();
+  popover_.reset();
+  delete menu_;
+}
+
+void AppDelegate::createTray() {
+  statusItem_ = new StatusNotifierItem(
+      QDBusConnection::sessionBus(), QStringLiteral("com.local.Ombrel"), QStringLiteral("Velmora"),
+      QString::fromUtf8(kToolTip), trayImage(), this);
+  connect(statusItem_, &StatusNotifierItem::activated, this,
+          [this](int x, int y) { toggle(QPoint(x, y)); });
+  connect(statusItem_, &StatusNotifierItem::scrolled, this, &AppDelegate::scroll);
+  connect(statusItem_, &StatusNotifierItem::contextMenuRequested, this,
+          [this](int x, int y) { menu_->popup(QPoint(x, y)); });
+  connect(statusItem_, &StatusNotifierItem::registeredWithWatcher, this, [this] {
+    // A tray that comes late replaces the stand-in.
+    if (fallbackIcon_ != nullptr) fallbackIcon_->hide();
+  });
+  // At login the program often starts before the desktop's tray.
+  QTimer::singleShot(options_.trayWaitMs, this, [this] {
+    if (!statusItem_->registered()) fallBackWithoutWatcher();
+  });
+}
+
+void AppDelegate::fallBackWithoutWatcher() {
+  if (QSystemTrayIcon::isSystemTrayAvailable()) {
+    // Qt's tray icon gives neither the click position nor scrolling: clicks only.
+    fallbackIcon_ = new QSystemTrayIcon(QIcon(QPixmap::fromImage(trayImage())), this);
+    fallbackIcon_->setToolTip(QString::fromUtf8(kToolTip));
+    fallbackIcon_->setContextMenu(menu_);
+    connect(fallbackIcon_, &QSystemTrayIcon::activated, this,
+            [this](QSystemTrayIcon::ActivationReason reason) {
+              if (reason == QSystemTrayIcon::Trigger) toggle(std::nullopt);
+            });
+    fallbackIcon_->show();
+    return;
+  }
+  std::cerr << "velmora: the desktop shows no tray icons; the panel opens as a window.\n";
+  popover_->becomeWindow();
+  popover_->showAt(std::nullopt);
+}
+
+void AppDelegate::show() { popover_->showAt(std::nullopt); }
+
+void AppDelegate::toggle(std::optional<QPoint> anchor) { popover_->toggle(anchor); }
+
+bool AppDelegate::perform(const QString& action) {
+  const auto parsed = settings::hotkeyActionFromRawValue(action.toStdString());
+  if (!parsed) return false;
+  model_->perform(*parsed);
+  return true;
+}
+
+void AppDelegate::scroll(int delta) {
+  // A wheel sends one notch per 120; a fine-grained device sends less at a time.
+  scrollRemainder_ += delta;
+  while (scrollRemainder_ >= kScrollNotch || scrollRemainder_ <= -kScrollNotch) {
+    const int direction = scrollRemainder_ > 0 ? 1 : -1;
+    scrollRemainder_ -= direction * kScrollNotch;
+    scrollStep(direction);
+  }
+}
+
+void AppDelegate::scrollStep(int direction) {
+  const auto advanced = model_->state().preferences.advanced;
+  if (advanced && !advanced->interface.scrollVolume) return;
+  auto [device, volume] = model_->hardwareDefaultOutput();
+  if (device != model_->state().outputID) {
+    model_->refresh(true);
+    gesture_.reset();
+  }
+  if (!volume) {
+    model_->reportError(kNoVolumeOnScroll);
+    show();
+    return;
+  }
+  if (const auto next =
+          gesture_.next(direction, false, false, false, device, *volume, queue_.clock().now())) {
+    model_->setSystemVolume(*next);
+  }
+}
+
+}  // namespace velmora::shell

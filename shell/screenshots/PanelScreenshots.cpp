@@ -1,0 +1,152 @@
+// Renders the panel on the simulated machine in a few telling states, light and dark, and writes
+// one PNG per state and appearance into the folder given as the only argument. Run it on an X
+// server (scripts/screenshots.sh starts a virtual one): the pictures are what the screen shows.
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QScreen>
+#include <QTest>
+#include <QWindow>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+
+#include "model/AppModel.h"
+#include "platform/dispatch/ManualScheduler.h"
+#include "platform/sim/ScenarioFile.h"
+#include "platform/sim/SimulatedMachine.h"
+#include "ui/MainPanel.h"
+#include "ui/ModelBridge.h"
+#include "ui/PanelTheme.h"
+
+using namespace velmora;
+
+namespace {
+
+const std::string kTunes = "com.example.tunes";
+const std::string kMeet = "com.example.meet";
+const std::string kBrowser = "org.example.browser";
+
+struct Stage {
+  Stage()
+      : machine(platform::sim::builtInScenario()),
+        folder(std::filesystem::temp_directory_path() /
+               ("velmora-screenshots-" + std::to_string(::getpid()))),
+        queue(clock) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    model = std::make_unique<model::AppModel>(true,
+                                              settings::PreferencesStore(folder / "settings.json"),
+                                              model::AppModel::Services{queue, [](double) {}});
+  }
+  ~Stage() {
+    machine.bluetooth().holdConnections(false);
+    model.reset();
+    std::filesystem::remove_all(folder);
+  }
+  // Virtual time passes; the engine and the scans finish; the views catch up.
+  void advance(double seconds) {
+    queue.advance(seconds);
+    model->utilityQueue().sync([] {});
+    model->engine().queue().sync([] {});
+    queue.runPending();
+    QCoreApplication::processEvents();
+  }
+  settings::DeviceBookmark bookmark(const std::string& id) const {
+    for (const settings::DeviceBookmark& b : model->bookmarks()) {
+      if (b.id == id) return b;
+    }
+    throw std::runtime_error("no bookmark " + id);
+  }
+
+  platform::sim::SimulatedMachine machine;
+  std::filesystem::path folder;
+  platform::ManualClock clock;
+  platform::ManualScheduler queue;
+  std::unique_ptr<model::AppModel> model;
+};
+
+void shoot(ui::MainPanel& panel, const QString& folder, const QString& name) {
+  for (const bool dark : {false, true}) {
+    ui::PanelTheme::setOverride(ui::Appearance{dark, false});
+    QCoreApplication::processEvents();
+    panel.repaint();
+    QCoreApplication::processEvents();
+    QPixmap picture = panel.screen()->grabWindow(panel.winId());
+    if (picture.isNull()) picture = panel.grab();
+    const QString file = folder + "/" + name + (dark ? "-dark" : "-light") + ".png";
+    if (!picture.save(file)) throw std::runtime_error("cannot write " + file.toStdString());
+    std::cout << file.toStdString() << "\n";
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc != 2) {
+    std::cerr << "usage: velmora_panel_screenshots FOLDER\n";
+    return 2;
+  }
+  const QString folder = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(folder);
+  try {
+    Stage stage;
+    stage.advance(0.0);
+    ui::ModelBridge bridge(*stage.model);
+    ui::MainPanel panel(bridge, {});
+    panel.setWindowTitle("Velmora");
+    panel.show();
+    if (!QTest::qWaitForWindowExposed(&panel)) throw std::runtime_error("the panel never showed");
+
+    // The mixer: one application turned down, one muted, one soloed.
+    stage.model->setAppVolume(kTunes, 0.62f);
+    stage.model->toggleAppMute(kMeet);
+    stage.advance(0.0);
+    stage.machine.audio().render(2);
+    stage.advance(1.5);
+    shoot(panel, folder, "mixer");
+
+    stage.model->updateAdvanced(
+        [](settings::AdvancedPreferences& a) { a.interface.compact = true; });
+    stage.advance(0.0);
+    shoot(panel, folder, "mixer-compact");
+    stage.model->updateAdvanced(
+        [](settings::AdvancedPreferences& a) { a.interface.compact = false; });
+
+    // A paired speaker shown in the list and chosen: it connects first.
+    const settings::DeviceBookmark speaker = stage.bookmark("bluetooth:F0-2B-7C-11-09-5A");
+    stage.model->setDeviceVisible(speaker, model::AudioDirection::output, true);
+    stage.machine.bluetooth().holdConnections(true);
+    stage.model->selectBookmark(stage.bookmark(speaker.id), model::AudioDirection::output);
+    stage.advance(0.0);
+    shoot(panel, folder, "device-connecting");
+    stage.model->cancelConnection(model::AudioDirection::output);
+    stage.machine.bluetooth().holdConnections(false);
+    stage.model->bluetoothQueue().sync([] {});
+    stage.advance(0.0);
+
+    // Tunes sent to the USB DAC, which is then unplugged.
+    stage.model->setAppOutput(kTunes, "audio:usb-dac-0d8c-0014");
+    stage.advance(0.0);
+    stage.machine.audio().removeDevice("usb-dac-0d8c-0014");
+    stage.advance(1.5);
+    shoot(panel, folder, "offline-route");
+    stage.model->setAppOutput(kTunes, std::nullopt);
+
+    // Processing cannot start for the browser: its detail page says so.
+    stage.machine.audio().failCall("AudioHardwareCreateProcessTap", -50);
+    stage.model->setAppVolume(kBrowser, 0.8f);
+    stage.advance(0.0);
+    stage.advance(1.5);
+    panel.setDestination(ui::PanelDestination{ui::PanelDestination::Kind::app, kBrowser});
+    stage.advance(0.0);
+    shoot(panel, folder, "app-detail-error");
+  } catch (const std::exception& error) {
+    std::cerr << "velmora_panel_screenshots: " << error.what() << "\n";
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,21 @@
+# Fails when any source of the model or a layer below it is compiled with Qt on its include path:
+# those layers must build and test without Qt. Run as `cmake -DCOMMANDS=<compile_commands.json>
+# -DSOURCE_ROOT=<repository> -P NoQtBelowViews.cmake`.
+file(READ "${COMMANDS}" commands)
+string(JSON count LENGTH "${commands}")
+math(EXPR last "${count} - 1")
+set(checked 0)
+foreach(index RANGE ${last})
+  string(JSON file GET "${commands}" ${index} file)
+  string(JSON command GET "${commands}" ${index} command)
+  if(file MATCHES "^${SOURCE_ROOT}/(model|audio|settings|platform|core)/")
+    math(EXPR checked "${checked} + 1")
+    if(command MATCHES "[Qq]t6|QtCore|QtWidgets")
+      message(FATAL_ERROR "${file} is compiled with Qt on its include path")
+    endif()
+  endif()
+endforeach()
+if(checked EQUAL 0)
+  message(FATAL_ERROR "no source of the layers below the views in ${COMMANDS}")
+endif()
+message(STATUS "${checked} sources below the views compile without Qt")

@@ -1,0 +1,84 @@
+// The localized order of names: the locale honoured, numbers by value, case ignored.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/text/Collation.h"
+
+namespace {
+
+using velmora::platform::localizedLess;
+
+TEST(LocalizedLess, OrdersNamesByTheNamedLocale) {
+  // '<' a sorts strictly before b; '=' neither before the other.
+  const struct {
+    std::string_view locale, a;
+    char relation;
+    std::string_view b;
+  } cases[] = {
+      {"zh", "耳机", '<', "扬声器"},  // pinyin: ěr before yáng
+      {"zh_CN.UTF-8", "耳机", '<', "扬声器"},
+      {"C", "扬声器", '<', "耳机"},  // the root order, which is not pinyin
+      {"zh", "输出 2", '<', "输出 10"},
+      {"", "Speaker 2", '<', "speaker 10"},
+      {"", "a2b3", '<', "a2b12"},
+      {"", "Speaker", '<', "Speaker 2"},
+      {"", "track 99999999999999999999999999999", '<', "track 123456789012345678901234567890"},
+      {"", "apple", '<', "Banana"},
+      {"", "Élan", '<', "Zebra"},
+      {"", "resume", '<', "résumé"},
+      {"", "abc", '<', "abc\xE4\xB8"},  // a cut sequence is read no further than its end
+      {"", "a", '=', "A"},
+      {"POSIX", "ÉCRAN", '=', "écran"},
+      {"", "ΗΧΕΊΑ", '=', "ηχεία"},
+      {"zh", "ДИНАМИК", '=', "динамик"},
+  };
+  for (const auto& [locale, a, relation, b] : cases) {
+    EXPECT_EQ(localizedLess(a, b, locale), relation == '<') << locale << ": " << a << " < " << b;
+    EXPECT_FALSE(localizedLess(b, a, locale)) << locale << ": " << b << " < " << a;
+  }
+}
+
+TEST(LocalizedLess, TheLocaleIsTheFirstOfLcAllLcCollateAndLangThatIsSet) {
+  const char* const variables[] = {"LC_ALL", "LC_COLLATE", "LANG"};
+  std::optional<std::string> saved[3];
+  for (int i = 0; i < 3; ++i) {
+    if (const char* value = std::getenv(variables[i])) saved[i] = value;
+  }
+  const struct {
+    const char* values[3];
+    std::string_view locale;
+  } cases[] = {
+      {{"de_DE.UTF-8", "zh_CN.UTF-8", "fr_FR"}, "de_DE.UTF-8"},
+      {{"", "zh_CN.UTF-8", "fr_FR"}, "zh_CN.UTF-8"},
+      {{nullptr, "", "fr_FR"}, "fr_FR"},
+      {{nullptr, nullptr, ""}, ""},
+  };
+  for (const auto& [values, locale] : cases) {
+    for (int i = 0; i < 3; ++i) {
+      values[i] ? setenv(variables[i], values[i], 1) : unsetenv(variables[i]);
+    }
+    EXPECT_EQ(velmora::platform::collationLocaleFromEnvironment(), locale);
+  }
+  for (int i = 0; i < 3; ++i) {
+    saved[i] ? setenv(variables[i], saved[i]->c_str(), 1) : unsetenv(variables[i]);
+  }
+}
+
+// Enumeration may sort off the main thread: a locale's first use from several threads at once
+// must create one working collator (ThreadSanitizer checks the creation).
+TEST(LocalizedLess, FirstUseFromSeveralThreadsAtOnce) {
+  std::vector<char> ordered(4, false);
+  std::vector<std::thread> threads;
+  for (char& result : ordered) {
+    threads.emplace_back([&result] { result = localizedLess("耳机", "扬声器", "zh_SG"); });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(ordered, std::vector<char>(4, true));
+}
+
+}  // namespace

@@ -1,0 +1,106 @@
+// The tray program's own behaviour offscreen, on the simulated machine in virtual time: the first
+// launch opens the panel, scrolling on the icon steps the volume, compact resizes the pop-over.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <filesystem>
+
+#include "platform/dispatch/ManualScheduler.h"
+#include "platform/sim/SimulatedMachine.h"
+#include "shell/AppDelegate.h"
+#include "shell/Popover.h"
+#include "tests/model/ModelHarness.h"
+
+namespace velmora::shell {
+namespace {
+
+class Program {
+ public:
+  explicit Program(const platform::sim::Scenario& scenario = test::modelMachine())
+      : machine(scenario),
+        folder(std::filesystem::temp_directory_path() /
+               ("velmora-delegate-" + std::to_string(::getpid()))),
+        queue(clock) {
+    std::filesystem::remove_all(folder);
+  }
+  ~Program() {
+    delegate.reset();
+    std::filesystem::remove_all(folder);
+  }
+  AppDelegate& start(bool show = false) {
+    delegate.reset();
+    AppDelegate::Options options;
+    options.settingsFile = folder / "settings.json";
+    options.shellSettingsFile = folder / "shell.conf";
+    options.show = show;
+    options.trayWaitMs = 1 << 30;  // no tray here, and no fallback either
+    delegate = std::make_unique<AppDelegate>(queue, options);
+    return *delegate;
+  }
+  void advance(double seconds) {
+    queue.advance(seconds);
+    delegate->model().engine().queue().sync([] {});
+    queue.runPending();
+    QCoreApplication::processEvents();
+  }
+  float volume() const { return delegate->model().state().systemVolume; }
+
+  platform::sim::SimulatedMachine machine;
+  std::filesystem::path folder;
+  platform::ManualClock clock;
+  platform::ManualScheduler queue;
+  std::unique_ptr<AppDelegate> delegate;
+};
+
+TEST(AppDelegate, TheFirstLaunchOpensThePanelLaterOnesOnlyWhenAsked) {
+  Program program;
+  const std::pair<bool, bool> launches[] = {{false, true}, {false, false}, {true, true}};
+  for (const auto& [show, opens] : launches) {
+    AppDelegate& delegate = program.start(show);
+    program.advance(0.39);
+    EXPECT_FALSE(delegate.popover().isVisible());
+    program.advance(0.01);
+    EXPECT_EQ(delegate.popover().isVisible(), opens) << show;
+  }
+}
+
+TEST(AppDelegate, ScrollingOnTheIconStepsTheOutputVolumeByNotches) {
+  Program program;
+  AppDelegate& delegate = program.start();
+  program.advance(1.0);
+  const float start = program.volume();
+  delegate.scroll(120);
+  EXPECT_FLOAT_EQ(program.volume(), start + 0.0625f);
+  delegate.scroll(60);
+  EXPECT_FLOAT_EQ(program.volume(), start + 0.0625f) << "half a notch waits for the rest";
+  delegate.scroll(60);
+  delegate.scroll(-240);
+  EXPECT_FLOAT_EQ(program.volume(), start);
+
+  delegate.model().updateAdvanced(
+      [](settings::AdvancedPreferences& advanced) { advanced.interface.scrollVolume = false; });
+  delegate.scroll(120);
+  EXPECT_FLOAT_EQ(program.volume(), start) << "scrolling switched off";
+
+  delegate.model().updateAdvanced([](settings::AdvancedPreferences& advanced) {
+    advanced.interface.scrollVolume = true;
+    advanced.interface.compact = true;
+  });
+  EXPECT_EQ(delegate.popover().height(), Popover::kCompactHeight);
+}
+
+TEST(AppDelegate, AnOutputWithoutVolumeSaysSoAndOpensThePanel) {
+  auto scenario = test::modelMachine();
+  scenario.devices[0].output.volume.clear();
+  Program program(scenario);
+  AppDelegate& delegate = program.start();
+  program.advance(1.0);
+  delegate.popover().hide();
+  delegate.scroll(120);
+  EXPECT_EQ(delegate.model().state().errorMessage,
+            "当前设备不支持系统音量调节，请使用设备自身的音量控制。");
+  EXPECT_TRUE(delegate.popover().isVisible());
+}
+
+}  // namespace
+}  // namespace velmora::shell

@@ -1,0 +1,57 @@
+// Sleep through logind, against python3-dbusmock's logind on a bus of the test's own: the
+// observers (the model stopping its processing) run while the delay inhibitor still holds the
+// sleep back, and the inhibitor is taken again on wake.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QTest>
+
+#include "shell/LogindPowerEvents.h"
+#include "tests/support/ChildProcess.h"
+
+namespace velmora::shell {
+namespace {
+
+TEST(LogindPowerEvents, ObserversRunBeforeTheSleepIsLetGoAndWakeHoldsItAgain) {
+  if (std::system("/usr/bin/python3 -c 'import dbusmock' 2>/dev/null") != 0)
+    GTEST_SKIP() << "python3-dbusmock missing";
+  test::ChildProcess bus, logind;
+  const std::string address =
+      bus.startAndReadLine({"dbus-daemon", "--session", "--nofork"}, "--print-address=");
+  ASSERT_FALSE(address.empty());
+  ASSERT_TRUE(logind.start({"/usr/bin/python3", "-m", "dbusmock", "--template", "logind"},
+                           {"DBUS_SYSTEM_BUS_ADDRESS=" + address}));
+  QDBusConnection connection =
+      QDBusConnection::connectToBus(QString::fromStdString(address), QStringLiteral("logind"));
+  ASSERT_TRUE(test::eventually([&] {
+    return connection.interface()->isServiceRegistered(QStringLiteral("org.freedesktop.login1"));
+  }));
+
+  LogindPowerEvents events(connection);
+  EXPECT_TRUE(events.holdsInhibitor());
+  std::vector<std::pair<std::string, bool>> seen;
+  events.observe([&] { seen.emplace_back("sleep", events.holdsInhibitor()); },
+                 [&] { seen.emplace_back("wake", events.holdsInhibitor()); });
+  const auto prepare = [&](bool sleeping) {
+    QDBusMessage message = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"));
+    message << QStringLiteral("org.freedesktop.login1.Manager") << QStringLiteral("PrepareForSleep")
+            << QStringLiteral("b") << QVariantList{sleeping};
+    connection.call(message);
+  };
+  prepare(true);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return seen.size() == 1; }, 20000));
+  EXPECT_EQ(seen[0], std::make_pair(std::string("sleep"), true)) << "still held while stopping";
+  EXPECT_FALSE(events.holdsInhibitor()) << "let go once the observers are done";
+  prepare(false);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return seen.size() == 2; }, 20000));
+  EXPECT_EQ(seen[1].first, "wake");
+  EXPECT_TRUE(events.holdsInhibitor());
+}
+
+}  // namespace
+}  // namespace velmora::shell

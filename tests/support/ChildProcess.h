@@ -1,0 +1,113 @@
+// Helper programs of a test (X server, session bus, stand-in services, the program itself),
+// started with posix_spawn and ended by their pid.
+#pragma once
+
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace velmora::test {
+
+class ChildProcess {
+ public:
+  ChildProcess() = default;
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  ~ChildProcess() { stop(); }
+
+  // Starts `argv` with `environment` (entries "NAME=value") added to this process's own.
+  bool start(std::vector<std::string> argv, const std::vector<std::string>& environment = {}) {
+    std::vector<std::string> env;
+    for (char** entry = environ; *entry != nullptr; ++entry) env.emplace_back(*entry);
+    env.insert(env.end(), environment.begin(), environment.end());
+    return spawn(std::move(argv), env);
+  }
+
+  // Starts `argv` with a pipe named by `flag` ("--print-address=" joins the descriptor,
+  // "-displayfd" takes it as the next argument) and returns the first line the program writes
+  // there.
+  std::string startAndReadLine(std::vector<std::string> argv, const std::string& flag) {
+    int fds[2];
+    if (::pipe(fds) != 0) return {};
+    if (flag.back() == '=') {
+      argv.push_back(flag + std::to_string(fds[1]));
+    } else {
+      argv.push_back(flag);
+      argv.push_back(std::to_string(fds[1]));
+    }
+    const bool started = start(argv);
+    ::close(fds[1]);
+    std::string line;
+    char c = 0;
+    while (started && ::read(fds[0], &c, 1) == 1 && c != '\n') line += c;
+    ::close(fds[0]);
+    return line;
+  }
+
+  pid_t pid() const { return pid_; }
+  bool running() {
+    if (pid_ <= 0) return false;
+    int status = 0;
+    const pid_t done = ::waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) {
+      exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      pid_ = 0;
+      return false;
+    }
+    return true;
+  }
+  void signal(int number) {
+    if (pid_ > 0) ::kill(pid_, number);
+  }
+  // The exit status after the program ended (128 + signal when killed); -1 while running.
+  int wait() {
+    if (pid_ > 0) {
+      int status = 0;
+      ::waitpid(pid_, &status, 0);
+      exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      pid_ = 0;
+    }
+    return exitStatus_;
+  }
+  void stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    wait();
+  }
+
+ private:
+  bool spawn(std::vector<std::string> argv, std::vector<std::string> env) {
+    std::vector<char*> args, envp;
+    for (std::string& arg : argv) args.push_back(arg.data());
+    args.push_back(nullptr);
+    for (std::string& entry : env) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    exitStatus_ = -1;
+    return ::posix_spawnp(&pid_, args[0], nullptr, nullptr, args.data(), envp.data()) == 0;
+  }
+
+  pid_t pid_ = 0;
+  int exitStatus_ = -1;
+};
+
+// Polls `condition` until it holds or `limit` passes: the limit only catches hangs.
+inline bool eventually(const std::function<bool()>& condition,
+                       std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  while (std::chrono::steady_clock::now() < end) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+  }
+  return condition();
+}
+
+}  // namespace velmora::test

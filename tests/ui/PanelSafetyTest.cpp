@@ -1,0 +1,161 @@
+// What must hold however the panel is used: a click that changes the model never frees the
+// clicked button, a publish touches only what changed, and every character has a glyph.
+#include <gtest/gtest.h>
+
+#include <QFontMetrics>
+#include <QSlider>
+#include <map>
+#include <set>
+
+#include "PanelHarness.h"
+#include "ui/MixerView.h"
+
+namespace {
+
+using velmora::model::AudioDirection;
+using velmora::test::PanelHarness;
+
+constexpr const char* kAddress = "a4:c3:f0:85:1e:22";
+constexpr const char* kHeadphonesID = "bluetooth:A4-C3-F0-85-1E-22";
+
+velmora::platform::sim::Scenario busyScenario() {
+  auto scenario = velmora::test::modelMachine();
+  scenario.pairedDevices = {{kAddress, "降噪耳机", {0x110B}, 4, false}};
+  return scenario;
+}
+
+// Clicks one button of every kind a row has while the model publishes around it: each click is
+// followed by a change that rebuilds or retires rows before the views catch up. AddressSanitizer
+// turns a row freed under its own click into a failure.
+TEST(PanelSafety, EveryKindOfRowButtonSurvivesThePublishesItCauses) {
+  PanelHarness h(busyScenario());
+  h.settle();
+  for (const auto& b : h.model->bookmarks()) {
+    if (b.id == kHeadphonesID) h.model->setDeviceVisible(b, AudioDirection::output, true);
+  }
+  h.machine.bluetooth().holdConnections(true);
+  h.settle();
+  QString musicName;
+  for (const auto& app : h.state().apps) {
+    if (app.id == "com.example.music") musicName = QString::fromStdString(app.name);
+  }
+  struct Step {
+    QString button;
+    std::function<void()> meanwhile;
+  };
+  const Step steps[] = {
+      {"USB DAC", [&] { h.machine.audio().removeDevice("dac"); }},  // select, then the row goes
+      {"降噪耳机", [&] { h.model->refresh(true); }},                // select: connecting
+      {"取消连接 降噪耳机", [&] { h.model->refresh(true); }},       // cancel
+      {musicName + " 独听", [&] { h.machine.audio().removeProcess(100); }},  // solo, the app quits
+      {"静音", [&] { h.model->toggleSolo("com.example.game"); }},            // mute
+      {"Speakers 音效", [&] { h.model->refresh(true); }},                    // effects of a row
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.button.toStdString());
+    h.panel->setDestination(std::nullopt);
+    h.settle();
+    auto buttons = h.all<QAbstractButton>(step.button);
+    ASSERT_FALSE(buttons.empty());
+    buttons.front()->click();
+    step.meanwhile();
+    h.settle(1.5);
+  }
+  // The route button of the one application left opens its page; the page's own choices too.
+  auto routes = h.panel->findChildren<velmora::ui::RouteButton*>();
+  ASSERT_FALSE(routes.empty());
+  h.panel->setDestination(std::nullopt);
+  h.settle();
+  for (auto* route : h.panel->findChildren<velmora::ui::RouteButton*>()) {
+    if (route->isVisibleTo(h.panel.get())) {
+      route->click();
+      break;
+    }
+  }
+  h.model->refresh(true);
+  h.settle(1.5);
+  EXPECT_TRUE(h.panel->destination().has_value());
+  h.machine.bluetooth().holdConnections(false);
+}
+
+// Counts the paint events each application row receives.
+class PaintCounter : public QObject {
+ public:
+  std::map<QObject*, int> paints;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints[watched];
+    return false;
+  }
+};
+
+TEST(PanelSafety, APublishOfOneVolumeRepaintsOnlyThatRow) {
+  PanelHarness h;
+  h.model->setProcessing(true);
+  h.settle(1.5);
+  h.settle(1.5);
+  PaintCounter counter;
+  std::vector<velmora::ui::AppVolumeRow*> rows;
+  for (const auto& app : h.model->visibleApps()) {
+    rows.push_back(h.panel->mixer()->row(app.id));
+    rows.back()->installEventFilter(&counter);
+  }
+  ASSERT_GE(rows.size(), 2u);
+  h.model->setAppVolume(rows.front()->appID(), 0.25f);
+  h.model->engine().queue().sync([] {});
+  h.settle();
+  QCoreApplication::processEvents();  // the repaint itself
+  EXPECT_GT(counter.paints[rows.front()], 0);
+  for (size_t i = 1; i < rows.size(); ++i)
+    EXPECT_EQ(counter.paints[rows[i]], 0) << rows[i]->appID();
+}
+
+// Every text, tool tip and accessible text the views show in a few states, character by
+// character, against the font the panel draws with.
+TEST(PanelSafety, EveryCharacterShownHasAGlyphInThePanelFont) {
+  PanelHarness h(busyScenario());
+  std::set<char32_t> missing;
+  size_t checked = 0;
+  auto sweep = [&] {
+    for (QWidget* widget : h.panel->findChildren<QWidget*>()) {
+      if (!widget->isVisibleTo(h.panel.get())) continue;
+      const QFontMetrics metrics(widget->font());
+      for (const QString& text : {PanelHarness::textOf(widget), PanelHarness::shownToolTip(widget),
+                                  widget->accessibleName(), widget->accessibleDescription()}) {
+        for (const char32_t c : text.toUcs4()) {
+          ++checked;
+          if (!metrics.inFontUcs4(c)) missing.insert(c);
+        }
+      }
+    }
+  };
+  sweep();
+  h.model->setProcessing(false);
+  h.machine.bluetooth().setConnectionOutcome(kAddress, 4);
+  for (const auto& b : h.model->bookmarks()) {
+    if (b.id == kHeadphonesID) {
+      h.model->setDeviceVisible(b, AudioDirection::output, true);
+      h.model->selectBookmark(b, AudioDirection::output);
+    }
+  }
+  h.model->bluetoothQueue().sync([] {});
+  h.settle();
+  sweep();
+  h.machine.audio().failCall("AudioHardwareCreateProcessTap", -50);
+  h.model->setAppVolume("com.example.music", 0.5f);
+  h.model->setAppOutput("com.example.music", "audio:dac");
+  h.machine.audio().removeDevice("dac");
+  h.settle(1.5);
+  sweep();
+  h.panel->setDestination(
+      velmora::ui::PanelDestination{velmora::ui::PanelDestination::Kind::app, "com.example.music"});
+  h.settle();
+  sweep();
+  EXPECT_GT(checked, 500u);
+  QString list;
+  for (const char32_t c : missing) list += QString::fromUcs4(&c, 1) + " ";
+  EXPECT_TRUE(missing.empty()) << "no glyph for: " << list.toStdString();
+}
+
+}  // namespace

@@ -1,0 +1,17 @@
+// The panel's symbols: the names the views use, drawn from the vendored SVG icon set and tinted
+// with one colour. An unknown name draws a neutral placeholder rather than nothing.
+#pragma once
+
+#include <QColor>
+#include <QPixmap>
+#include <QString>
+
+namespace velmora::ui {
+
+// The file of the icon set that stands for `symbol`, or an empty string.
+QString iconFile(const QString& symbol);
+
+// `symbol` at `size` logical pixels in `color`, for a device pixel ratio of `ratio`. Cached.
+QPixmap panelIcon(const QString& symbol, const QColor& color, int size, qreal ratio = 1.0);
+
+}  // namespace velmora::ui
