@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <fstream>
 
 #include "audio/AudioApp.h"
 #include "audio/AudioDevice.h"
@@ -167,6 +169,27 @@ TEST_F(PipeWireIntegration, HalfVolumeIsTheCubicLevelAndMuteSilences) {
   write(sinkC, kAudioDevicePropertyMute, kAudioObjectPropertyScopeOutput, 0u);
   write(sinkC, kAudioDevicePropertyVolumeScalar, kAudioObjectPropertyScopeOutput, 1.0f);
 }
+
+#ifdef VELMORA_PROGRAM
+TEST_F(PipeWireIntegration, TheDiagnosticReportShowsTheSessionWithoutTheSimulatedNotice) {
+  const pid_t child = play({"pw-play", "--target", "test-sink-a", pw::toneFile(440)});
+  ASSERT_TRUE(pw::eventually([&] { return process(child) != 0; }));
+  const std::string errors = ::testing::TempDir() + "velmora-diagnose-errors.txt";
+  FILE* program = popen((std::string(VELMORA_PROGRAM) + " --diagnose 2>" + errors).c_str(), "r");
+  ASSERT_NE(program, nullptr);
+  std::string report;
+  char buffer[512];
+  while (size_t read = fread(buffer, 1, sizeof buffer, program)) report.append(buffer, read);
+  EXPECT_EQ(pclose(program), 0);
+  EXPECT_NE(report.find("name=Test Sink A input=0 output=2"), std::string::npos) << report;
+  EXPECT_NE(report.find("name=Test Mono input=0 output=1"), std::string::npos) << report;
+  EXPECT_NE(report.find("app=pw-cat id=process:/usr/bin/pw-cat"), std::string::npos) << report;
+  std::ifstream in(errors);
+  const std::string stderrText((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+  EXPECT_EQ(stderrText.find("simulated"), std::string::npos) << stderrText;
+}
+#endif
 
 TEST_F(PipeWireIntegration, FailureTextsNamePipeWireWithTheSameDigits) {
   const float nan = std::nanf("");
