@@ -35,6 +35,11 @@ QImage trayImage() {
 
 AppDelegate::AppDelegate(platform::MainQueue& queue, Options options)
     : queue_(queue), options_(std::move(options)) {
+  // The icon first: the tray hears of the program before the model and the panel are built.
+  // Its signals arrive through the event loop, once everything below exists.
+  menu_ = new QMenu();
+  menu_->addAction(QStringLiteral("退出 Velmora"), qApp, &QCoreApplication::quit);
+  createTray();
   model_ = std::make_unique<model::AppModel>(
       true, settings::PreferencesStore(options_.settingsFile),
       model::AppModel::Services{queue_, audio::AudioEngine::sleepingPause()});
@@ -47,12 +52,16 @@ AppDelegate::AppDelegate(platform::MainQueue& queue, Options options)
       },
       options_.simulated ? QString::fromUtf8(kSimulatedNotice) : QString());
 
+  hud_ = std::make_unique<VolumeHUDController>(queue_);
   model_->togglePanel = [this] { toggle(std::nullopt); };
-  model_->onInterfaceChanged = [this] { popover_->applyInterface(); };
-
-  menu_ = new QMenu();
-  menu_->addAction(QStringLiteral("退出 Velmora"), qApp, &QCoreApplication::quit);
-  createTray();
+  model_->onVolumeHUD = [this](const std::string& name, float volume, bool muted,
+                               settings::AudioDirection direction) {
+    hud_->show(name, volume, muted, direction, interface());
+  };
+  model_->onInterfaceChanged = [this] {
+    popover_->applyInterface();
+    if (!interface().hudEnabled) hud_->hide();
+  };
 
   QSettings shellSettings(QString::fromStdString(options_.shellSettingsFile.string()),
                           QSettings::IniFormat);
@@ -64,7 +73,9 @@ AppDelegate::AppDelegate(platform::MainQueue& queue, Options options)
 
 AppDelegate::~AppDelegate() {
   model_->togglePanel = nullptr;
+  model_->onVolumeHUD = nullptr;
   model_->onInterfaceChanged = nullptr;
+  hud_->hide();
   model_->shutdown();
   popover_.reset();
   delete menu_;
@@ -105,6 +116,11 @@ void AppDelegate::fallBackWithoutWatcher() {
   std::cerr << "velmora: the desktop shows no tray icons; the panel opens as a window.\n";
   popover_->becomeWindow();
   popover_->showAt(std::nullopt);
+}
+
+settings::InterfaceSettings AppDelegate::interface() const {
+  const auto& advanced = model_->state().preferences.advanced;
+  return advanced ? advanced->interface : settings::InterfaceSettings {};
 }
 
 void AppDelegate::show() { popover_->showAt(std::nullopt); }

@@ -9,6 +9,7 @@
 #include "shell/PopoverPlacement.h"
 #include "ui/MainPanel.h"
 #include "ui/ModelBridge.h"
+#include "ui/PanelTheme.h"
 
 namespace velmora::shell {
 
@@ -36,7 +37,7 @@ Popover::Popover(ui::ModelBridge& bridge, ui::OpenSettings openSettings, const Q
 QSize Popover::wantedSize() const {
   const auto& advanced = bridge_.state().preferences.advanced;
   const bool compact = advanced && advanced->interface.compact;
-  return {kWidth, compact ? kCompactHeight : kHeight};
+  return {ui::PanelTheme::width, compact ? ui::PanelTheme::compactHeight : ui::PanelTheme::height};
 }
 
 void Popover::applyInterface() {
@@ -56,8 +57,7 @@ void Popover::showAt(std::optional<QPoint> anchor) {
     QScreen* screen = place ? QGuiApplication::screenAt(*place) : nullptr;
     if (screen == nullptr) screen = QGuiApplication::primaryScreen();
     if (screen != nullptr) {
-      move(popoverFrame(place, screen->geometry(), screen->availableGeometry(), size())
-               .topLeft());
+      move(popoverFrame(place, screen->geometry(), screen->availableGeometry(), size()).topLeft());
     }
   }
   show();
@@ -76,7 +76,7 @@ void Popover::toggle(std::optional<QPoint> anchor) {
 void Popover::becomeWindow() {
   window_ = true;
   setWindowFlags(Qt::Window);
-  setMinimumSize(kWidth, kCompactHeight);
+  setMinimumSize(ui::PanelTheme::width, ui::PanelTheme::compactHeight);
   resize(wantedSize());
 }
 

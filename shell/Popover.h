@@ -23,10 +23,6 @@ namespace velmora::shell {
 class Popover : public QWidget {
   Q_OBJECT
  public:
-  static constexpr int kWidth = 420;
-  static constexpr int kHeight = 610;
-  static constexpr int kCompactHeight = 510;
-
   // `notice` is a line above the panel (the simulated machine says so there), or empty.
   Popover(ui::ModelBridge& bridge, ui::OpenSettings openSettings, const QString& notice);
 

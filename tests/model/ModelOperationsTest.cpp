@@ -145,7 +145,8 @@ TEST(ModelAppControls, LevelsSoloOutputsAndPresentations) {
   h.machine.applications().setSettingsPageAvailable(SettingsPage::bluetooth, false);
   EXPECT_FALSE(h.model->canOpenSettingsPage(SettingsPage::bluetooth));
   h.model->openSettingsPage(SettingsPage::bluetooth);
-  EXPECT_EQ(h.machine.applications().openedSettingsPages().size(), 1u) << "a missing page opens nothing";
+  EXPECT_EQ(h.machine.applications().openedSettingsPages().size(), 1u)
+      << "a missing page opens nothing";
 }
 
 TEST(ModelAppControls, VisibleAppsKeepSilentOnesWithSettings) {
@@ -210,7 +211,7 @@ TEST(ModelHotkeys, ActionsBindingsAndNextOutput) {
   h.machine.hotkeys().refuse(125, up.modifiers);
   h.model->setShortcut(HotkeyAction::louder, Shortcut{125, up.modifiers, "↓"});
   EXPECT_EQ(h.state().shortcutErrors,
-            (std::vector<std::string>{"提高系统音量：⌃⌥↓ 已被占用或无法注册。"}));
+            (std::vector<std::string>{"提高系统音量：Alt+Super+↓ 已被占用或无法注册。"}));
   h.model->setShortcut(HotkeyAction::louder, std::nullopt);
   EXPECT_TRUE(h.state().shortcutErrors.empty());
 

@@ -10,6 +10,7 @@
 #include "shell/AppDelegate.h"
 #include "shell/Popover.h"
 #include "tests/model/ModelHarness.h"
+#include "ui/PanelTheme.h"
 
 namespace velmora::shell {
 namespace {
@@ -86,7 +87,7 @@ TEST(AppDelegate, ScrollingOnTheIconStepsTheOutputVolumeByNotches) {
     advanced.interface.scrollVolume = true;
     advanced.interface.compact = true;
   });
-  EXPECT_EQ(delegate.popover().height(), Popover::kCompactHeight);
+  EXPECT_EQ(delegate.popover().height(), ui::PanelTheme::compactHeight);
 }
 
 TEST(AppDelegate, AnOutputWithoutVolumeSaysSoAndOpensThePanel) {
