@@ -66,8 +66,7 @@ int diagnose() {
   try {
     auto audio = shell::installAudioSystem();
     // The report is read once: give a socket-activated server a moment to answer.
-    if (!audio->waitUntilConnected(2000))
-      std::cerr << "velmora: 未连接到 PipeWire，正在重试…\n";
+    if (!audio->waitUntilConnected(2000)) std::cerr << "velmora: 未连接到 PipeWire，正在重试…\n";
     std::cout << shell::diagnosticReport() << std::flush;
   } catch (const platform::sim::ScenarioError& error) {
     std::cerr << "velmora: " << error.what() << "\n";
@@ -155,8 +154,12 @@ int runTrayProgram(const Arguments& arguments, int argc, char** argv) {
   shell::AppDelegate::Options options;
   options.simulated = audio->kind() == shell::AudioSystemKind::simulated;
   // Invented devices never reach the user's own settings.
-  options.settingsFile = options.simulated ? settingsFolder() / "simulated" / "settings.json"
-                                           : settingsFile();
+  options.settingsFile =
+      options.simulated ? settingsFolder() / "simulated" / "settings.json" : settingsFile();
+  if (!options.simulated) {
+    const shell::AudioSystem* system = audio.get();
+    options.audioConnected = [system] { return system->connected(); };
+  }
   options.show = arguments.show;
   options.shellSettingsFile = settingsFolder() / "shell.conf";
   if (const char* wait = std::getenv("VELMORA_TRAY_WAIT_MS")) options.trayWaitMs = std::atoi(wait);
