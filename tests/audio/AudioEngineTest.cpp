@@ -7,6 +7,7 @@
 namespace {
 
 using velmora::audio::AppAudioStatus;
+using velmora::platform::sim::SimulatedCall;
 using velmora::settings::AppLevel;
 using velmora::settings::DeviceEQ;
 using velmora::test::EngineHarness;
@@ -151,7 +152,7 @@ TEST(AudioEngine, EveryFailingStepLeavesNothingBehindAndIsNotRetriedUntilAsked) 
   const std::vector<ConstructionFault> faults = {
       {"routes", [](EngineHarness&) {}, "请选择 1–4 个不同的单声道或双声道输出设备。",
        "audio:surround"},
-      {"tap", [](EngineHarness& h) { h.audio().failCall("AudioHardwareCreateProcessTap", -50); },
+      {"tap", [](EngineHarness& h) { h.audio().failCall(SimulatedCall::createProcessTap, -50); },
        "创建应用音频通道失败（Core Audio -50）"},
       {"tap format",
        [](EngineHarness& h) {
@@ -165,7 +166,7 @@ TEST(AudioEngine, EveryFailingStepLeavesNothingBehindAndIsNotRetriedUntilAsked) 
        "无法读取音频通道标识。"},
       {"aggregate",
        [](EngineHarness& h) {
-         h.audio().failCall("AudioHardwareCreateAggregateDevice", 1852797029);
+         h.audio().failCall(SimulatedCall::createAggregateDevice, 1852797029);
        },
        "连接输出设备失败（Core Audio 1852797029）"},
       {"outputs never appear", [](EngineHarness& h) { h.audio().delayAggregateOutputs(1000); },
@@ -186,12 +187,12 @@ TEST(AudioEngine, EveryFailingStepLeavesNothingBehindAndIsNotRetriedUntilAsked) 
        "输入音频格式不受支持。"},
       {"channel layout", [](EngineHarness& h) { h.audio().setAggregateChannelSurplus(1); },
        "输出声道排列与设备配置不一致，已保留原始声音。"},
-      {"callback", [](EngineHarness& h) { h.audio().failCall("AudioDeviceCreateIOProcID", -50); },
+      {"callback", [](EngineHarness& h) { h.audio().failCall(SimulatedCall::createIOProcID, -50); },
        "创建音频处理回调失败（Core Audio -50）"},
       {"hardware inputs",
-       [](EngineHarness& h) { h.audio().failCall("AudioObjectSetPropertyData", -50); },
+       [](EngineHarness& h) { h.audio().failCall(SimulatedCall::setPropertyData, -50); },
        "关闭不需要的硬件输入失败（Core Audio -50）", "audio:phones"},
-      {"start", [](EngineHarness& h) { h.audio().failCall("AudioDeviceStart", -50); },
+      {"start", [](EngineHarness& h) { h.audio().failCall(SimulatedCall::startDevice, -50); },
        "启动音频处理（请检查系统音频录制权限）失败（Core Audio -50）"},
   };
   for (const ConstructionFault& fault : faults) {
@@ -213,7 +214,7 @@ TEST(AudioEngine, EveryFailingStepLeavesNothingBehindAndIsNotRetriedUntilAsked) 
     EXPECT_EQ(h.audio().liveProcessingObjects(), 0u) << "the same signature is not tried again";
   }
   EngineHarness h;
-  h.audio().failCall("AudioDeviceStart", -50, 1);
+  h.audio().failCall(SimulatedCall::startDevice, -50, 1);
   h.levels[kMusicID] = level(0.5f);
   h.update();
   ASSERT_TRUE(h.status(kMusicID).error.has_value());

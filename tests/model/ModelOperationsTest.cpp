@@ -76,7 +76,7 @@ TEST(ModelVolume, DevicesWithoutControlsGiveTheirMessages) {
   h.model->setSystemVolume(0.5f);
   EXPECT_EQ(h.state().errorMessage, "此设备不支持系统音量调节，请使用设备自身的控制。");
 
-  h.machine.audio().failCall("AudioObjectSetPropertyData", -50, 1);
+  h.machine.audio().failCall(velmora::platform::sim::SimulatedCall::setPropertyData, -50, 1);
   h.model->setInputVolume(0.3f);
   EXPECT_EQ(h.state().errorMessage, "设置音频属性失败（Core Audio -50）");
   h.model->toggleInputMute();  // no hardware mute on the microphone: emulated
@@ -145,7 +145,8 @@ TEST(ModelAppControls, LevelsSoloOutputsAndPresentations) {
   h.machine.applications().setSettingsPageAvailable(SettingsPage::bluetooth, false);
   EXPECT_FALSE(h.model->canOpenSettingsPage(SettingsPage::bluetooth));
   h.model->openSettingsPage(SettingsPage::bluetooth);
-  EXPECT_EQ(h.machine.applications().openedSettingsPages().size(), 1u) << "a missing page opens nothing";
+  EXPECT_EQ(h.machine.applications().openedSettingsPages().size(), 1u)
+      << "a missing page opens nothing";
 }
 
 TEST(ModelAppControls, VisibleAppsKeepSilentOnesWithSettings) {

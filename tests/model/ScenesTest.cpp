@@ -218,7 +218,8 @@ TEST(Scenes, ASceneThatMutesKeepsItsDevicesAgainstTheRules) {
   scene.inputDeviceID = "audio:usbmic";
   scene.systemMuted = true;
 
-  audio.failCall("AudioObjectSetPropertyData", -50, 2);  // neither default is written
+  audio.failCall(velmora::platform::sim::SimulatedCall::setPropertyData, -50,
+                 2);  // neither default is written
   h.model->applyScene(scene);
   audio.addDevice(velmora::test::simDevice("hdmi", "HDMI", {2}));
   h.advance(3.0);

@@ -224,7 +224,7 @@ TEST_F(Simulated, ObjectIdsAreNeverReusedAndInjectedFaultsFire) {
   AudioObjectID tap = 0;
   EXPECT_EQ(createTap(gone, &tap), kAudioHardwareBadObjectError);
 
-  system.failCall("AudioHardwareCreateProcessTap", -50, 1);
+  system.failCall(SimulatedCall::createProcessTap, -50, 1);
   EXPECT_EQ(createTap(system.processObjectID(100), &tap), -50);
   EXPECT_EQ(createTap(system.processObjectID(100), &tap), 0) << "only the next call fails";
 
