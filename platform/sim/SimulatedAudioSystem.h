@@ -100,8 +100,9 @@ class SimulatedAudioSystem final : public AudioBackend {
                     AudioObjectPropertyScope scope = 0, int skip = 0);
   // The format every new tap reports.
   void setTapFormat(const AudioStreamBasicDescription& format);
-  // New aggregates show no output streams for their first `reads` output stream-list reads.
-  void delayAggregateOutputs(int reads);
+  // New aggregates show no output streams (nor output channels) for their first `looks` looks at
+  // the output stream list: a size query or a read of the data, whichever the caller makes.
+  void delayAggregateOutputs(int looks);
   // New aggregates report this many more output channels than their sub-devices have.
   void setAggregateChannelSurplus(int channels);
   // Started I/O procs are never called (their taps still silence the processes).
@@ -147,7 +148,7 @@ class SimulatedAudioSystem final : public AudioBackend {
     AggregateDeviceDescription description;
     std::vector<AudioObjectID> subDevices;  // present at creation, in order
     AudioObjectID tap = 0;
-    int outputReadsUntilReady = 0;
+    int outputLooksUntilReady = 0;
     int channelSurplus = 0;
     std::vector<IOProc> procs;
   };

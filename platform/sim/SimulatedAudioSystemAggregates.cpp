@@ -37,7 +37,7 @@ OSStatus SimulatedAudioSystem::createAggregateDevice(const AggregateDeviceDescri
   }
   Aggregate aggregate;
   aggregate.description = description;
-  aggregate.outputReadsUntilReady = aggregateOutputDelay_;
+  aggregate.outputLooksUntilReady = aggregateOutputDelay_;
   aggregate.channelSurplus = aggregateChannelSurplus_;
   ScenarioDevice config;
   config.uid = description.uid;

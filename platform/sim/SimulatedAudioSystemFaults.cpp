@@ -54,9 +54,9 @@ void SimulatedAudioSystem::setTapFormat(const AudioStreamBasicDescription& forma
   tapFormat_ = format;
 }
 
-void SimulatedAudioSystem::delayAggregateOutputs(int reads) {
+void SimulatedAudioSystem::delayAggregateOutputs(int looks) {
   std::lock_guard lock(mutex_);
-  aggregateOutputDelay_ = reads;
+  aggregateOutputDelay_ = looks;
 }
 
 void SimulatedAudioSystem::setAggregateChannelSurplus(int channels) {

@@ -88,8 +88,8 @@ OSStatus SimulatedAudioSystem::readProperty(AudioObjectID object,
         std::vector<AudioObjectID> ids;
         if (address.scope != kInput) {
           Aggregate* aggregate = device->aggregate ? &*device->aggregate : nullptr;
-          if (aggregate != nullptr && aggregate->outputReadsUntilReady > 0) {
-            --aggregate->outputReadsUntilReady;
+          if (aggregate != nullptr && aggregate->outputLooksUntilReady > 0) {
+            --aggregate->outputLooksUntilReady;
           } else {
             for (const Stream& s : device->outputStreams) ids.push_back(s.id);
           }
@@ -106,7 +106,7 @@ OSStatus SimulatedAudioSystem::readProperty(AudioObjectID object,
         std::vector<uint32_t> buffers;
         const auto& streams = input ? device->inputStreams : device->outputStreams;
         const bool hidden =
-            !input && device->aggregate && device->aggregate->outputReadsUntilReady > 0;
+            !input && device->aggregate && device->aggregate->outputLooksUntilReady > 0;
         if (!hidden) {
           for (const Stream& s : streams) buffers.push_back(s.channels);
           if (!input && device->aggregate && device->aggregate->channelSurplus > 0) {
@@ -242,17 +242,8 @@ OSStatus SimulatedAudioSystem::getPropertyDataSize(AudioObjectID object,
                                                    uint32_t* size) {
   std::lock_guard lock(mutex_);
   if (OSStatus failure = callFailure(SimulatedCall::getPropertyDataSize)) return failure;
+  // A size query is a look at a delayed aggregate's outputs too: callers stop at a size of 0.
   std::vector<uint8_t> bytes;
-  if (address.selector == kAudioDevicePropertyStreams) {
-    // The size of a stream list must not consume a delayed aggregate's reads.
-    if (Device* device = findDevice(object); device && device->aggregate) {
-      const int pending = device->aggregate->outputReadsUntilReady;
-      const OSStatus status = readProperty(object, address, &bytes);
-      device->aggregate->outputReadsUntilReady = pending;
-      *size = uint32_t(bytes.size());
-      return status;
-    }
-  }
   const OSStatus status = readProperty(object, address, &bytes);
   if (status == kAudioHardwareNoError) *size = uint32_t(bytes.size());
   return status;
