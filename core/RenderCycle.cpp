@@ -375,6 +375,10 @@ void renderFrames(OMState& state, const Layout& layout) {
   float inputPeak = 0.0f;
   float master = state.smoothedGain;
   const float rampStep = state.rampStep;
+  const FilterTwoRoutes filterPair =
+      state.filterKernel == OMFilterKernel128   ? filterTwoRoutesWith<128>
+      : state.filterKernel == OMFilterKernelAVX ? filterTwoRoutesWith<256>
+                                                : filterTwoRoutes;
   const TapChannel tapLeft = layout.tap[0];
   const TapChannel tapRight = layout.tap[layout.tapCount == 2 ? 1 : 0];
 
@@ -423,8 +427,8 @@ void renderFrames(OMState& state, const Layout& layout) {
         pendingIndex = r;
         continue;
       }
-      filterTwoRoutes(*pendingEQ, route, routeLeft[pendingIndex], routeRight[pendingIndex],
-                      routeLeft[r], routeRight[r], frames);
+      filterPair(*pendingEQ, route, routeLeft[pendingIndex], routeRight[pendingIndex], routeLeft[r],
+                 routeRight[r], frames);
       pendingEQ = nullptr;
     }
     if (pendingEQ != nullptr) {
