@@ -59,7 +59,8 @@ bool less(const icu::Collator* collator, std::string_view a, std::string_view b)
 
 std::string collationLocaleFromEnvironment() {
   for (const char* variable : {"LC_ALL", "LC_COLLATE", "LANG"}) {
-    const char* value = std::getenv(variable);
+    // Nothing in the program changes its environment, so reading it is safe on any thread.
+    const char* value = std::getenv(variable);  // NOLINT(concurrency-mt-unsafe)
     if (value != nullptr && *value != '\0') return value;
   }
   return {};

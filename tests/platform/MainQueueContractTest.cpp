@@ -113,6 +113,7 @@ TYPED_TEST(MainQueueContract, PostsFromOtherThreadsRunOnTheQueueInEachPostersOrd
   std::atomic<int> misplaced{0};
   std::vector<std::thread> posters;
   q.post([&] {  // started from a task, so that the posts race the queue at work
+    posters.reserve(next.size());
     for (int& expected : next) {
       posters.emplace_back([&] {
         for (int i = 0; i < 200; ++i) {
