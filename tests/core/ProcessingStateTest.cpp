@@ -30,16 +30,9 @@ TEST(ProcessingState, CreationClampsGainAndSampleRate) {
     EXPECT_EQ(state->gain, c.expectedGain);
     EXPECT_EQ(state->smoothedGain, c.expectedGain) << "no fade-in at start";
     EXPECT_EQ(state->sampleRate, c.expectedRate);
-    EXPECT_EQ(state->rampStep, float(1.0 / (c.expectedRate * 0.005)));
   }
-  auto state = makeState();
-  EXPECT_EQ(state->routeCount, 1u);
-  for (const OMRoute& route : state->routes) {
-    EXPECT_TRUE(route.channelCount == 0 && route.gain == 1 && route.boost == 1 &&
-                route.smoothedGain == 1 && route.smoothedBoost == 1 && route.preGain == 1);
-    for (const OMBiquad& stage : route.stages)
-      EXPECT_TRUE(stage.b0 == 1 && stage.b1 == 0 && stage.a2 == 0);
-  }
+  // Neutral routes and sections at creation are what the render tests hear as unity.
+  EXPECT_EQ(makeState()->routeCount, 1u);
 }
 
 TEST(ProcessingState, SettersClampAndMapNonFiniteToNeutral) {
