@@ -98,14 +98,14 @@ LayoutCheck readOutputChannels(const AudioBufferList& output, Layout& layout) {
       layout.output[layout.outputCount++] = {data, buffer.numberChannels};
     }
   }
-  if (output.numberBuffers == 0 || layout.tapCount == 0 || layout.outputCount == 0) {
+  if (layout.tapCount == 0 || layout.outputCount == 0) {
     return LayoutCheck::silence;
   }
   return LayoutCheck::render;
 }
 
 // Auto-configures a never-configured route 0, then checks that the routes cover the output
-// channels exactly, contiguously from channel 0.
+// channels exactly, contiguously from channel 0. There is always a route: the count only grows.
 bool routesFitOutput(OMState& state, uint32_t outputChannels) {
   OMRoute& first = state.routes[0];
   if (first.channelCount == 0) {
@@ -113,7 +113,6 @@ bool routesFitOutput(OMState& state, uint32_t outputChannels) {
     first.firstChannel = 0;
     first.channelCount = outputChannels;
   }
-  if (state.routeCount == 0) return false;
   uint32_t covered = 0;
   for (uint32_t r = 0; r < state.routeCount; ++r) {
     const OMRoute& route = state.routes[r];
