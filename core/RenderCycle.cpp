@@ -98,7 +98,8 @@ LayoutCheck readOutputChannels(const AudioBufferList& output, Layout& layout) {
       layout.output[layout.outputCount++] = {data, buffer.numberChannels};
     }
   }
-  if (layout.tapCount == 0 || layout.outputCount == 0) {
+  // Read after the tap, which has at least one channel by now.
+  if (layout.outputCount == 0) {
     return LayoutCheck::silence;
   }
   return LayoutCheck::render;
