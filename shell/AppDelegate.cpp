@@ -52,8 +52,16 @@ AppDelegate::AppDelegate(platform::MainQueue& queue, Options options)
       },
       options_.simulated ? QString::fromUtf8(kSimulatedNotice) : QString());
 
+  hud_ = std::make_unique<VolumeHUDController>(queue_);
   model_->togglePanel = [this] { toggle(std::nullopt); };
-  model_->onInterfaceChanged = [this] { popover_->applyInterface(); };
+  model_->onVolumeHUD = [this](const std::string& name, float volume, bool muted,
+                               settings::AudioDirection direction) {
+    hud_->show(name, volume, muted, direction, interface());
+  };
+  model_->onInterfaceChanged = [this] {
+    popover_->applyInterface();
+    if (!interface().hudEnabled) hud_->hide();
+  };
 
   QSettings shellSettings(QString::fromStdString(options_.shellSettingsFile.string()),
                           QSettings::IniFormat);
@@ -65,7 +73,9 @@ AppDelegate::AppDelegate(platform::MainQueue& queue, Options options)
 
 AppDelegate::~AppDelegate() {
   model_->togglePanel = nullptr;
+  model_->onVolumeHUD = nullptr;
   model_->onInterfaceChanged = nullptr;
+  hud_->hide();
   model_->shutdown();
   popover_.reset();
   delete menu_;
@@ -106,6 +116,11 @@ void AppDelegate::fallBackWithoutWatcher() {
   std::cerr << "velmora: the desktop shows no tray icons; the panel opens as a window.\n";
   popover_->becomeWindow();
   popover_->showAt(std::nullopt);
+}
+
+settings::InterfaceSettings AppDelegate::interface() const {
+  const auto& advanced = model_->state().preferences.advanced;
+  return advanced ? advanced->interface : settings::InterfaceSettings {};
 }
 
 void AppDelegate::show() { popover_->showAt(std::nullopt); }

@@ -14,6 +14,7 @@
 #include "model/AppModel.h"
 #include "platform/dispatch/MainQueue.h"
 #include "shell/ScrollVolumeGesture.h"
+#include "shell/VolumeHUD.h"
 
 class QMenu;
 class QSettings;
@@ -58,9 +59,12 @@ class AppDelegate : public QObject {
   model::AppModel& model() { return *model_; }
   Popover& popover() { return *popover_; }
   StatusNotifierItem* statusItem() const { return statusItem_; }
+  VolumeHUDController& hud() { return *hud_; }
 
  private:
   void scrollStep(int direction);
+  // The interface options, the defaults before there is an advanced record.
+  settings::InterfaceSettings interface() const;
   void createTray();
   void fallBackWithoutWatcher();
 
@@ -69,6 +73,7 @@ class AppDelegate : public QObject {
   std::unique_ptr<model::AppModel> model_;
   std::unique_ptr<ui::ModelBridge> bridge_;
   std::unique_ptr<Popover> popover_;
+  std::unique_ptr<VolumeHUDController> hud_;
   StatusNotifierItem* statusItem_ = nullptr;
   QSystemTrayIcon* fallbackIcon_ = nullptr;
   QMenu* menu_ = nullptr;

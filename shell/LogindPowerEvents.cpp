@@ -31,8 +31,8 @@ platform::PowerEvents::Token LogindPowerEvents::observe(std::function<void()> wi
 void LogindPowerEvents::remove(Token token) { observers_.erase(token); }
 
 void LogindPowerEvents::takeInhibitor() {
-  QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kManager,
-                                                     QStringLiteral("Inhibit"));
+  QDBusMessage call =
+      QDBusMessage::createMethodCall(kService, kPath, kManager, QStringLiteral("Inhibit"));
   call << QStringLiteral("sleep") << QStringLiteral("Velmora")
        << QStringLiteral("停止音频处理后再休眠") << QStringLiteral("delay");
   const QDBusReply<QDBusUnixFileDescriptor> reply = bus_.call(call, QDBus::Block, 2000);

@@ -23,9 +23,9 @@ QRect popoverFrame(std::optional<QPoint> anchor, const QRect& screen, const QRec
               upwards ? anchor->y() - kGap - size.height() : anchor->y() + kGap};
   } else {
     const bool panelAtBottom = available.bottom() < screen.bottom();
-    origin = {available.right() + 1 - size.width() - kGap,
-              panelAtBottom ? available.bottom() + 1 - size.height() - kGap
-                            : available.top() + kGap};
+    origin = {
+        available.right() + 1 - size.width() - kGap,
+        panelAtBottom ? available.bottom() + 1 - size.height() - kGap : available.top() + kGap};
   }
   return {clampInto(origin.x(), size.width(), available.left(), available.width()),
           clampInto(origin.y(), size.height(), available.top(), available.height()), size.width(),

@@ -20,8 +20,8 @@ class StatusNotifierItem : public QObject {
   static constexpr const char* kWatcherService = "org.kde.StatusNotifierWatcher";
 
   // Exports the item on `bus` at once; registers when a watcher is there (now or later).
-  StatusNotifierItem(QDBusConnection bus, QString id, QString title, QString toolTip,
-                     QImage icon, QObject* parent = nullptr);
+  StatusNotifierItem(QDBusConnection bus, QString id, QString title, QString toolTip, QImage icon,
+                     QObject* parent = nullptr);
   ~StatusNotifierItem() override;
 
   // The name the item is exported under.

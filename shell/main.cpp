@@ -106,14 +106,13 @@ int runTrayProgram(const Arguments& arguments, int argc, char** argv) {
 
   std::unique_ptr<shell::AppDelegate> delegate;
   const QString action = arguments.action ? QString::fromStdString(*arguments.action) : QString();
-  auto instance = shell::SingleInstance::claim(
-      {[&] {
-         if (delegate) delegate->show();
-       },
-       [&](const QString& name) {
-         if (delegate) delegate->perform(name);
-       }},
-      runtimeFolder());
+  auto instance = shell::SingleInstance::claim({[&] {
+                                                  if (delegate) delegate->show();
+                                                },
+                                                [&](const QString& name) {
+                                                  if (delegate) delegate->perform(name);
+                                                }},
+                                               runtimeFolder());
   if (!instance) {
     // Another start won: hand over to it.
     return shell::SingleInstance::call(action, runtimeFolder()) ? 0 : 1;

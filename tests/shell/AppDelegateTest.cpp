@@ -9,8 +9,8 @@
 #include "platform/sim/SimulatedMachine.h"
 #include "shell/AppDelegate.h"
 #include "shell/Popover.h"
-#include "ui/PanelTheme.h"
 #include "tests/model/ModelHarness.h"
+#include "ui/PanelTheme.h"
 
 namespace velmora::shell {
 namespace {
