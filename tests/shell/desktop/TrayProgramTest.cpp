@@ -44,14 +44,14 @@ class TrayProgram : public testing::Test {
       if (mustRun) FAIL() << "python3-dbusmock missing";
       GTEST_SKIP() << "python3-dbusmock missing";
     }
-    folder_ = std::filesystem::temp_directory_path() / ("velmora-tray-" + std::to_string(::getpid()));
+    folder_ =
+        std::filesystem::temp_directory_path() / ("velmora-tray-" + std::to_string(::getpid()));
     std::filesystem::remove_all(folder_);
     std::filesystem::create_directories(folder_ / "config");
     std::filesystem::create_directories(folder_ / "runtime");
     std::filesystem::permissions(folder_ / "runtime", std::filesystem::perms::owner_all);
-    display_ = ":" + xvfb_.startAndReadLine({"Xvfb", "-screen", "0", "1280x800x24", "-nolisten",
-                                             "tcp"},
-                                            "-displayfd");
+    display_ = ":" + xvfb_.startAndReadLine(
+                         {"Xvfb", "-screen", "0", "1280x800x24", "-nolisten", "tcp"}, "-displayfd");
     bus_ = dbus_.startAndReadLine({"dbus-daemon", "--session", "--nofork"}, "--print-address=");
     ASSERT_NE(display_, ":");
     ASSERT_FALSE(bus_.empty());
@@ -73,9 +73,9 @@ class TrayProgram : public testing::Test {
             "VELMORA_TRAY_WAIT_MS=60000"};
   }
   void startWatcher() {
-    ASSERT_TRUE(watcher_.start({"/usr/bin/python3", "-m", "dbusmock", "--template",
-                                VELMORA_WATCHER_TEMPLATE},
-                               environment()));
+    ASSERT_TRUE(watcher_.start(
+        {"/usr/bin/python3", "-m", "dbusmock", "--template", VELMORA_WATCHER_TEMPLATE},
+        environment()));
   }
   bool startProgram(ChildProcess& child, std::vector<std::string> arguments = {}) {
     arguments.insert(arguments.begin(), VELMORA_PROGRAM);
@@ -95,7 +95,9 @@ class TrayProgram : public testing::Test {
                .find("true") != std::string::npos;
   }
   // The pop-over's frame on screen, or an empty text while it is not shown.
-  std::string popover() { return output("xdotool search --onlyvisible --name '^Velmora$' getwindowgeometry"); }
+  std::string popover() {
+    return output("xdotool search --onlyvisible --name '^Velmora$' getwindowgeometry");
+  }
   std::string settingsText() {
     std::stringstream text;
     text << std::ifstream(folder_ / "config" / "Ombrel" / "simulated" / "settings.json").rdbuf();
@@ -116,9 +118,9 @@ TEST_F(TrayProgram, RegistersWithALateTrayOpensAtTheClickAndScrollsTheVolume) {
                  "org.freedesktop.DBus.Mock.GetCalls")
                .find(item()) != std::string::npos;
   }));
-  const std::string properties = gdbus(item(), "/StatusNotifierItem",
-                                       "org.freedesktop.DBus.Properties.GetAll",
-                                       "org.kde.StatusNotifierItem");
+  const std::string properties =
+      gdbus(item(), "/StatusNotifierItem", "org.freedesktop.DBus.Properties.GetAll",
+            "org.kde.StatusNotifierItem");
   EXPECT_NE(properties.find("'Title': <'Velmora'>"), std::string::npos) << properties;
   EXPECT_NE(properties.find("'Velmora — 音量与设备'"), std::string::npos) << properties;
 
