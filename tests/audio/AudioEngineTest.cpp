@@ -249,7 +249,7 @@ TEST(AudioEngine, SessionsRebuiltAndRetunedWhileAudioRenders) {
     h.levels[kMusicID] = level(0.25f + 0.05f * float(round), round % 4 == 3,
                                round % 2 == 0 ? "audio:speakers" : "audio:dac");
     h.levels[kGameID] = level(1.0f - 0.05f * float(round));
-    eq.bands = {round % 5, 0, -(round % 3), 0, 1};
+    eq.bands = {float(round % 5), 0, -float(round % 3), 0, 1};
     h.advanced.equalizers["audio:speakers"] = eq;
     h.update();
     waitForPeriods(2);
