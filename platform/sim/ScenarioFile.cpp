@@ -198,12 +198,13 @@ class Reader {
         }
       }
     }
-    for (const auto& [key, uid] : {std::pair{"defaultOutput", &scenario.defaultOutputUID},
-                                   std::pair{"defaultInput", &scenario.defaultInputUID}}) {
-      if (uid->empty()) continue;
+    for (const auto& named : {std::pair{"defaultOutput", &scenario.defaultOutputUID},
+                              std::pair{"defaultInput", &scenario.defaultInputUID}}) {
+      const std::string& uid = *named.second;
+      if (uid.empty()) continue;
       const bool known = std::any_of(scenario.devices.begin(), scenario.devices.end(),
-                                     [&](const ScenarioDevice& d) { return d.uid == *uid; });
-      if (!known) fail(key, "no device has the UID \"" + *uid + "\"");
+                                     [&](const ScenarioDevice& d) { return d.uid == uid; });
+      if (!known) fail(named.first, "no device has the UID \"" + uid + "\"");
     }
     return scenario;
   }
@@ -280,7 +281,7 @@ class Reader {
       else if (item.is_number())
         out[key] = item.get<double>();
       else
-        fail(where + "." + key, "expected text, a number or true/false");
+        fail(std::string(where).append(".").append(key), "expected text, a number or true/false");
     }
   }
 

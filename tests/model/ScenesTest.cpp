@@ -177,7 +177,7 @@ TEST(Scenes, NamesAreTrimmedAndCutAndReplacingKeepsThePlace) {
   h.model->saveScene(accented, std::nullopt);
   h.model->saveScene(family, std::nullopt);
   ASSERT_EQ(scenes(h).size(), 3u);
-  EXPECT_EQ(scenes(h)[0].name, chinese.substr(0, 40 * 3));
+  EXPECT_EQ(scenes(h)[0].name, chinese.substr(0, size_t(40) * 3));
   EXPECT_EQ(scenes(h)[1].name, std::string(39, 'a') + "e\u0301\u0302");
   EXPECT_EQ(scenes(h)[2].name, std::string(38, 'x') + "😀👩\u200D👩\u200D👧");
 
