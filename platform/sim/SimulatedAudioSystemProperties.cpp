@@ -192,7 +192,7 @@ bool SimulatedAudioSystem::hasProperty(AudioObjectID object,
       const Device* device = findDevice(object);
       return device != nullptr && device->aggregate.has_value();
     }
-    case kAudioDevicePropertyStreams:  // reading it would consume a delayed aggregate's reads
+    case kAudioDevicePropertyStreams:  // reading it would count as a look at a delayed aggregate
       return findDevice(object) != nullptr;
     default:
       return readProperty(object, address, &ignored) == kAudioHardwareNoError;
