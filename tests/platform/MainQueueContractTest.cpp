@@ -49,19 +49,20 @@ struct MainQueueContract : ::testing::Test {
 using Drivers = ::testing::Types<Manual, Real>;
 TYPED_TEST_SUITE(MainQueueContract, Drivers);
 
-TYPED_TEST(MainQueueContract, PostsInOrderThenTimersByDueTimeThenByScheduling) {
+// When a task posted by a task runs against timers already due is each queue's own affair.
+TYPED_TEST(MainQueueContract, PostsInOrderAndTimersByDueTime) {
   auto& q = this->queue;
-  // Margins of 20 ms, so that a loaded machine cannot reorder the real clock's timers.
+  // Margins of 10 ms, so that a loaded machine cannot reorder the real clock's timers.
   q.after(0.04, this->record("after 40 ms"));
   q.after(0.02, this->record("after 20 ms"));
-  q.after(0.0, this->record("due at once"));
   q.post([this, &q] {
     this->record("posted")();
     q.post(this->record("posted by posted"));
-    q.after(0.001, this->record("made by posted"));
+    q.after(0.01, this->record("made by posted"));
   });
+  q.post(this->record("posted second"));
   this->driver.runFor(0.05);
-  EXPECT_EQ(this->log, (std::vector<std::string>{"posted", "posted by posted", "due at once",
+  EXPECT_EQ(this->log, (std::vector<std::string>{"posted", "posted second", "posted by posted",
                                                  "made by posted", "after 20 ms", "after 40 ms"}));
 }
 
