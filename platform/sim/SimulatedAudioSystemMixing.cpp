@@ -32,7 +32,7 @@ void SimulatedAudioSystem::renderPeriod() {
       const Tone& tone = process.config.tones[t];
       double& phase = process.phases[t];
       const double step = 2.0 * std::numbers::pi * tone.frequency / kClockRate;
-      for (uint32_t i = 0; i < frames; ++i) {
+      for (size_t i = 0; i < frames; ++i) {
         const float sample = tone.level * float(std::sin(phase));
         mix[2 * i] += sample;
         mix[2 * i + 1] += sample;
@@ -61,7 +61,7 @@ void SimulatedAudioSystem::renderPeriod() {
     auto found = played.find(deviceID);
     if (found == played.end() || found->second.empty()) return;
     const uint32_t channels = uint32_t(found->second.size() / frames);
-    for (uint32_t i = 0; i < frames; ++i) {
+    for (size_t i = 0; i < frames; ++i) {
       float* frame = found->second.data() + size_t(i) * channels;
       if (channels == 1) {
         frame[0] += (stereo[2 * i] + stereo[2 * i + 1]) * 0.5f;
@@ -118,7 +118,7 @@ void SimulatedAudioSystem::renderPeriod() {
           const AudioStreamBasicDescription& format = tap->second.format;
           const bool interleaved = (format.formatFlags & kAudioFormatFlagIsNonInterleaved) == 0;
           const uint32_t tapChannel = interleaved ? 0 : uint32_t(s - firstTapStream);
-          for (uint32_t i = 0; i < frames; ++i) {
+          for (size_t i = 0; i < frames; ++i) {
             for (uint32_t c = 0; c < stream.channels; ++c) {
               const uint32_t channel = interleaved ? c : tapChannel;
               const float left = capture[2 * i];
