@@ -109,7 +109,6 @@ OSStatus SimulatedAudioSystem::createIOProcID(AudioObjectID device, AudioDeviceI
   if (!found->aggregate) return kAudioHardwareIllegalOperationError;
   IOProc created;
   // An opaque handle that no one dereferences, as the system's own are.
-  // NOLINTNEXTLINE(performance-no-int-to-ptr)
   created.id = reinterpret_cast<AudioDeviceIOProcID>(++lastProcID_);
   created.proc = proc;
   created.clientData = clientData;

@@ -59,8 +59,7 @@ bool less(const icu::Collator* collator, std::string_view a, std::string_view b)
 
 std::string collationLocaleFromEnvironment() {
   for (const char* variable : {"LC_ALL", "LC_COLLATE", "LANG"}) {
-    // Nothing in the program changes its environment, so reading it is safe on any thread.
-    const char* value = std::getenv(variable);  // NOLINT(concurrency-mt-unsafe)
+    const char* value = std::getenv(variable);
     if (value != nullptr && *value != '\0') return value;
   }
   return {};

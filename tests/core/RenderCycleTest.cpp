@@ -115,7 +115,7 @@ TEST(RenderCycle, OneLongBlockEqualsAnySplit) {
   std::mt19937 random(7);
   std::uniform_real_distribution<float> sample(-1.0f, 1.0f);
   constexpr uint32_t kFrames = 4096;
-  std::vector<float> signal(kFrames * 2);
+  std::vector<float> signal(size_t(kFrames) * 2);
   for (float& s : signal) s = sample(random);
 
   auto prepare = [](OMState* state) {
@@ -146,7 +146,8 @@ TEST(RenderCycle, OneLongBlockEqualsAnySplit) {
       const uint32_t n = std::min<uint32_t>(kFrames - done, 1 + random() % 700);
       BufferList part({{2, n}});
       BufferList partOut({{2, n}, {1, n}});
-      std::copy(signal.begin() + done * 2, signal.begin() + (done + n) * 2, part.samples(0));
+      std::copy(signal.begin() + ptrdiff_t(done) * 2, signal.begin() + ptrdiff_t(done + n) * 2,
+                part.samples(0));
       OMRender(split.get(), part.get(), partOut.get());
       for (uint32_t i = 0; i < n; ++i) {
         ASSERT_EQ(partOut.at(0, i, 0), out.at(0, done + i, 0)) << "frame " << done + i;
