@@ -172,6 +172,8 @@ class AppModel {
   void perform(settings::HotkeyAction action);
   void setShortcut(settings::HotkeyAction action,
                    const std::optional<settings::Shortcut>& shortcut);
+  // The shortcut recorder: while it records, pressing a bound combination does not run its action.
+  void pauseHotkeys(bool paused) { hotkeys_->pause(paused); }
   void setLogin(bool enabled);
   void refreshLogin();
 

@@ -39,6 +39,9 @@ class HotkeyManager {
   // stay unbound. Returns one text per combination that could not be registered.
   std::vector<std::string> apply(const std::map<std::string, settings::Shortcut>& shortcuts);
 
+  // While a shortcut is recorded, the held combinations go to the recorder, not to their actions.
+  void pause(bool paused) { service_.pauseGrabs(paused); }
+
  private:
   platform::HotKeyEventResult handlePressed(std::optional<platform::HotKeyID> pressed);
   void unregisterAll();

@@ -94,8 +94,10 @@ std::string_view title(HotkeyAction action) {
 }
 
 std::string Shortcut::display() const {
+  // The stored bits keep their original meaning; on this desktop Command is Ctrl, Option is Alt
+  // and Control is Super.
   static constexpr std::pair<uint32_t, std::string_view> kSymbols[] = {
-      {kControlKey, "⌃"}, {kOptionKey, "⌥"}, {kShiftKey, "⇧"}, {kCommandKey, "⌘"}};
+      {kCommandKey, "Ctrl+"}, {kOptionKey, "Alt+"}, {kShiftKey, "Shift+"}, {kControlKey, "Super+"}};
   std::string text;
   for (const auto& [bit, symbol] : kSymbols) {
     if ((modifiers & bit) != 0) text += symbol;

@@ -40,8 +40,8 @@ struct Shortcut {
 
   bool operator==(const Shortcut&) const = default;
 
-  // The combination as text: ⌃ ⌥ ⇧ ⌘ for the modifiers held, in that order, then the label in
-  // upper case ("⌥⌘M").
+  // The combination as text: "Ctrl+", "Alt+", "Shift+", "Super+" for the modifiers held, in that
+  // order, then the label in upper case ("Ctrl+Alt+M").
   std::string display() const;
 
   // Same key and modifiers; the label plays no part.

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QGuiApplication>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -13,6 +14,7 @@
 
 #include "platform/apps/ApplicationInfo.h"
 #include "platform/desktop/AutostartLoginItem.h"
+#include "platform/hotkeys/HotkeyService.h"
 #include "platform/sim/ScenarioFile.h"
 #include "platform/sim/SimulatedMachine.h"
 #include "settings/PreferencesLocation.h"
@@ -23,6 +25,7 @@
 #include "shell/QtMainQueue.h"
 #include "shell/SignalQuit.h"
 #include "shell/SingleInstance.h"
+#include "shell/X11HotkeyService.h"
 
 namespace {
 
@@ -95,6 +98,26 @@ std::filesystem::path settingsFolder() {
       .parent_path();
 }
 
+bool waylandSession() {
+  const char* type = std::getenv("XDG_SESSION_TYPE");
+  return (type != nullptr && std::strcmp(type, "wayland") == 0) ||
+         std::getenv("WAYLAND_DISPLAY") != nullptr;
+}
+
+// Grabs on X11. Under Wayland X grabs through XWayland succeed but never fire: no service, so
+// every registration is refused and the settings point to `velmora --action`.
+std::unique_ptr<shell::X11HotkeyService> x11Hotkeys(QApplication& application) {
+  if (waylandSession()) return nullptr;
+  auto* x11 = application.nativeInterface<QNativeInterface::QX11Application>();
+  if (x11 == nullptr || x11->connection() == nullptr) return nullptr;
+  xcb_connection_t* connection = x11->connection();
+  const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+  auto service = std::make_unique<shell::X11HotkeyService>(connection, root);
+  application.installNativeEventFilter(service.get());
+  platform::installHotkeyService(service.get());
+  return service;
+}
+
 int runTrayProgram(const Arguments& arguments, int argc, char** argv) {
   // The pop-over's placement and the key grabs need X11 (XWayland included).
   if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") != nullptr)
@@ -120,13 +143,8 @@ int runTrayProgram(const Arguments& arguments, int argc, char** argv) {
   shell::quitOnTerminationSignals();
 
   shell::QtMainQueue queue;
-  shell::LogindPowerEvents power(QDBusConnection::systemBus());
-  platform::installPowerEvents(&power);
-  platform::AutostartLoginItem login(
-      platform::AutostartLoginItem::sessionEntry(shell::SingleInstance::kAppIdentifier),
-      QCoreApplication::applicationFilePath().toStdString());
-  platform::installLoginItemService(&login);
-
+  // The simulated audio system brings stand-ins for every service; the desktop's own replace
+  // those the session has.
   std::unique_ptr<platform::sim::SimulatedMachine> machine;
   try {
     machine = startSimulatedMachine();
@@ -134,6 +152,14 @@ int runTrayProgram(const Arguments& arguments, int argc, char** argv) {
     std::cerr << "velmora: " << error.what() << "\n";
     return 1;
   }
+  const auto hotkeys = x11Hotkeys(application);
+  shell::LogindPowerEvents power(QDBusConnection::systemBus());
+  platform::installPowerEvents(&power);
+  platform::AutostartLoginItem login(
+      platform::AutostartLoginItem::sessionEntry(shell::SingleInstance::kAppIdentifier),
+      QCoreApplication::applicationFilePath().toStdString());
+  platform::installLoginItemService(&login);
+
   shell::AppDelegate::Options options;
   // Invented devices never reach the user's own settings.
   options.settingsFile = settingsFolder() / "simulated" / "settings.json";
@@ -146,6 +172,7 @@ int runTrayProgram(const Arguments& arguments, int argc, char** argv) {
 
   QApplication::exec();
   delegate.reset();
+  platform::installHotkeyService(nullptr);
   platform::installLoginItemService(nullptr);
   platform::installPowerEvents(nullptr);
   return 0;

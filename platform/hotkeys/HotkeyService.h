@@ -65,6 +65,11 @@ class HotkeyService {
   virtual HotKeyRegistration registerHotKey(uint32_t key, uint32_t modifiers, uint32_t signature,
                                             uint32_t id) = 0;
   virtual void unregisterHotKey(HotKeyReference reference) = 0;
+
+  // While a shortcut is being recorded every key must reach the recorder, the held combinations
+  // included: paused, the registrations stay but no press is taken from the other windows.
+  // Services whose presses cannot reach the program's windows anyway need not do anything.
+  virtual void pauseGrabs(bool paused) { (void)paused; }
 };
 
 // Installs `service` for the whole process (null uninstalls) and returns the one it replaces.

@@ -46,13 +46,14 @@ TEST(HotkeyManager, ApplyRegistersInTableOrderUnderFixedIdsAndReportsRefusals) {
     }
     HotkeyManager manager(hotkeys);
     // The map's own order (louder, nextOutput, panel, unknown) is not the registration order.
-    EXPECT_EQ(manager.apply({{"nextOutput", kNextN},
-                             {"panel", kPanelM},
-                             {"louder", kLouderUp},
-                             {"unknown", Shortcut{1, 0x100, "S"}}}),
-              (refusal ? std::vector<std::string>{"打开 / 关闭面板：⌥⌘M 已被占用或无法注册。",
-                                                  "提高系统音量：⌃⌥↑ 已被占用或无法注册。"}
-                       : std::vector<std::string>{}));
+    EXPECT_EQ(
+        manager.apply({{"nextOutput", kNextN},
+                       {"panel", kPanelM},
+                       {"louder", kLouderUp},
+                       {"unknown", Shortcut{1, 0x100, "S"}}}),
+        (refusal ? std::vector<std::string>{"打开 / 关闭面板：Ctrl+Alt+M 已被占用或无法注册。",
+                                            "提高系统音量：Alt+Super+↑ 已被占用或无法注册。"}
+                 : std::vector<std::string>{}));
     EXPECT_EQ(held(hotkeys),
               (refusal ? Held{{45, kCtrlOpt, 5}}
                        : Held{{46, 0x900, 1}, {126, kCtrlOpt, 4}, {45, kCtrlOpt, 5}}));

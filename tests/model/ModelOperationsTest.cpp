@@ -241,7 +241,7 @@ TEST(ModelHotkeys, ActionsBindingsAndNextOutput) {
   h.machine.hotkeys().refuse(125, up.modifiers);
   h.model->setShortcut(HotkeyAction::louder, Shortcut{125, up.modifiers, "↓"});
   EXPECT_EQ(h.state().shortcutErrors,
-            (std::vector<std::string>{"提高系统音量：⌃⌥↓ 已被占用或无法注册。"}));
+            (std::vector<std::string>{"提高系统音量：Alt+Super+↓ 已被占用或无法注册。"}));
   h.model->setShortcut(HotkeyAction::louder, std::nullopt);
   EXPECT_TRUE(h.state().shortcutErrors.empty());
 

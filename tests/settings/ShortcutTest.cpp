@@ -9,16 +9,16 @@ namespace {
 
 TEST(Shortcut, DisplayShowsModifiersInFixedOrderThenTheLabelUpperCased) {
   const std::pair<Shortcut, std::string_view> cases[] = {
-      {{46, kControlKey | kOptionKey, "m"}, "⌃⌥M"},
-      {{46, kOptionKey | kCommandKey, "M"}, "⌥⌘M"},
-      {{126, kControlKey | kOptionKey, "↑"}, "⌃⌥↑"},
-      {{40, kCommandKey | kShiftKey | kOptionKey | kControlKey, "k"}, "⌃⌥⇧⌘K"},
+      {{46, kOptionKey | kCommandKey, "M"}, "Ctrl+Alt+M"},
+      {{126, kControlKey | kOptionKey, "↑"}, "Alt+Super+↑"},
+      {{0, kCommandKey | kShiftKey, "a"}, "Ctrl+Shift+A"},
+      {{40, kCommandKey | kShiftKey | kOptionKey | kControlKey, "k"}, "Ctrl+Alt+Shift+Super+K"},
       {{49, 0, "Space"}, "SPACE"},
-      {{10, kCommandKey | 0x1, "Key 10"}, "⌘KEY 10"},  // bits outside the four show nothing
-      {{0, kControlKey, "é"}, "⌃É"},
-      {{0, kControlKey, "ą"}, "⌃Ą"},
-      {{0, kControlKey, "ß"}, "⌃ß"},        // one key, one letter: not "SS"
-      {{0, kControlKey, "\xC3"}, "⌃\xC3"},  // a cut sequence passes through unchanged
+      {{10, kCommandKey | 0x1, "Key 10"}, "Ctrl+KEY 10"},  // bits outside the four show nothing
+      {{0, kControlKey, "é"}, "Super+É"},
+      {{0, kControlKey, "ą"}, "Super+Ą"},
+      {{0, kControlKey, "ß"}, "Super+ß"},        // one key, one letter: not "SS"
+      {{0, kControlKey, "\xC3"}, "Super+\xC3"},  // a cut sequence passes through unchanged
   };
   for (const auto& [shortcut, display] : cases)
     EXPECT_EQ(shortcut.display(), display) << shortcut.label;

@@ -157,6 +157,11 @@ TEST_F(TrayProgram, OneInstanceAnswersSecondStartsAndActions) {
                .find(item()) != std::string::npos;
   }));
   ASSERT_TRUE(eventually([&] { return !popover().empty(); }));  // the first launch
+  // The panel's default hotkey closes the open pop-over and opens it again.
+  output("xdotool key ctrl+alt+m");
+  ASSERT_TRUE(eventually([&] { return popover().empty(); }));
+  output("xdotool key ctrl+alt+m");
+  ASSERT_TRUE(eventually([&] { return !popover().empty(); }));
   gdbus("com.local.Ombrel", "/com/local/Ombrel", "com.local.Ombrel.Action", "panel");
   ASSERT_TRUE(eventually([&] { return popover().empty(); }));
 
@@ -186,6 +191,34 @@ TEST_F(TrayProgram, OneInstanceAnswersSecondStartsAndActions) {
   ASSERT_TRUE(eventually([&] { return owned("com.local.Ombrel"); }));
   EXPECT_NE(program_.running(), third.running());
   third.stop();
+}
+
+TEST_F(TrayProgram, ABoundHotkeyStepsTheVolumeAndShowsTheHUD) {
+  ASSERT_TRUE(startProgram(program_));
+  ASSERT_TRUE(
+      eventually([&] { return settingsText().find("\"shortcuts\"") != std::string::npos; }));
+  program_.signal(SIGTERM);
+  ASSERT_EQ(program_.wait(), 0);
+  // The louder action on Ctrl+Alt+Up, written as the settings window would store it.
+  std::string text = settingsText();
+  text.replace(text.find("\"shortcuts\": {") + 14, 0,
+               "\"louder\": {\"key\": 126, \"label\": \"↑\", \"modifiers\": 2304}, ");
+  std::ofstream(folder_ / "config" / "Ombrel" / "simulated" / "settings.json") << text;
+
+  ASSERT_TRUE(startProgram(program_));
+  ASSERT_TRUE(eventually([&] { return owned("com.local.Ombrel"); }));
+  const auto hud = [&] {
+    return output("xdotool search --onlyvisible --class velmora getwindowgeometry")
+               .find("Geometry: 280x84") != std::string::npos;
+  };
+  EXPECT_FALSE(hud());
+  output("xdotool key ctrl+alt+Up");
+  EXPECT_TRUE(eventually(hud));
+  EXPECT_TRUE(eventually([&] { return !hud(); })) << "gone after a moment";
+  program_.signal(SIGTERM);
+  ASSERT_EQ(program_.wait(), 0);
+  EXPECT_NE(settingsText().find("\"BuiltInSpeakerDevice\": 0.55"), std::string::npos)
+      << settingsText();
 }
 
 }  // namespace
