@@ -1,8 +1,9 @@
 // Creation, clamping and route configuration of a processing state.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <iterator>
 #include <limits>
+#include <vector>
 
 #include "CoreTestSupport.h"
 
@@ -60,12 +61,21 @@ TEST(ProcessingState, SettersClampAndMapNonFiniteToNeutral) {
   EXPECT_EQ(state->routes[1].eqGains[4], 5.0f) << "gains are stored even when switched off";
 
   // Out-of-range routes, null gains and null states change nothing and do not crash.
-  const OMState before = *state;
+  // What a setter can write, member by member: a copy of the whole state need not copy padding.
+  const auto settable = [&] {
+    std::vector<float> values;
+    for (const OMRoute& route : state->routes) {
+      values.insert(values.end(), {route.gain, route.boost, float(route.eqEnabled)});
+      values.insert(values.end(), std::begin(route.eqGains), std::end(route.eqGains));
+    }
+    return values;
+  };
+  const std::vector<float> before = settable();
   OMSetRouteGain(state.get(), 4, 0.1f);
   OMSetRouteBoost(state.get(), 99, 1.7f);
   OMSetRouteEQ(state.get(), 4, true, gains);
   OMSetRouteEQ(state.get(), 0, true, nullptr);
-  EXPECT_EQ(std::memcmp(&before, state.get(), sizeof(OMState)), 0);
+  EXPECT_EQ(settable(), before);
   OMSetGain(nullptr, 0.5f);
   OMSetRouteEQ(nullptr, 0, true, gains);
   OMDestroyState(nullptr);
