@@ -18,6 +18,7 @@ packages=(
   dbus-daemon at-spi2-core    # the accessibility-bus test
   libglib2.0-dev              # desktop entries (autostart)
   python3-dbusmock libglib2.0-bin xdotool   # the tray program's session tests
+  x11-apps imagemagick        # screenshots of the whole screen
 )
 
 missing=()

@@ -264,7 +264,10 @@ void AppDetailView::refresh() {
   }
   if (wanted != choices_) {
     for (RouteChoice* choice : choices_) choicesLayout_->removeWidget(choice);
-    for (RouteChoice* choice : wanted) choicesLayout_->addWidget(choice);
+    for (RouteChoice* choice : wanted) {
+      choicesLayout_->addWidget(choice);
+      choice->show();
+    }
     choices_ = wanted;
   }
   // Radio buttons of one parent exclude each other; the model's choice is set without a signal.

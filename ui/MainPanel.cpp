@@ -1,11 +1,11 @@
 #include "ui/MainPanel.h"
 
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
-#include <QShortcut>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -180,12 +180,6 @@ MainPanel::MainPanel(ModelBridge& bridge, OpenSettings openSettings, QWidget* pa
   scroll_->setWidget(mixer_);
   layout->addWidget(scroll_, 1);
 
-  // Escape leaves a detail page; on the mixer it is left to the pop-over (which closes).
-  escape_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-  escape_->setContext(Qt::WidgetWithChildrenShortcut);
-  escape_->setEnabled(false);
-  connect(escape_, &QShortcut::activated, this, [this] { setDestination(std::nullopt); });
-
   connect(&bridge, &ModelBridge::changed, this, &MainPanel::refresh);
   connect(&PanelTheme::instance(), &PanelTheme::changed, this, &MainPanel::applyAppearance);
   setFixedWidth(PanelTheme::width);
@@ -245,7 +239,6 @@ void MainPanel::setDestination(std::optional<PanelDestination> destination) {
   }
   if (!destination_) mixer_->show();
   backHeader_->setVisible(destination_.has_value());
-  escape_->setEnabled(destination_.has_value());
   refresh();
 }
 
@@ -288,6 +281,16 @@ void MainPanel::refresh() {
     pageTitle_->setAccessibleName(title);
     pageTitle_->setToolTip(plainToolTip(title));
   }
+}
+
+void MainPanel::keyPressEvent(QKeyEvent* event) {
+  // Escape leaves a detail page; on the mixer it goes on to the pop-over, which closes.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && destination_) {
+    setDestination(std::nullopt);
+    event->accept();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void MainPanel::paintEvent(QPaintEvent*) {

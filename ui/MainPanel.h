@@ -13,7 +13,6 @@
 class QLabel;
 class QPushButton;
 class QScrollArea;
-class QShortcut;
 
 namespace velmora::ui {
 
@@ -63,6 +62,7 @@ class MainPanel : public QWidget {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void refresh();
@@ -80,7 +80,6 @@ class MainPanel : public QWidget {
   QScrollArea* scroll_;
   MixerView* mixer_;
   QWidget* detail_ = nullptr;
-  QShortcut* escape_;
   int height_ = 0;
 };
 

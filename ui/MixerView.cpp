@@ -26,7 +26,10 @@ template <typename Row>
 void order(QVBoxLayout* layout, std::vector<Row*>& rows, std::vector<Row*> wanted) {
   if (rows == wanted) return;
   for (Row* row : rows) layout->removeWidget(row);
-  for (Row* row : wanted) layout->addWidget(row);
+  for (Row* row : wanted) {
+    layout->addWidget(row);
+    row->show();  // at once, not on the layout's queued show: the row is usable right away
+  }
   rows = std::move(wanted);
 }
 
@@ -165,10 +168,13 @@ void AppVolumeRow::refresh() {
 
   const model::AppRoutePresentation route = model.appRoutePresentation(app_.id);
   const QString title = qstr(route.routeTitle);
-  route_->setText(title == "跟随系统" ? QStringLiteral("系统") : title);
+  const QString shown = title == "跟随系统" ? QStringLiteral("系统") : title;
+  if (route_->text() != shown) {
+    route_->setText(shown);
+    route_->updateGeometry();  // the caption's width decides the button's
+  }
   route_->setToolTip(plainToolTip("选择输出设备 · " + title));
   route_->setAccessibleName(qstr(app_.name) + " 应用设置，输出已设为 " + title);
-  route_->updateGeometry();
   offline_->setVisible(route.routeDetail.has_value());
   if (route.routeDetail) {
     const auto level = state.preferences.apps.find(app_.id);

@@ -5,8 +5,10 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFormLayout>
 #include <QPixmap>
 #include <QScreen>
+#include <QScrollArea>
 #include <QTest>
 #include <QWindow>
 #include <filesystem>
@@ -18,8 +20,10 @@
 #include "platform/sim/ScenarioFile.h"
 #include "platform/sim/SimulatedMachine.h"
 #include "ui/MainPanel.h"
+#include "ui/MixerView.h"
 #include "ui/ModelBridge.h"
 #include "ui/PanelTheme.h"
+#include "ui/ShortcutRecorder.h"
 
 using namespace velmora;
 
@@ -71,9 +75,12 @@ struct Stage {
 void shoot(ui::MainPanel& panel, const QString& folder, const QString& name) {
   for (const bool dark : {false, true}) {
     ui::PanelTheme::setOverride(ui::Appearance{dark, false});
-    QCoreApplication::processEvents();
+    // New rows are laid out and shown over a few turns of the event loop; let them all pass.
+    for (int turn = 0; turn < 5; ++turn) {
+      QCoreApplication::sendPostedEvents();
+      QCoreApplication::processEvents();
+    }
     panel.repaint();
-    QCoreApplication::processEvents();
     QPixmap picture = panel.screen()->grabWindow(panel.winId());
     if (picture.isNull()) picture = panel.grab();
     const QString file = folder + "/" + name + (dark ? "-dark" : "-light") + ".png";
@@ -133,7 +140,13 @@ int main(int argc, char** argv) {
     stage.advance(0.0);
     stage.machine.audio().removeDevice("usb-dac-0d8c-0014");
     stage.advance(1.5);
+    // The row with the notice is further down the list: scroll to it as a user would.
+    QCoreApplication::processEvents();
+    if (auto* scroll = panel.findChild<QScrollArea*>()) {
+      scroll->ensureWidgetVisible(panel.mixer()->row(kTunes));
+    }
     shoot(panel, folder, "offline-route");
+    if (auto* scroll = panel.findChild<QScrollArea*>()) scroll->ensureVisible(0, 0);
     stage.model->setAppOutput(kTunes, std::nullopt);
 
     // Processing cannot start for the browser: its detail page says so.
@@ -144,6 +157,28 @@ int main(int argc, char** argv) {
     panel.setDestination(ui::PanelDestination{ui::PanelDestination::Kind::app, kBrowser});
     stage.advance(0.0);
     shoot(panel, folder, "app-detail-error");
+
+    // The shortcut recorder: unset, bound, and recording.
+    QWidget recorders;
+    recorders.setWindowTitle("Velmora");
+    auto* layout = new QFormLayout(&recorders);
+    auto* unset = new ui::ShortcutRecorder({}, {});
+    auto* bound = new ui::ShortcutRecorder({}, {});
+    bound->setShortcut(settings::Shortcut{46, 0x900, "M"});
+    auto* recording = new ui::ShortcutRecorder({}, {});
+    layout->addRow(QString::fromUtf8("提高系统音量"), unset);
+    layout->addRow(QString::fromUtf8("打开 / 关闭面板"), bound);
+    layout->addRow(QString::fromUtf8("切换下一个输出设备"), recording);
+    recorders.resize(360, 130);
+    recorders.show();
+    QCoreApplication::processEvents();
+    recording->begin();
+    QCoreApplication::processEvents();
+    QPixmap picture = recorders.screen()->grabWindow(recorders.winId());
+    if (picture.isNull()) picture = recorders.grab();
+    recording->finish();
+    if (!picture.save(folder + "/shortcut-recorder.png"))
+      throw std::runtime_error("cannot write the recorder's picture");
   } catch (const std::exception& error) {
     std::cerr << "velmora_panel_screenshots: " << error.what() << "\n";
     return 1;

@@ -1,15 +1,17 @@
 // The panel over the desktop's accessibility bus, as a screen reader reaches it: the test starts
 // its own X server, session bus and accessibility bus (at-spi2-core), finds the panel's controls
 // by name and works two of them through the bus.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
@@ -20,8 +22,6 @@
 #include <vector>
 
 #include "PanelHarness.h"
-
-extern char** environ;
 
 namespace {
 
@@ -35,21 +35,31 @@ struct Child {
   }
 };
 
-// Starts `argv` with `fd` left open for it and returns the first line it writes there.
-std::string startAndReadLine(Child& child, std::vector<std::string> argv, int readFd, int writeFd) {
+// Starts `argv` quietly; it ends with the test even when the test dies, so no server outlives it
+// or holds the test's output open. `keepFd` stays open in the child.
+bool start(Child& child, std::vector<std::string> argv, int keepFd = -1) {
   std::vector<char*> args;
   for (std::string& arg : argv) args.push_back(arg.data());
   args.push_back(nullptr);
-  if (posix_spawnp(&child.pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return {};
-  close(writeFd);
-  std::string line;
-  char c = 0;
-  while (read(readFd, &c, 1) == 1 && c != '\n') line += c;
-  close(readFd);
-  return line;
+  child.pid = fork();
+  if (child.pid < 0) return false;
+  if (child.pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    const int quiet = open("/dev/null", O_RDWR);
+    dup2(quiet, STDIN_FILENO);
+    dup2(quiet, STDOUT_FILENO);
+    dup2(quiet, STDERR_FILENO);
+    for (int fd = 3; fd < 256; ++fd) {
+      if (fd != keepFd) close(fd);
+    }
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  return true;
 }
 
-// `flag` names the descriptor to write to, joined to it ("--print-address=") or not ("-displayfd").
+// Starts `argv` with a pipe whose descriptor `flag` names, joined to it ("--print-address=") or
+// not ("-displayfd"), and returns the first line the program writes there.
 std::string startWithPipe(Child& child, std::vector<std::string> argv, const std::string& flag) {
   int fds[2];
   if (pipe(fds) != 0) return {};
@@ -59,7 +69,13 @@ std::string startWithPipe(Child& child, std::vector<std::string> argv, const std
     argv.push_back(flag);
     argv.push_back(std::to_string(fds[1]));
   }
-  return startAndReadLine(child, argv, fds[0], fds[1]);
+  const bool started = start(child, argv, fds[1]);
+  close(fds[1]);
+  std::string line;
+  char c = 0;
+  while (started && read(fds[0], &c, 1) == 1 && c != '\n') line += c;
+  close(fds[0]);
+  return line;
 }
 
 struct Node {
@@ -159,9 +175,11 @@ TEST(AccessibilityBus, PanelControlsAreFoundByNameAndWorkedThroughTheBus) {
   list.endArray();
   ASSERT_GE(index, 0);
   call(bus, compact, "org.a11y.atspi.Action", "DoAction", {index});
-  QTest::qWaitFor([&] { return h.state().preferences.advanced.has_value(); }, 5000);
-  ASSERT_TRUE(h.state().preferences.advanced.has_value());
-  EXPECT_TRUE(h.state().preferences.advanced->interface.compact);
+  const auto compacted = [&] {
+    const auto& advanced = h.state().preferences.advanced;
+    return advanced && advanced->interface.compact;
+  };
+  EXPECT_TRUE(QTest::qWaitFor(compacted, 5000));
 
   // ...and sets the output volume through the slider's value.
   QDBusMessage set = QDBusMessage::createMethodCall(named.at("系统输出音量").service,
@@ -170,7 +188,7 @@ TEST(AccessibilityBus, PanelControlsAreFoundByNameAndWorkedThroughTheBus) {
   set << QString("org.a11y.atspi.Value") << QString("CurrentValue")
       << QVariant::fromValue(QDBusVariant(250.0));
   bus.call(set, QDBus::BlockWithGui, 5000);
-  QTest::qWaitFor([&] { return h.state().systemVolume == 0.25f; }, 5000);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return h.state().systemVolume == 0.25f; }, 5000));
   EXPECT_FLOAT_EQ(h.state().systemVolume, 0.25f);
   QDBusConnection::disconnectFromBus("velmora-accessibility-probe");
 }
@@ -196,15 +214,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
-  {
-    std::vector<std::string> argv{"/usr/libexec/at-spi-bus-launcher", "--launch-immediately"};
-    std::vector<char*> args;
-    for (std::string& arg : argv) args.push_back(arg.data());
-    args.push_back(nullptr);
-    if (posix_spawn(&launcher.pid, args[0], nullptr, nullptr, args.data(), environ) != 0) {
-      std::cerr << "cannot start at-spi-bus-launcher\n";
-      return 1;
-    }
+  if (!start(launcher, {"/usr/libexec/at-spi-bus-launcher", "--launch-immediately"})) {
+    std::cerr << "cannot start at-spi-bus-launcher\n";
+    return 1;
   }
   setenv("QT_QPA_PLATFORM", "xcb", 1);
   setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
@@ -212,7 +224,7 @@ int main(int argc, char** argv) {
   {
     QApplication app(argc, argv);
     // The launcher owns its bus name a moment after it starts.
-    QTest::qWaitFor(
+    const bool launched = QTest::qWaitFor(
         [] {
           return QDBusConnection::sessionBus()
               .interface()
@@ -220,6 +232,7 @@ int main(int argc, char** argv) {
               .value();
         },
         10000);
+    if (!launched) std::cerr << "at-spi-bus-launcher did not register org.a11y.Bus\n";
     result = RUN_ALL_TESTS();
   }
   return result;
