@@ -120,8 +120,9 @@ std::unique_ptr<shell::X11HotkeyService> x11Hotkeys(QApplication& application) {
 
 int runTrayProgram(const Arguments& arguments, int argc, char** argv) {
   // The pop-over's placement and the key grabs need X11 (XWayland included).
+  // Set before Qt starts any thread, so no other thread reads the environment meanwhile.
   if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") != nullptr)
-    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);  // NOLINT(concurrency-mt-unsafe)
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Velmora"));
   QApplication::setDesktopFileName(QStringLiteral("com.local.Ombrel"));
