@@ -1,6 +1,7 @@
 #include "audio/HAL.h"
 
 #include "audio/AudioFailure.h"
+#include "platform/audio/AudioBackend.h"
 #include "platform/audio/AudioHardware.h"
 
 namespace velmora::audio::HAL {
@@ -98,8 +99,11 @@ std::optional<float> volume(AudioObjectID device, settings::AudioDirection direc
 
 namespace {
 
+// The installed backend names its audio system; none installed is the platform's own.
 std::string failureText(const std::string& operation, OSStatus status) {
-  return operation + "失败（Core Audio " + std::to_string(status) + "）";
+  const platform::AudioBackend* backend = platform::installedAudioBackend();
+  const std::string system = backend != nullptr ? backend->systemName() : "Core Audio";
+  return operation + "失败（" + system + " " + std::to_string(status) + "）";
 }
 
 }  // namespace

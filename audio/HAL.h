@@ -26,7 +26,8 @@ std::vector<AudioObjectPropertyElement> volumeElements(AudioObjectID device,
 std::optional<float> volume(AudioObjectID device, settings::AudioDirection direction);
 // The device scope of a direction.
 AudioObjectPropertyScope scope(settings::AudioDirection direction);
-// The message of a failed write: "设置音频属性失败（Core Audio n）".
+// The message of a failed write: "设置音频属性失败（<audio system> n）", the system named by
+// the installed backend.
 std::string writeFailure(OSStatus status);
 // Throws AudioFailure naming the operation when status is not 0.
 void check(OSStatus status, const std::string& operation);

@@ -19,6 +19,9 @@ packages=(
   libglib2.0-dev              # desktop entries (autostart)
   python3-dbusmock libglib2.0-bin xdotool   # the tray program's session tests
   x11-apps imagemagick        # screenshots of the whole screen
+  libpipewire-0.3-dev libspa-0.2-dev           # the PipeWire backend
+  pipewire pipewire-bin wireplumber            # the server its integration tests start
+  pipewire-pulse pulseaudio-utils              # a PulseAudio-protocol client in those tests
 )
 
 missing=()

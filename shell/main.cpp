@@ -16,10 +16,10 @@
 #include "platform/desktop/AutostartLoginItem.h"
 #include "platform/hotkeys/HotkeyService.h"
 #include "platform/sim/ScenarioFile.h"
-#include "platform/sim/SimulatedMachine.h"
 #include "settings/PreferencesLocation.h"
 #include "settings/Shortcut.h"
 #include "shell/AppDelegate.h"
+#include "shell/AudioSystem.h"
 #include "shell/DiagnosticReport.h"
 #include "shell/LogindPowerEvents.h"
 #include "shell/QtMainQueue.h"
@@ -62,21 +62,11 @@ int badAction(const std::string& name) {
   return 2;
 }
 
-// No desktop audio backend is installed yet: the program runs on the simulated system, with the
-// built-in scenario or the one VELMORA_SCENARIO names.
-std::unique_ptr<platform::sim::SimulatedMachine> startSimulatedMachine() {
-  using namespace platform::sim;
-  const char* path = std::getenv("VELMORA_SCENARIO");
-  Scenario scenario = path != nullptr && *path != '\0' ? loadScenarioFile(path) : builtInScenario();
-  std::cerr << "velmora: no desktop audio server backend; showing the simulated system ("
-            << (path != nullptr && *path != '\0' ? path : "built-in scenario")
-            << "). These devices and applications are not your machine's.\n";
-  return std::make_unique<SimulatedMachine>(scenario);
-}
-
 int diagnose() {
   try {
-    auto machine = startSimulatedMachine();
+    auto audio = shell::installAudioSystem();
+    // The report is read once: give a socket-activated server a moment to answer.
+    if (!audio->waitUntilConnected(2000)) std::cerr << "velmora: 未连接到 PipeWire，正在重试…\n";
     std::cout << shell::diagnosticReport() << std::flush;
   } catch (const platform::sim::ScenarioError& error) {
     std::cerr << "velmora: " << error.what() << "\n";
@@ -91,12 +81,13 @@ QString runtimeFolder() {
   return QStringLiteral("/tmp");
 }
 
-std::filesystem::path settingsFolder() {
+std::filesystem::path settingsFile() {
   return settings::defaultPreferencesLocation(
-             settings::processEnvironment,
-             platform::applicationInfo().string(settings::kDataDirectoryInfoKey))
-      .parent_path();
+      settings::processEnvironment,
+      platform::applicationInfo().string(settings::kDataDirectoryInfoKey));
 }
+
+std::filesystem::path settingsFolder() { return settingsFile().parent_path(); }
 
 bool waylandSession() {
   const char* type = std::getenv("XDG_SESSION_TYPE");
@@ -145,10 +136,10 @@ int runTrayProgram(const Arguments& arguments, int argc, char** argv) {
 
   shell::QtMainQueue queue;
   // The simulated audio system brings stand-ins for every service; the desktop's own replace
-  // those the session has.
-  std::unique_ptr<platform::sim::SimulatedMachine> machine;
+  // those the session has. PipeWire comes alone: the others stay neutral.
+  std::unique_ptr<shell::AudioSystem> audio;
   try {
-    machine = startSimulatedMachine();
+    audio = shell::installAudioSystem();
   } catch (const platform::sim::ScenarioError& error) {
     std::cerr << "velmora: " << error.what() << "\n";
     return 1;
@@ -162,9 +153,10 @@ int runTrayProgram(const Arguments& arguments, int argc, char** argv) {
   platform::installLoginItemService(&login);
 
   shell::AppDelegate::Options options;
+  options.simulated = audio->kind() == shell::AudioSystemKind::simulated;
   // Invented devices never reach the user's own settings.
-  options.settingsFile = settingsFolder() / "simulated" / "settings.json";
-  options.simulated = true;
+  options.settingsFile =
+      options.simulated ? settingsFolder() / "simulated" / "settings.json" : settingsFile();
   options.show = arguments.show;
   options.shellSettingsFile = settingsFolder() / "shell.conf";
   if (const char* wait = std::getenv("VELMORA_TRAY_WAIT_MS")) options.trayWaitMs = std::atoi(wait);

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,6 +19,16 @@
 #include "platform/audio/TapDescription.h"
 
 namespace velmora::platform {
+
+// What the audio system knows about the application behind a process, for finding its desktop
+// entry, name and icon; empty fields when it does not say.
+struct AudioClientApplication {
+  std::string id;
+  std::string name;
+  std::string iconName;
+
+  bool operator==(const AudioClientApplication&) const = default;
+};
 
 class AudioBackend {
  public:
@@ -63,6 +74,12 @@ class AudioBackend {
 
   // The executable path of a process this backend knows, or nothing.
   virtual std::optional<std::string> processPath(int32_t pid) = 0;
+
+  // The audio system's name in failure texts ("…失败（PipeWire n）").
+  virtual std::string systemName() const { return "Core Audio"; }
+  // pid -> application, for the processes that play through this backend; empty when the
+  // system carries no such records.
+  virtual std::map<int32_t, AudioClientApplication> clientApplications() { return {}; }
 };
 
 // Installs `backend` for the whole process (null uninstalls) and returns the one it replaces.

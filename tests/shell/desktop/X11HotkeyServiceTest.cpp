@@ -36,7 +36,7 @@ TEST(X11HotkeyService, RefusesWhatOthersHoldActsOncePerPressAndPausesForTheRecor
   xcb_grab_key(other, 1, root, kX11Control | kX11Alt, *x11Keycode(46), XCB_GRAB_MODE_ASYNC,
                XCB_GRAB_MODE_ASYNC);
   xcb_flush(other);
-  xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr);  // the grab is in place
+  std::free(xcb_get_input_focus_reply(other, xcb_get_input_focus(other), nullptr));  // grabbed
 
   X11HotkeyService service(ours, root);
   std::vector<uint32_t> pressed;
@@ -53,7 +53,7 @@ TEST(X11HotkeyService, RefusesWhatOthersHoldActsOncePerPressAndPausesForTheRecor
 
   // What Qt's event loop would hand the filter: everything our connection receives.
   const auto deliver = [&] {
-    xcb_get_input_focus_reply(ours, xcb_get_input_focus(ours), nullptr);  // a round trip
+    std::free(xcb_get_input_focus_reply(ours, xcb_get_input_focus(ours), nullptr));  // round trip
     while (xcb_generic_event_t* event = xcb_poll_for_event(ours)) {
       service.nativeEventFilter(QByteArray("xcb_generic_event_t"), event, nullptr);
       std::free(event);
