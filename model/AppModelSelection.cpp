@@ -88,9 +88,9 @@ void AppModel::resolvePendingSelections() {
     // The list entry, not the copy taken at the choice: a headset known only by name learns its
     // UID from the catalogue once its audio device appears.
     const std::vector<DeviceBookmark> list = bookmarks();
-    const auto entry = std::find_if(list.begin(), list.end(), [&](const DeviceBookmark& b) {
-      return b.id == selection.bookmark.id;
-    });
+    const std::string& wanted = selection.bookmark.id;  // a binding no lambda may capture
+    const auto entry = std::find_if(list.begin(), list.end(),
+                                    [&](const DeviceBookmark& b) { return b.id == wanted; });
     const auto device = presentDevice(entry != list.end() ? *entry : selection.bookmark, direction);
     if (!device) continue;
     endPendingSelection(direction);

@@ -44,6 +44,8 @@ struct RunningApplication {
   std::optional<std::string> bundleIdentifier;
   std::optional<std::string> localizedName;
   std::optional<Image> icon;
+
+  bool operator==(const RunningApplication&) const = default;
 };
 
 class ApplicationServices {

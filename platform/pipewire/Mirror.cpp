@@ -520,7 +520,9 @@ bool Mirror::isVisible(const DefaultWrite& write) const {
 
 std::map<int32_t, AudioClientApplication> Mirror::clientApplications() const {
   std::map<int32_t, AudioClientApplication> applications;
-  for (const auto& [global, node] : nodes_) {
+  for (const auto& entry : nodes_) {
+    // Not a structured binding: clang 14 cannot capture one in the lambda below.
+    const auto& node = entry.second;
     if (!node.owner) continue;
     const auto client = clients_.find(
         uint32_t(std::strtoul(property(node.props, "client.id").c_str(), nullptr, 10)));
