@@ -114,6 +114,7 @@ void TapSession::build(const AudioApp& app, const std::vector<OutputRouteSpec>& 
                                 .value_or(kFallbackSampleRate);
 
   std::vector<std::string> expectedMembers;
+  expectedMembers.reserve(routes.size());
   for (const OutputRouteSpec& route : routes) expectedMembers.push_back(route.device.uid);
   if (HAL::strings(aggregate_, kAudioAggregateDevicePropertyFullSubDeviceList) != expectedMembers ||
       HAL::channels(aggregate_, kAudioObjectPropertyScopeOutput) != expectedOutputs) {

@@ -58,8 +58,13 @@ typedef struct OMState {
   double sampleRate;
   uint32_t tapBufferCount;
   uint32_t routeCount;
+  uint32_t filterKernel;  // an OMFilterKernel; calloc's 0 is the CPU's best
   OMRoute routes[4];
 } OMState;
+
+// Which code filters two EQ routes at once. Both give the same samples; tests pin each in turn to
+// compare them on the same data.
+enum OMFilterKernel { OMFilterKernelBest = 0, OMFilterKernel128 = 1, OMFilterKernelAVX = 2 };
 
 OM_EXPORT OMState* OMCreateState(uint32_t tapBufferCount, float gain, double sampleRate);
 OM_EXPORT void OMDestroyState(OMState* state);

@@ -98,14 +98,15 @@ LayoutCheck readOutputChannels(const AudioBufferList& output, Layout& layout) {
       layout.output[layout.outputCount++] = {data, buffer.numberChannels};
     }
   }
-  if (output.numberBuffers == 0 || layout.tapCount == 0 || layout.outputCount == 0) {
+  // Read after the tap, which has at least one channel by now.
+  if (layout.outputCount == 0) {
     return LayoutCheck::silence;
   }
   return LayoutCheck::render;
 }
 
 // Auto-configures a never-configured route 0, then checks that the routes cover the output
-// channels exactly, contiguously from channel 0.
+// channels exactly, contiguously from channel 0. There is always a route: the count only grows.
 bool routesFitOutput(OMState& state, uint32_t outputChannels) {
   OMRoute& first = state.routes[0];
   if (first.channelCount == 0) {
@@ -113,7 +114,6 @@ bool routesFitOutput(OMState& state, uint32_t outputChannels) {
     first.firstChannel = 0;
     first.channelCount = outputChannels;
   }
-  if (state.routeCount == 0) return false;
   uint32_t covered = 0;
   for (uint32_t r = 0; r < state.routeCount; ++r) {
     const OMRoute& route = state.routes[r];
@@ -375,6 +375,10 @@ void renderFrames(OMState& state, const Layout& layout) {
   float inputPeak = 0.0f;
   float master = state.smoothedGain;
   const float rampStep = state.rampStep;
+  const FilterTwoRoutes filterPair =
+      state.filterKernel == OMFilterKernel128   ? filterTwoRoutesWith<128>
+      : state.filterKernel == OMFilterKernelAVX ? filterTwoRoutesWith<256>
+                                                : filterTwoRoutes;
   const TapChannel tapLeft = layout.tap[0];
   const TapChannel tapRight = layout.tap[layout.tapCount == 2 ? 1 : 0];
 
@@ -423,8 +427,8 @@ void renderFrames(OMState& state, const Layout& layout) {
         pendingIndex = r;
         continue;
       }
-      filterTwoRoutes(*pendingEQ, route, routeLeft[pendingIndex], routeRight[pendingIndex],
-                      routeLeft[r], routeRight[r], frames);
+      filterPair(*pendingEQ, route, routeLeft[pendingIndex], routeRight[pendingIndex], routeLeft[r],
+                 routeRight[r], frames);
       pendingEQ = nullptr;
     }
     if (pendingEQ != nullptr) {

@@ -10,6 +10,7 @@ packages=(
   uuid-dev                    # random UUIDs for scenes, connection attempts and aggregates
   libicu-dev                  # grapheme breaks, case mapping, collation
   clang libclang-rt-14-dev   # libFuzzer targets
+  clang-format clang-tidy     # the style gate (scripts/check-style.sh)
   valgrind                    # instruction counts of the render benchmark
   qt6-base-dev qt6-svg-dev libqt6svg6 libgl-dev   # the views (ui/)
   fonts-wqy-microhei          # the panel's Chinese text

@@ -10,6 +10,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "platform/json/FieldTable.h"
 #include "settings/JSONReader.h"
 #include "settings/JSONWriter.h"
 #include "settings/PreferencesError.h"
@@ -23,16 +24,7 @@ using Json = nlohmann::json;
 
 // ---- The one place where each record's JSON keys are spelled -----------------------------
 
-template <typename Record, typename Value>
-struct Field {
-  std::string_view key;
-  Value Record::*member;
-};
-
-template <typename Record, typename Value>
-constexpr Field<Record, Value> field(std::string_view key, Value Record::*member) {
-  return {key, member};
-}
+using json::field;
 
 template <typename Record>
 struct Schema;
@@ -301,7 +293,7 @@ Json encodeValue(const Record& record, const KeyPath& path) {
       object[key] = encodeValue(value, path.member(field.key));
     }
   };
-  std::apply([&](const auto&... fields) { (encodeField(fields), ...); }, Schema<Record>::fields);
+  json::forEachField(Schema<Record>::fields, encodeField);
   return object;
 }
 
@@ -396,7 +388,7 @@ void decodeValue(const Json& json, Record& out, const KeyPath& path) {
       decodeValue(*found, value, fieldPath);
     }
   };
-  std::apply([&](const auto&... fields) { (decodeField(fields), ...); }, Schema<Record>::fields);
+  json::forEachField(Schema<Record>::fields, decodeField);
 }
 
 }  // namespace

@@ -36,8 +36,13 @@ std::string describeSystemError(int error) {
       return "打开的文件过多";
     case ELOOP:
       return "符号链接层数过多";
-    default:
-      return "系统错误 " + std::to_string(error) + "（" + std::strerror(error) + "）";
+    default: {
+      // strerror may share one buffer between threads; GNU strerror_r fills ours or returns its
+      // own.
+      char buffer[256];
+      return "系统错误 " + std::to_string(error) + "（" + strerror_r(error, buffer, sizeof buffer) +
+             "）";
+    }
   }
 }
 

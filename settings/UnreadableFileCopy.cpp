@@ -74,7 +74,7 @@ std::filesystem::path keepUnreadableCopy(const std::filesystem::path& path) {
   if (!source.valid()) fail("无法读取 " + path.string(), errno);
 
   for (int number = 1; number <= kMaximumCopies; ++number) {
-    const std::filesystem::path name = copyName(path, number);
+    std::filesystem::path name = copyName(path, number);  // not const: returned by moving
     // O_EXCL: an earlier copy is never overwritten, even by a second instance racing this one.
     FileDescriptor copy(::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (!copy.valid()) {

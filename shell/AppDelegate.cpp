@@ -63,16 +63,6 @@ AppDelegate::AppDelegate(platform::MainQueue& queue, Options options)
     if (!interface().hudEnabled) hud_->hide();
   };
 
-  if (options_.audioConnected) {
-    // The server may come and go (socket activation at login, a restart): the line follows it.
-    const auto watch = [this] {
-      popover_->setNotice(
-          options_.audioConnected() ? QString() : QStringLiteral("未连接到 PipeWire，正在重试…"));
-    };
-    watch();
-    connectionWatch_ = queue_.every(model::AppModel::kRefreshInterval, watch);
-  }
-
   QSettings shellSettings(QString::fromStdString(options_.shellSettingsFile.string()),
                           QSettings::IniFormat);
   if (options_.show || !shellSettings.value(QStringLiteral("hasLaunched"), false).toBool()) {
@@ -82,7 +72,6 @@ AppDelegate::AppDelegate(platform::MainQueue& queue, Options options)
 }
 
 AppDelegate::~AppDelegate() {
-  connectionWatch_.cancel();
   model_->togglePanel = nullptr;
   model_->onVolumeHUD = nullptr;
   model_->onInterfaceChanged = nullptr;

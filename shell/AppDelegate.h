@@ -8,7 +8,6 @@
 #include <QPoint>
 #include <QString>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -43,8 +42,6 @@ class AppDelegate : public QObject {
     std::filesystem::path shellSettingsFile;
     // How long a tray is waited for before the fallbacks.
     int trayWaitMs = 10000;
-    // Whether the audio server answers; while it does not the panel says so. None: always.
-    std::function<bool()> audioConnected;
   };
 
   // `queue` is the program's main queue (tests give a virtual-time one).
@@ -82,7 +79,6 @@ class AppDelegate : public QObject {
   QMenu* menu_ = nullptr;
   ScrollVolumeGesture gesture_;
   int scrollRemainder_ = 0;
-  platform::TimerHandle connectionWatch_;
 };
 
 }  // namespace velmora::shell

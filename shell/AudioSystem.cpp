@@ -23,7 +23,6 @@ class PipeWireSystem final : public AudioSystem {
   ~PipeWireSystem() override { platform::installAudioBackend(previous_); }
   AudioSystemKind kind() const override { return AudioSystemKind::pipewire; }
   bool waitUntilConnected(int timeoutMs) override { return backend_.waitUntilConnected(timeoutMs); }
-  bool connected() const override { return backend_.connected(); }
 
  private:
   platform::pipewire::PipeWireBackend backend_;
@@ -35,7 +34,6 @@ class SimulatedSystem final : public AudioSystem {
   explicit SimulatedSystem(const platform::sim::Scenario& scenario) : machine_(scenario) {}
   AudioSystemKind kind() const override { return AudioSystemKind::simulated; }
   bool waitUntilConnected(int) override { return true; }
-  bool connected() const override { return true; }
 
  private:
   platform::sim::SimulatedMachine machine_;

@@ -23,8 +23,6 @@ class AudioSystem {
   virtual AudioSystemKind kind() const = 0;
   // Waits, at most `timeoutMs`, for the audio system to answer; false while it does not.
   virtual bool waitUntilConnected(int timeoutMs) = 0;
-  // Whether the audio system answers now. Threading: the main thread.
-  virtual bool connected() const = 0;
 };
 
 // Chooses from the process's environment and installs. With PipeWire the other platform services

@@ -73,11 +73,6 @@ void Popover::toggle(std::optional<QPoint> anchor) {
   }
 }
 
-void Popover::setNotice(const QString& notice) {
-  notice_->setText(notice);
-  notice_->setVisible(!notice.isEmpty());
-}
-
 void Popover::becomeWindow() {
   window_ = true;
   setWindowFlags(Qt::Window);

@@ -34,8 +34,6 @@ class Popover : public QWidget {
   void applyInterface();
   // No tray to open it from: an ordinary window the user can move and close.
   void becomeWindow();
-  // The line above the panel; empty hides it.
-  void setNotice(const QString& notice);
 
   ui::MainPanel* panel() const { return panel_; }
 

@@ -70,7 +70,7 @@ SniPixmaps pixmapsOf(const QImage& icon) {
   for (const int size : {16, 22, 32, 48}) {
     const QImage image = icon.scaled(size, size, Qt::KeepAspectRatio, Qt::SmoothTransformation)
                              .convertToFormat(QImage::Format_ARGB32);
-    QByteArray bytes(image.width() * image.height() * 4, Qt::Uninitialized);
+    QByteArray bytes(qsizetype(image.width()) * image.height() * 4, Qt::Uninitialized);
     auto* out = reinterpret_cast<quint32*>(bytes.data());
     for (int y = 0; y < image.height(); ++y) {
       const auto* line = reinterpret_cast<const quint32*>(image.constScanLine(y));

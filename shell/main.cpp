@@ -111,8 +111,9 @@ std::unique_ptr<shell::X11HotkeyService> x11Hotkeys(QApplication& application) {
 
 int runTrayProgram(const Arguments& arguments, int argc, char** argv) {
   // The pop-over's placement and the key grabs need X11 (XWayland included).
+  // Set before Qt starts any thread, so no other thread reads the environment meanwhile.
   if (std::getenv("QT_QPA_PLATFORM") == nullptr && std::getenv("DISPLAY") != nullptr)
-    ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+    ::setenv("QT_QPA_PLATFORM", "xcb", 1);  // NOLINT(concurrency-mt-unsafe)
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Velmora"));
   QApplication::setDesktopFileName(QStringLiteral("com.local.Ombrel"));
@@ -156,10 +157,6 @@ int runTrayProgram(const Arguments& arguments, int argc, char** argv) {
   // Invented devices never reach the user's own settings.
   options.settingsFile =
       options.simulated ? settingsFolder() / "simulated" / "settings.json" : settingsFile();
-  if (!options.simulated) {
-    const shell::AudioSystem* system = audio.get();
-    options.audioConnected = [system] { return system->connected(); };
-  }
   options.show = arguments.show;
   options.shellSettingsFile = settingsFolder() / "shell.conf";
   if (const char* wait = std::getenv("VELMORA_TRAY_WAIT_MS")) options.trayWaitMs = std::atoi(wait);

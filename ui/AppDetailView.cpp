@@ -183,10 +183,10 @@ AppDetailView::AppDetailView(ModelBridge& bridge, std::string appID,
   auto* manage = new QHBoxLayout();
   auto* devices = new QPushButton(QStringLiteral("管理设备"), this);
   auto* multi = new QPushButton(QStringLiteral("管理多输出"), this);
-  connect(devices, &QPushButton::clicked, this, [manageDevices] {
+  connect(devices, &QPushButton::clicked, this, [manageDevices = std::move(manageDevices)] {
     if (manageDevices) manageDevices();
   });
-  connect(multi, &QPushButton::clicked, this, [openMulti] {
+  connect(multi, &QPushButton::clicked, this, [openMulti = std::move(openMulti)] {
     if (openMulti) openMulti();
   });
   manage->addWidget(devices);

@@ -38,7 +38,7 @@ QPixmap appIcon(const audio::AudioApp& app, bool ownIcon, int size, qreal ratio)
       found = loaded.insert(key, icon);
     }
     if (!found->isNull()) {
-      const QPixmap pixmap = found->pixmap(QSize(size, size), ratio);
+      QPixmap pixmap = found->pixmap(QSize(size, size), ratio);  // not const: returned by moving
       if (!pixmap.isNull()) return pixmap;
     }
   }

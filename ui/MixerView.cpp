@@ -256,7 +256,7 @@ MixerView::MixerView(ModelBridge& bridge, BookmarkCallback effects, AppCallback 
   layout->setContentsMargins(12, 8, 12, 12);
   layout->setSpacing(12);
   output_ = new DeviceSection(bridge, AudioDirection::output, effects, this);
-  input_ = new DeviceSection(bridge, AudioDirection::input, effects, this);
+  input_ = new DeviceSection(bridge, AudioDirection::input, std::move(effects), this);
   layout->addWidget(output_);
   layout->addWidget(input_);
   appsLayout_ = new QVBoxLayout();

@@ -50,10 +50,7 @@ void PanelIconButton::paintEvent(QPaintEvent*) {
   QColor surface = Qt::transparent;
   QColor ink;
   if (onDark_) {
-    if (active_)
-      surface = PanelTheme::color(PanelColor::outputHighlight);
-    else if (hovered || isDown())
-      surface = PanelTheme::color(PanelColor::outputHighlight);
+    if (active_ || hovered || isDown()) surface = PanelTheme::color(PanelColor::outputHighlight);
     ink = PanelTheme::color(active_ ? PanelColor::outputSecondary : PanelColor::outputText);
   } else {
     if (active_)

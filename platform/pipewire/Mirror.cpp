@@ -526,8 +526,9 @@ std::map<int32_t, AudioClientApplication> Mirror::clientApplications() const {
     if (!node.owner) continue;
     const auto client = clients_.find(
         uint32_t(std::strtoul(property(node.props, "client.id").c_str(), nullptr, 10)));
+    const auto& props = node.props;  // clang 14 captures no structured binding
     auto either = [&](const char* key) {
-      const std::string& value = property(node.props, key);
+      const std::string& value = property(props, key);
       if (!value.empty() || client == clients_.end()) return value;
       return property(client->second, key);
     };

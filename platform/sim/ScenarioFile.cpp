@@ -1,248 +1,196 @@
 #include "platform/sim/ScenarioFile.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <tuple>
+#include <type_traits>
+
+#include "platform/json/FieldTable.h"
 
 namespace velmora::platform::sim {
 namespace {
 
-using nlohmann::json;
+using Json = nlohmann::json;
 
-// Walks a document, naming the key path of anything wrong.
+// What a number must be beyond its type, with what is wrong when it is not; or that it is written
+// as a four-character code ("usb " for a transport).
+struct Rule {
+  bool (*valid)(double) = nullptr;
+  const char* problem = nullptr;
+  bool fourCharCode = false;
+};
+
+// One entry of a record's table: the key and member, whether the key must be there, and a rule for
+// the numbers read into it (the elements too, for a list).
+template <typename Record, typename Value>
+struct Entry {
+  velmora::json::Field<Record, Value> field;
+  bool required = false;
+  const Rule* rule = nullptr;
+};
+
+template <typename Record, typename Value>
+constexpr Entry<Record, Value> optional(std::string_view key, Value Record::*member,
+                                        const Rule* rule = nullptr) {
+  return {{key, member}, false, rule};
+}
+
+template <typename Record, typename Value>
+constexpr Entry<Record, Value> required(std::string_view key, Value Record::*member,
+                                        const Rule* rule = nullptr) {
+  return {{key, member}, true, rule};
+}
+
+template <typename T>
+bool whole(double value) {
+  return value == double(T(value));
+}
+
+constexpr Rule kChannels{[](double v) { return v >= 1 && v <= 64 && whole<uint32_t>(v); },
+                         "a stream has 1 to 64 channels"};
+constexpr Rule kElement{[](double v) { return v >= 0 && v <= 64 && whole<uint32_t>(v); },
+                        "0 for the whole scope or a channel number"};
+constexpr Rule kVolume{[](double v) { return v >= 0 && v <= 1; }, "a volume is 0 to 1"};
+constexpr Rule kSampleRate{[](double v) { return v >= 8000 && v <= 384000; },
+                           "a sample rate is 8000 to 384000"};
+constexpr Rule kProcessID{[](double v) { return v >= 1 && v <= 2147483647.0 && whole<int32_t>(v); },
+                          "a process id is a positive whole number"};
+constexpr Rule kFrequency{[](double v) { return v > 0 && v < 24000; },
+                          "a tone is above 0 and below 24000 Hz"};
+constexpr Rule kLevel{[](double v) { return v >= 0 && v <= 1; }, "a level is 0 to 1"};
+// The major class is a 5-bit field of the class of device.
+constexpr Rule kMajorClass{[](double v) { return v >= 0 && v <= 31 && whole<uint32_t>(v); },
+                           "a major device class is 0 to 31"};
+
+constexpr Rule kTransport{nullptr, nullptr, true};
+
+template <typename Record>
+struct Schema;
+
+template <>
+struct Schema<VolumeElement> {
+  static constexpr auto fields = std::tuple{
+      required("element", &VolumeElement::element, &kElement),
+      optional("value", &VolumeElement::value, &kVolume),
+      optional("settable", &VolumeElement::settable),
+  };
+};
+
+template <>
+struct Schema<MuteControl> {
+  static constexpr auto fields = std::tuple{
+      optional("muted", &MuteControl::muted),
+      optional("settable", &MuteControl::settable),
+  };
+};
+
+template <>
+struct Schema<DeviceScope> {
+  static constexpr auto fields = std::tuple{
+      optional("streams", &DeviceScope::streams, &kChannels),
+      optional("volume", &DeviceScope::volume),
+      optional("mute", &DeviceScope::mute),
+  };
+};
+
+template <>
+struct Schema<ScenarioDevice> {
+  static constexpr auto fields = std::tuple{
+      required("uid", &ScenarioDevice::uid),
+      required("name", &ScenarioDevice::name),
+      optional("transport", &ScenarioDevice::transport, &kTransport),
+      optional("alive", &ScenarioDevice::alive),
+      optional("sampleRate", &ScenarioDevice::sampleRate, &kSampleRate),
+      optional("output", &ScenarioDevice::output),
+      optional("input", &ScenarioDevice::input),
+  };
+};
+
+template <>
+struct Schema<Tone> {
+  static constexpr auto fields = std::tuple{
+      required("frequency", &Tone::frequency, &kFrequency),
+      optional("level", &Tone::level, &kLevel),
+  };
+};
+
+template <>
+struct Schema<RunningApplication> {
+  static constexpr auto fields = std::tuple{
+      optional("bundlePath", &RunningApplication::bundlePath),
+      optional("bundleIdentifier", &RunningApplication::bundleIdentifier),
+      optional("name", &RunningApplication::localizedName),
+      optional("icon", &RunningApplication::icon),
+  };
+};
+
+template <>
+struct Schema<ScenarioProcess> {
+  static constexpr auto fields = std::tuple{
+      required("pid", &ScenarioProcess::pid, &kProcessID),
+      optional("bundleID", &ScenarioProcess::bundleID),
+      optional("executable", &ScenarioProcess::executable),
+      optional("playing", &ScenarioProcess::playing),
+      optional("tones", &ScenarioProcess::tones),
+      optional("application", &ScenarioProcess::application),
+  };
+};
+
+template <>
+struct Schema<ScenarioBundle> {
+  static constexpr auto fields = std::tuple{
+      required("path", &ScenarioBundle::path),
+      optional("identifier", &ScenarioBundle::identifier),
+      optional("registered", &ScenarioBundle::registered),
+      optional("info", &ScenarioBundle::info),
+      optional("imageResources", &ScenarioBundle::imageResources),
+      optional("resourceFiles", &ScenarioBundle::resourceFiles),
+  };
+};
+
+template <>
+struct Schema<ScenarioPairedDevice> {
+  static constexpr auto fields = std::tuple{
+      optional("address", &ScenarioPairedDevice::address),
+      optional("name", &ScenarioPairedDevice::name),
+      optional("services", &ScenarioPairedDevice::services),  // "0x110B"
+      optional("majorClass", &ScenarioPairedDevice::majorDeviceClass, &kMajorClass),
+      optional("connected", &ScenarioPairedDevice::connected),
+  };
+};
+
+template <>
+struct Schema<Scenario> {
+  static constexpr auto fields = std::tuple{
+      required("devices", &Scenario::devices),
+      optional("defaultOutput", &Scenario::defaultOutputUID),
+      optional("defaultInput", &Scenario::defaultInputUID),
+      optional("processes", &Scenario::processes),
+      optional("bundles", &Scenario::bundles),
+      optional("folders", &Scenario::folders),
+      optional("paired", &Scenario::pairedDevices),
+      optional("home", &Scenario::homeDirectory),
+      optional("ownBundleIdentifier", &Scenario::ownBundleIdentifier),
+  };
+};
+
+template <typename T>
+concept Record = requires {
+  Schema<T>::fields;
+};
+
+// Walks a document through the tables, naming the key path of anything wrong.
 class Reader {
  public:
-  Reader(std::string source) : source_(std::move(source)) {}
+  explicit Reader(std::string source) : source_(std::move(source)) {}
 
-  [[noreturn]] void fail(const std::string& where, const std::string& problem) const {
-    throw ScenarioError(source_ + ": " + (where.empty() ? "" : where + ": ") + problem);
-  }
-
-  const json& member(const json& object, const std::string& where, const char* key) const {
-    const auto found = object.find(key);
-    if (found == object.end()) fail(where, std::string("missing \"") + key + "\"");
-    return *found;
-  }
-
-  std::string text(const json& value, const std::string& where) const {
-    if (!value.is_string()) fail(where, "expected text");
-    return value.get<std::string>();
-  }
-
-  double number(const json& value, const std::string& where) const {
-    if (!value.is_number()) fail(where, "expected a number");
-    return value.get<double>();
-  }
-
-  bool boolean(const json& value, const std::string& where) const {
-    if (!value.is_boolean()) fail(where, "expected true or false");
-    return value.get<bool>();
-  }
-
-  const json& array(const json& value, const std::string& where) const {
-    if (!value.is_array()) fail(where, "expected a list");
-    return value;
-  }
-
-  const json& object(const json& value, const std::string& where) const {
-    if (!value.is_object()) fail(where, "expected an object");
-    return value;
-  }
-
-  template <class Read>
-  void optional(const json& object, const std::string& where, const char* key, Read read) const {
-    const auto found = object.find(key);
-    if (found != object.end() && !found->is_null())
-      read(*found, where.empty() ? key : where + "." + key);
-  }
-
-  uint32_t fourCharCode(const json& value, const std::string& where) const {
-    const std::string code = text(value, where);
-    if (code.size() != 4) fail(where, "expected a four-character code such as \"usb \"");
-    return uint32_t(uint8_t(code[0])) << 24 | uint32_t(uint8_t(code[1])) << 16 |
-           uint32_t(uint8_t(code[2])) << 8 | uint32_t(uint8_t(code[3]));
-  }
-
-  DeviceScope scope(const json& value, const std::string& where) const {
-    object(value, where);
-    DeviceScope scope;
-    optional(value, where, "streams", [&](const json& streams, const std::string& at) {
-      for (size_t i = 0; i < array(streams, at).size(); ++i) {
-        const double channels = number(streams[i], at + "[" + std::to_string(i) + "]");
-        if (channels < 1 || channels > 64 || channels != double(uint32_t(channels))) {
-          fail(at + "[" + std::to_string(i) + "]", "a stream has 1 to 64 channels");
-        }
-        scope.streams.push_back(uint32_t(channels));
-      }
-    });
-    optional(value, where, "volume", [&](const json& elements, const std::string& at) {
-      for (size_t i = 0; i < array(elements, at).size(); ++i) {
-        const std::string item = at + "[" + std::to_string(i) + "]";
-        object(elements[i], item);
-        VolumeElement element;
-        const double number = this->number(member(elements[i], item, "element"), item + ".element");
-        if (number < 0 || number > 64 || number != double(uint32_t(number))) {
-          fail(item + ".element", "0 for the whole scope or a channel number");
-        }
-        element.element = uint32_t(number);
-        optional(elements[i], item, "value", [&](const json& v, const std::string& a) {
-          element.value = float(this->number(v, a));
-          if (element.value < 0.0f || element.value > 1.0f) fail(a, "a volume is 0 to 1");
-        });
-        optional(elements[i], item, "settable",
-                 [&](const json& v, const std::string& a) { element.settable = boolean(v, a); });
-        scope.volume.push_back(element);
-      }
-    });
-    optional(value, where, "mute", [&](const json& mute, const std::string& at) {
-      object(mute, at);
-      MuteControl control;
-      optional(mute, at, "muted",
-               [&](const json& v, const std::string& a) { control.muted = boolean(v, a); });
-      optional(mute, at, "settable",
-               [&](const json& v, const std::string& a) { control.settable = boolean(v, a); });
-      scope.mute = control;
-    });
-    return scope;
-  }
-
-  ScenarioDevice device(const json& value, const std::string& where) const {
-    object(value, where);
-    ScenarioDevice device;
-    device.uid = text(member(value, where, "uid"), where + ".uid");
-    device.name = text(member(value, where, "name"), where + ".name");
-    optional(value, where, "transport",
-             [&](const json& v, const std::string& a) { device.transport = fourCharCode(v, a); });
-    optional(value, where, "alive",
-             [&](const json& v, const std::string& a) { device.alive = boolean(v, a); });
-    optional(value, where, "sampleRate", [&](const json& v, const std::string& a) {
-      device.sampleRate = number(v, a);
-      if (device.sampleRate < 8000 || device.sampleRate > 384000)
-        fail(a, "a sample rate is 8000 to 384000");
-    });
-    optional(value, where, "output",
-             [&](const json& v, const std::string& a) { device.output = scope(v, a); });
-    optional(value, where, "input",
-             [&](const json& v, const std::string& a) { device.input = scope(v, a); });
-    return device;
-  }
-
-  ScenarioProcess process(const json& value, const std::string& where) const {
-    object(value, where);
-    ScenarioProcess process;
-    const double pid = number(member(value, where, "pid"), where + ".pid");
-    if (pid < 1 || pid > 2147483647.0 || pid != double(int32_t(pid)))
-      fail(where + ".pid", "a process id is a positive whole number");
-    process.pid = int32_t(pid);
-    optional(value, where, "bundleID",
-             [&](const json& v, const std::string& a) { process.bundleID = text(v, a); });
-    optional(value, where, "executable",
-             [&](const json& v, const std::string& a) { process.executable = text(v, a); });
-    optional(value, where, "playing",
-             [&](const json& v, const std::string& a) { process.playing = boolean(v, a); });
-    optional(value, where, "tones", [&](const json& tones, const std::string& at) {
-      for (size_t i = 0; i < array(tones, at).size(); ++i) {
-        const std::string item = at + "[" + std::to_string(i) + "]";
-        object(tones[i], item);
-        Tone tone;
-        tone.frequency = number(member(tones[i], item, "frequency"), item + ".frequency");
-        if (tone.frequency <= 0 || tone.frequency >= 24000)
-          fail(item + ".frequency", "a tone is above 0 and below 24000 Hz");
-        optional(tones[i], item, "level", [&](const json& v, const std::string& a) {
-          tone.level = float(number(v, a));
-          if (tone.level < 0.0f || tone.level > 1.0f) fail(a, "a level is 0 to 1");
-        });
-        process.tones.push_back(tone);
-      }
-    });
-    optional(value, where, "application", [&](const json& app, const std::string& at) {
-      object(app, at);
-      RunningApplication record;
-      optional(app, at, "bundlePath",
-               [&](const json& v, const std::string& a) { record.bundlePath = text(v, a); });
-      optional(app, at, "bundleIdentifier",
-               [&](const json& v, const std::string& a) { record.bundleIdentifier = text(v, a); });
-      optional(app, at, "name",
-               [&](const json& v, const std::string& a) { record.localizedName = text(v, a); });
-      optional(app, at, "icon", [&](const json& v, const std::string& a) {
-        record.icon = Image{text(v, a), {}};
-      });
-      process.application = record;
-    });
-    return process;
-  }
-
-  ScenarioBundle bundle(const json& value, const std::string& where) const {
-    object(value, where);
-    ScenarioBundle bundle;
-    bundle.path = text(member(value, where, "path"), where + ".path");
-    optional(value, where, "identifier",
-             [&](const json& v, const std::string& a) { bundle.identifier = text(v, a); });
-    optional(value, where, "registered",
-             [&](const json& v, const std::string& a) { bundle.registered = boolean(v, a); });
-    optional(value, where, "info", [&](const json& info, const std::string& at) {
-      for (const auto& [key, item] : object(info, at).items()) {
-        if (item.is_string())
-          bundle.info[key] = item.get<std::string>();
-        else if (item.is_boolean())
-          bundle.info[key] = item.get<bool>();
-        else if (item.is_number())
-          bundle.info[key] = item.get<double>();
-        else
-          fail(at + "." + key, "expected text, a number or true/false");
-      }
-    });
-    auto texts = [&](const json& list, const std::string& at, std::vector<std::string>& out) {
-      for (size_t i = 0; i < array(list, at).size(); ++i)
-        out.push_back(text(list[i], at + "[" + std::to_string(i) + "]"));
-    };
-    optional(value, where, "imageResources",
-             [&](const json& v, const std::string& a) { texts(v, a, bundle.imageResources); });
-    optional(value, where, "resourceFiles",
-             [&](const json& v, const std::string& a) { texts(v, a, bundle.resourceFiles); });
-    return bundle;
-  }
-
-  ScenarioPairedDevice pairedDevice(const json& value, const std::string& where) const {
-    object(value, where);
-    ScenarioPairedDevice device;
-    optional(value, where, "address",
-             [&](const json& v, const std::string& a) { device.address = text(v, a); });
-    optional(value, where, "name",
-             [&](const json& v, const std::string& a) { device.name = text(v, a); });
-    optional(value, where, "services", [&](const json& services, const std::string& at) {
-      for (size_t i = 0; i < array(services, at).size(); ++i) {
-        device.services.push_back(serviceClass(services[i], at + "[" + std::to_string(i) + "]"));
-      }
-    });
-    optional(value, where, "majorClass", [&](const json& v, const std::string& a) {
-      const double major = number(v, a);
-      // The major class is a 5-bit field of the class of device.
-      if (major < 0 || major > 31 || major != double(uint32_t(major)))
-        fail(a, "a major device class is 0 to 31");
-      device.majorDeviceClass = uint32_t(major);
-    });
-    optional(value, where, "connected",
-             [&](const json& v, const std::string& a) { device.connected = boolean(v, a); });
-    return device;
-  }
-
-  // Service classes are written the way they are always quoted, "0x110B".
-  uint16_t serviceClass(const json& value, const std::string& where) const {
-    const std::string code = text(value, where);
-    const bool hex = code.size() == 6 && code[0] == '0' && (code[1] == 'x' || code[1] == 'X') &&
-                     code.find_first_not_of("0123456789abcdefABCDEF", 2) == std::string::npos;
-    if (!hex) fail(where, "expected a 16-bit service class such as \"0x110B\"");
-    return uint16_t(std::stoul(code.substr(2), nullptr, 16));
-  }
-
-  Scenario scenario(const json& document) const {
-    object(document, "");
+  Scenario scenario(const Json& document) const {
     Scenario scenario;
-    const json& devices = array(member(document, "", "devices"), "devices");
-    for (size_t i = 0; i < devices.size(); ++i) {
-      scenario.devices.push_back(device(devices[i], "devices[" + std::to_string(i) + "]"));
+    read(document, "", scenario, nullptr);
+    for (size_t i = 0; i < scenario.devices.size(); ++i) {
       for (size_t j = 0; j < i; ++j) {
         if (scenario.devices[j].uid == scenario.devices[i].uid) {
           fail("devices[" + std::to_string(i) + "].uid",
@@ -250,47 +198,116 @@ class Reader {
         }
       }
     }
-    optional(document, "", "defaultOutput",
-             [&](const json& v, const std::string& a) { scenario.defaultOutputUID = text(v, a); });
-    optional(document, "", "defaultInput",
-             [&](const json& v, const std::string& a) { scenario.defaultInputUID = text(v, a); });
-    optional(document, "", "processes", [&](const json& list, const std::string& at) {
-      for (size_t i = 0; i < array(list, at).size(); ++i) {
-        scenario.processes.push_back(process(list[i], "processes[" + std::to_string(i) + "]"));
-      }
-    });
-    optional(document, "", "bundles", [&](const json& list, const std::string& at) {
-      for (size_t i = 0; i < array(list, at).size(); ++i) {
-        scenario.bundles.push_back(bundle(list[i], "bundles[" + std::to_string(i) + "]"));
-      }
-    });
-    optional(document, "", "folders", [&](const json& list, const std::string& at) {
-      for (size_t i = 0; i < array(list, at).size(); ++i)
-        scenario.folders.push_back(text(list[i], at + "[" + std::to_string(i) + "]"));
-    });
-    optional(document, "", "paired", [&](const json& list, const std::string& at) {
-      for (size_t i = 0; i < array(list, at).size(); ++i) {
-        scenario.pairedDevices.push_back(
-            pairedDevice(list[i], "paired[" + std::to_string(i) + "]"));
-      }
-    });
-    optional(document, "", "home",
-             [&](const json& v, const std::string& a) { scenario.homeDirectory = text(v, a); });
-    optional(document, "", "ownBundleIdentifier", [&](const json& v, const std::string& a) {
-      scenario.ownBundleIdentifier = text(v, a);
-    });
-    for (const char* key : {"defaultOutput", "defaultInput"}) {
-      const std::string& uid = std::string(key) == "defaultOutput" ? scenario.defaultOutputUID
-                                                                   : scenario.defaultInputUID;
+    for (const auto& named : {std::pair{"defaultOutput", &scenario.defaultOutputUID},
+                              std::pair{"defaultInput", &scenario.defaultInputUID}}) {
+      const std::string& uid = *named.second;
       if (uid.empty()) continue;
-      bool known = false;
-      for (const ScenarioDevice& d : scenario.devices) known = known || d.uid == uid;
-      if (!known) fail(key, "no device has the UID \"" + uid + "\"");
+      const bool known = std::any_of(scenario.devices.begin(), scenario.devices.end(),
+                                     [&](const ScenarioDevice& d) { return d.uid == uid; });
+      if (!known) fail(named.first, "no device has the UID \"" + uid + "\"");
     }
     return scenario;
   }
 
  private:
+  [[noreturn]] void fail(const std::string& where, const std::string& problem) const {
+    throw ScenarioError(source_ + ": " + (where.empty() ? "" : where + ": ") + problem);
+  }
+
+  template <Record T>
+  void read(const Json& value, const std::string& where, T& out, const Rule*) const {
+    if (!value.is_object()) fail(where, "expected an object");
+    velmora::json::forEachField(Schema<T>::fields, [&](const auto& entry) {
+      const std::string key(entry.field.key);
+      const auto found = value.find(key);
+      if (found == value.end() || (found->is_null() && !entry.required)) {
+        if (entry.required) fail(where, "missing \"" + key + "\"");
+        return;
+      }
+      read(*found, where.empty() ? key : where + "." + key, out.*(entry.field.member), entry.rule);
+    });
+  }
+
+  void read(const Json& value, const std::string& where, std::string& out, const Rule*) const {
+    if (!value.is_string()) fail(where, "expected text");
+    out = value.get<std::string>();
+  }
+
+  void read(const Json& value, const std::string& where, bool& out, const Rule*) const {
+    if (!value.is_boolean()) fail(where, "expected true or false");
+    out = value.get<bool>();
+  }
+
+  template <typename T>
+  requires std::is_arithmetic_v<T> &&
+      (!std::is_same_v<T, bool>)&&(!std::is_same_v<T, uint16_t>)void read(const Json& value,
+                                                                          const std::string& where,
+                                                                          T& out,
+                                                                          const Rule* rule) const {
+    if (rule != nullptr && rule->fourCharCode) {
+      out = T(fourCharCode(value, where));
+      return;
+    }
+    if (!value.is_number()) fail(where, "expected a number");
+    const double number = value.get<double>();
+    if (rule != nullptr && rule->valid != nullptr && !rule->valid(number))
+      fail(where, rule->problem);
+    out = T(number);
+  }
+
+  // The only 16-bit numbers are service classes, written the way they are always quoted, "0x110B".
+  void read(const Json& value, const std::string& where, uint16_t& out, const Rule*) const {
+    std::string code;
+    read(value, where, code, nullptr);
+    const bool hex = code.size() == 6 && code[0] == '0' && (code[1] == 'x' || code[1] == 'X') &&
+                     code.find_first_not_of("0123456789abcdefABCDEF", 2) == std::string::npos;
+    if (!hex) fail(where, "expected a 16-bit service class such as \"0x110B\"");
+    out = uint16_t(std::stoul(code.substr(2), nullptr, 16));
+  }
+
+  void read(const Json& value, const std::string& where, Image& out, const Rule*) const {
+    out = Image{};
+    read(value, where, out.path, nullptr);
+  }
+
+  void read(const Json& value, const std::string& where, std::map<std::string, InfoValue>& out,
+            const Rule*) const {
+    if (!value.is_object()) fail(where, "expected an object");
+    for (const auto& [key, item] : value.items()) {
+      if (item.is_string())
+        out[key] = item.get<std::string>();
+      else if (item.is_boolean())
+        out[key] = item.get<bool>();
+      else if (item.is_number())
+        out[key] = item.get<double>();
+      else
+        fail(std::string(where).append(".").append(key), "expected text, a number or true/false");
+    }
+  }
+
+  template <typename T>
+  void read(const Json& value, const std::string& where, std::optional<T>& out,
+            const Rule* rule) const {
+    read(value, where, out.emplace(), rule);
+  }
+
+  template <typename T>
+  void read(const Json& value, const std::string& where, std::vector<T>& out,
+            const Rule* rule) const {
+    if (!value.is_array()) fail(where, "expected a list");
+    out.clear();
+    for (size_t i = 0; i < value.size(); ++i)
+      read(value[i], where + "[" + std::to_string(i) + "]", out.emplace_back(), rule);
+  }
+
+  uint32_t fourCharCode(const Json& value, const std::string& where) const {
+    std::string code;
+    read(value, where, code, nullptr);
+    if (code.size() != 4) fail(where, "expected a four-character code such as \"usb \"");
+    return uint32_t(uint8_t(code[0])) << 24 | uint32_t(uint8_t(code[1])) << 16 |
+           uint32_t(uint8_t(code[2])) << 8 | uint32_t(uint8_t(code[3]));
+  }
+
   std::string source_;
 };
 
@@ -298,10 +315,10 @@ class Reader {
 
 Scenario parseScenario(const std::string& text, const std::string& source) {
   Reader reader(source);
-  json document;
+  Json document;
   try {
-    document = json::parse(text);
-  } catch (const json::parse_error& error) {
+    document = Json::parse(text);
+  } catch (const Json::parse_error& error) {
     throw ScenarioError(source + ": not valid JSON (byte " + std::to_string(error.byte) + ")");
   }
   return reader.scenario(document);

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/audio/AudioBackend.h"
@@ -25,6 +26,21 @@
 #include "platform/sim/Scenario.h"
 
 namespace velmora::platform::sim {
+
+// The backend calls a test can make fail; an enum so that a misspelt one does not compile.
+enum class SimulatedCall {
+  getPropertyDataSize,
+  getPropertyData,  // also the text and text-list reads
+  setPropertyData,
+  createProcessTap,
+  destroyProcessTap,
+  createAggregateDevice,
+  destroyAggregateDevice,
+  createIOProcID,
+  destroyIOProcID,
+  startDevice,
+  stopDevice,
+};
 
 class SimulatedAudioSystem final : public AudioBackend {
  public:
@@ -76,17 +92,17 @@ class SimulatedAudioSystem final : public AudioBackend {
   bool addTone(int32_t pid, const Tone& tone);  // the process opens another stream
   bool setPlaying(int32_t pid, bool playing);
 
-  // Faults. A status for a named call ("AudioDeviceStart", "AudioHardwareCreateProcessTap", ...)
-  // the next `times` times it is made (negative: always).
-  void failCall(const std::string& call, OSStatus status, int times = -1);
+  // Faults. A status for a call the next `times` times it is made (negative: always).
+  void failCall(SimulatedCall call, OSStatus status, int times = -1);
   // A status for reads of one property selector on any object, in one scope or any (0), after
   // letting the first `skip` such reads through.
   void failProperty(AudioObjectPropertySelector selector, OSStatus status, int times = -1,
                     AudioObjectPropertyScope scope = 0, int skip = 0);
   // The format every new tap reports.
   void setTapFormat(const AudioStreamBasicDescription& format);
-  // New aggregates show no output streams for their first `reads` output stream-list reads.
-  void delayAggregateOutputs(int reads);
+  // New aggregates show no output streams (nor output channels) for their first `looks` looks at
+  // the output stream list: a size query or a read of the data, whichever the caller makes.
+  void delayAggregateOutputs(int looks);
   // New aggregates report this many more output channels than their sub-devices have.
   void setAggregateChannelSurplus(int channels);
   // Started I/O procs are never called (their taps still silence the processes).
@@ -132,7 +148,7 @@ class SimulatedAudioSystem final : public AudioBackend {
     AggregateDeviceDescription description;
     std::vector<AudioObjectID> subDevices;  // present at creation, in order
     AudioObjectID tap = 0;
-    int outputReadsUntilReady = 0;
+    int outputLooksUntilReady = 0;
     int channelSurplus = 0;
     std::vector<IOProc> procs;
   };
@@ -155,6 +171,7 @@ class SimulatedAudioSystem final : public AudioBackend {
     std::string uid;
     AudioStreamBasicDescription format{};
   };
+
   struct Failure {
     OSStatus status = 0;
     int remaining = -1;
@@ -170,15 +187,14 @@ class SimulatedAudioSystem final : public AudioBackend {
   const Device* findDeviceByUID(const std::string& uid) const;
   Process* findProcessByPID(int32_t pid);
   const Process* findProcessByPID(int32_t pid) const;
-  bool takeFailure(std::map<std::string, Failure>& table, const std::string& key, OSStatus* status);
-  OSStatus callFailure(const char* call);
+  static bool consume(Failure& failure, OSStatus* status);
+  OSStatus callFailure(SimulatedCall call);
   std::optional<OSStatus> propertyFailure(const AudioObjectPropertyAddress& address);
   OSStatus readProperty(AudioObjectID object, const AudioObjectPropertyAddress& address,
                         std::vector<uint8_t>* bytes);
   OSStatus setProcStarted(AudioObjectID device, AudioDeviceIOProcID id, bool started,
-                          const char* call);
+                          SimulatedCall call);
   bool tapIsRead(const Tap& tap) const;
-  uint32_t outputChannels(const Device& device) const;
   void renderPeriod();
   void runRealTime();
 
@@ -191,8 +207,10 @@ class SimulatedAudioSystem final : public AudioBackend {
   std::map<AudioObjectID, Tap> taps_;
   std::map<AudioObjectID, AudioStreamBasicDescription> streamFormats_;
   uintptr_t lastProcID_ = 0;
-  std::map<std::string, Failure> callFailures_;
-  std::map<std::string, Failure> propertyFailures_;
+  std::map<SimulatedCall, Failure> callFailures_;
+  // Keyed by selector and scope; scope 0 stands for any.
+  std::map<std::pair<AudioObjectPropertySelector, AudioObjectPropertyScope>, Failure>
+      propertyFailures_;
   std::optional<AudioStreamBasicDescription> tapFormat_;
   int aggregateOutputDelay_ = 0;
   int aggregateChannelSurplus_ = 0;

@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
     stage.model->setAppOutput(kTunes, std::nullopt);
 
     // Processing cannot start for the browser: its detail page says so.
-    stage.machine.audio().failCall("AudioHardwareCreateProcessTap", -50);
+    stage.machine.audio().failCall(velmora::platform::sim::SimulatedCall::createProcessTap, -50);
     stage.model->setAppVolume(kBrowser, 0.8f);
     stage.advance(0.0);
     stage.advance(1.5);

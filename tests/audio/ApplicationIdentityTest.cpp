@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "audio/ApplicationIdentity.h"
@@ -121,7 +122,7 @@ TEST_F(ApplicationIdentityTest, IconPrefersTheIconFileThenTheNamedImageThenTheFi
   const auto app = [](std::string path, InfoValue file, std::string name, Ids files, Ids images) {
     std::map<std::string, InfoValue> info{{"CFBundleIconFile", file}};
     if (!name.empty()) info.emplace("CFBundleIconName", name);
-    return ScenarioBundle{path, "id", info, images, files, true};
+    return ScenarioBundle{std::move(path), "id", info, std::move(images), std::move(files), true};
   };
   install({app("/A/File.app", "AppIcon", "AppIcon", {"AppIcon.icns"}, {"AppIcon"}),
            app("/A/Png.app", "icon.png", "", {"icon.png.icns", "icon.png"}, {}),

@@ -2,11 +2,14 @@
 // measured on the devices' meters by the frequency of its tone.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "EngineHarness.h"
 
 namespace {
 
 using velmora::audio::AppAudioStatus;
+using velmora::platform::sim::SimulatedCall;
 using velmora::settings::AppLevel;
 using velmora::settings::DeviceEQ;
 using velmora::test::EngineHarness;
@@ -114,7 +117,9 @@ TEST(AudioEngine, MultiOutputPlaysEveryOnlineDeviceAtItsLevel) {
   EXPECT_EQ(h.status(kMusicID).message, "2 个输出设备");
 }
 
-TEST(AudioEngine, EqualiserLiftsItsBandAndTheLimiterHoldsABoostedFullScaleTone) {
+// The response and the limiter are measured in the core; here, that each device's settings reach
+// the session that plays on it.
+TEST(AudioEngine, EqualiserAndBoostReachTheirDevices) {
   auto scenario = velmora::test::engineMachine();
   scenario.processes[0].tones = {{1000.0, 0.4f}, {80.0, 0.4f}};
   scenario.processes[1].tones = {{500.0, 1.0f}};
@@ -129,14 +134,9 @@ TEST(AudioEngine, EqualiserLiftsItsBandAndTheLimiterHoldsABoostedFullScaleTone) 
   h.update();
   h.audio().render(30);  // 24 callbacks bring the EQ to its gains
   h.update();
-  const double inBand = h.tone("dac", 1000.0);
-  const double outOfBand = h.tone("dac", 80.0);
-  EXPECT_NEAR(20 * std::log10(inBand / outOfBand), 12.0, 1.0);
-  EXPECT_NEAR(inBand, 0.4, 0.04) << "the pre-gain keeps the lifted band near its input level";
-
+  EXPECT_GT(h.tone("dac", 1000.0), 3 * h.tone("dac", 80.0)) << "the band is lifted";
   h.audio().render(20);
   EXPECT_GT(h.audio().meter("mono").peak(0, 4096), 0.95f) << "boosted";
-  EXPECT_LT(h.audio().meter("mono").peak(0, 4096), 1.0f) << "but limited below full scale";
 }
 
 struct ConstructionFault {
@@ -151,7 +151,7 @@ TEST(AudioEngine, EveryFailingStepLeavesNothingBehindAndIsNotRetriedUntilAsked) 
   const std::vector<ConstructionFault> faults = {
       {"routes", [](EngineHarness&) {}, "请选择 1–4 个不同的单声道或双声道输出设备。",
        "audio:surround"},
-      {"tap", [](EngineHarness& h) { h.audio().failCall("AudioHardwareCreateProcessTap", -50); },
+      {"tap", [](EngineHarness& h) { h.audio().failCall(SimulatedCall::createProcessTap, -50); },
        "创建应用音频通道失败（Core Audio -50）"},
       {"tap format",
        [](EngineHarness& h) {
@@ -165,10 +165,11 @@ TEST(AudioEngine, EveryFailingStepLeavesNothingBehindAndIsNotRetriedUntilAsked) 
        "无法读取音频通道标识。"},
       {"aggregate",
        [](EngineHarness& h) {
-         h.audio().failCall("AudioHardwareCreateAggregateDevice", 1852797029);
+         h.audio().failCall(SimulatedCall::createAggregateDevice, 1852797029);
        },
        "连接输出设备失败（Core Audio 1852797029）"},
-      {"outputs never appear", [](EngineHarness& h) { h.audio().delayAggregateOutputs(1000); },
+      {"outputs appear after the last look",
+       [](EngineHarness& h) { h.audio().delayAggregateOutputs(25); },
        "输出设备尚未准备就绪，请重试。"},
       {"output format",
        [](EngineHarness& h) { h.audio().failProperty(kAudioStreamPropertyVirtualFormat, -1); },
@@ -186,12 +187,12 @@ TEST(AudioEngine, EveryFailingStepLeavesNothingBehindAndIsNotRetriedUntilAsked) 
        "输入音频格式不受支持。"},
       {"channel layout", [](EngineHarness& h) { h.audio().setAggregateChannelSurplus(1); },
        "输出声道排列与设备配置不一致，已保留原始声音。"},
-      {"callback", [](EngineHarness& h) { h.audio().failCall("AudioDeviceCreateIOProcID", -50); },
+      {"callback", [](EngineHarness& h) { h.audio().failCall(SimulatedCall::createIOProcID, -50); },
        "创建音频处理回调失败（Core Audio -50）"},
       {"hardware inputs",
-       [](EngineHarness& h) { h.audio().failCall("AudioObjectSetPropertyData", -50); },
+       [](EngineHarness& h) { h.audio().failCall(SimulatedCall::setPropertyData, -50); },
        "关闭不需要的硬件输入失败（Core Audio -50）", "audio:phones"},
-      {"start", [](EngineHarness& h) { h.audio().failCall("AudioDeviceStart", -50); },
+      {"start", [](EngineHarness& h) { h.audio().failCall(SimulatedCall::startDevice, -50); },
        "启动音频处理（请检查系统音频录制权限）失败（Core Audio -50）"},
   };
   for (const ConstructionFault& fault : faults) {
@@ -204,7 +205,7 @@ TEST(AudioEngine, EveryFailingStepLeavesNothingBehindAndIsNotRetriedUntilAsked) 
               (AppAudioStatus{false, "未接管 · 原始声音", fault.message, false}));
     EXPECT_EQ(h.audio().liveProcessingObjects(), 0u) << "nothing left behind";
     EXPECT_NEAR(h.tone("speakers", kMusic), 0.5, 0.01) << "heard unprocessed";
-    if (std::string(fault.name) == "outputs never appear") {
+    if (std::string(fault.name) == "outputs appear after the last look") {
       EXPECT_EQ(h.pauses, 25);
     }
 
@@ -213,13 +214,53 @@ TEST(AudioEngine, EveryFailingStepLeavesNothingBehindAndIsNotRetriedUntilAsked) 
     EXPECT_EQ(h.audio().liveProcessingObjects(), 0u) << "the same signature is not tried again";
   }
   EngineHarness h;
-  h.audio().failCall("AudioDeviceStart", -50, 1);
+  h.audio().failCall(SimulatedCall::startDevice, -50, 1);
   h.levels[kMusicID] = level(0.5f);
   h.update();
   ASSERT_TRUE(h.status(kMusicID).error.has_value());
   h.engine.retry();
   h.update();
   EXPECT_EQ(h.status(kMusicID).message, "正在建立处理 · 设置尚未生效") << "retry tries again";
+}
+
+TEST(AudioEngine, OutputsThatAppearOnTheLastLookAreUsed) {
+  EngineHarness h;
+  h.audio().delayAggregateOutputs(24);
+  h.levels[kMusicID] = level(1.0f, false, "audio:dac");
+  h.update();
+  EXPECT_EQ(h.pauses, 24) << "a pause after each look that found no outputs, none after";
+  h.playAndUpdate();
+  EXPECT_EQ(h.status(kMusicID), (AppAudioStatus{true, "→ USB DAC", std::nullopt, false}));
+  EXPECT_NEAR(h.tone("dac", kMusic), 0.5, 0.01);
+}
+
+// The simulated system's own thread calls the I/O procs while the engine's queue rebuilds and
+// retunes the sessions: ThreadSanitizer checks what crosses between them.
+TEST(AudioEngine, SessionsRebuiltAndRetunedWhileAudioRenders) {
+  EngineHarness h;
+  h.audio().startRealTime();
+  const auto waitForPeriods = [&](uint64_t count) {
+    const uint64_t until = h.audio().periodsRendered() + count;
+    while (h.audio().periodsRendered() < until) std::this_thread::yield();
+  };
+  DeviceEQ eq;
+  eq.enabled = true;
+  for (int round = 0; round < 12; ++round) {
+    h.levels[kMusicID] = level(0.25f + 0.05f * float(round), round % 4 == 3,
+                               round % 2 == 0 ? "audio:speakers" : "audio:dac");
+    h.levels[kGameID] = level(1.0f - 0.05f * float(round));
+    eq.bands = {float(round % 5), 0, -float(round % 3), 0, 1};
+    h.advanced.equalizers["audio:speakers"] = eq;
+    h.update();
+    waitForPeriods(2);
+  }
+  h.levels[kMusicID] = level(0.5f, false, "audio:dac");
+  h.update();
+  waitForPeriods(4);
+  h.update();
+  h.audio().stopRealTime();
+  EXPECT_EQ(h.status(kMusicID), (AppAudioStatus{true, "→ USB DAC", std::nullopt, false}));
+  EXPECT_GT(h.tone("dac", kMusic), 0.1) << "the last route plays";
 }
 
 TEST(AudioEngine, WatchdogAndLayoutFaultsFallBackToTheApplicationsOwnSound) {

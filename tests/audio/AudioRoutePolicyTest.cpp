@@ -112,7 +112,7 @@ TEST(AudioRoutePolicy, RouteSpecsAndTheProcessingTest) {
   plainRoute[0].key = "A";
   plainRoute[0].device = devices["A"];
   const MultiOutputSettings off;
-  auto needed = [&](const AppLevel& level, float gain, std::optional<std::string> solo = {},
+  auto needed = [&](const AppLevel& level, float gain, const std::optional<std::string>& solo = {},
                     const std::vector<OutputRouteSpec>& routes = {}) {
     return AudioRoutePolicy::processingNeeded(level, off, routes.empty() ? plainRoute : routes,
                                               gain, solo);

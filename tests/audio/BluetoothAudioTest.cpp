@@ -90,8 +90,9 @@ TEST(BluetoothAudio, BookmarkOfALiveDevice) {
       {{14, "line", "Line In", 2, 0, pci}, "audio:line", "mic", true, false},
   };
   for (const auto& [d, id, symbol, showInput, showOutput] : cases) {
+    const std::string& uid = d.uid;  // a lambda may not capture a structured binding in clang 14
     const auto uidIf = [&](int channels) {
-      return channels > 0 ? std::optional(d.uid) : std::nullopt;
+      return channels > 0 ? std::optional(uid) : std::nullopt;
     };
     const std::optional<std::string> address = std::string_view(id).starts_with("bluetooth:")
                                                    ? std::optional(std::string(id + 10))
@@ -125,7 +126,9 @@ TEST(BluetoothAudio, ResolveFindsTheDeviceByUIDAndThenByBluetoothAddress) {
   const std::string headset = "aa:bb:cc:dd:ee:ff:output", address = "AA-BB-CC-DD-EE-FF";
   using Text = std::optional<std::string>;
   const auto mark = [](Text out, Text bluetoothAddress, Text in = {}) {
-    return DeviceBookmark{{}, {}, {}, in, out, bluetoothAddress, false, false, false, false, {}};
+    return DeviceBookmark{
+        {},    {},    {}, std::move(in), std::move(out), std::move(bluetoothAddress), false, false,
+        false, false, {}};
   };
   const std::tuple<DeviceBookmark, bool, std::optional<AudioObjectID>> cases[] = {
       {mark("spk", {}), false, 1},

@@ -1,9 +1,9 @@
-// The equaliser: its per-callback ramp, head-room pre-gain, switching, and its response measured
-// from rendered audio.
+// The equaliser: its response measured from rendered audio, switching, and the two-route kernels.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
+#include <vector>
 
 #include "BufferList.h"
 #include "CoreTestSupport.h"
@@ -46,31 +46,6 @@ TEST(Equalizer, BoostedBandComesOutAtInputLevelAndTheRestLower) {
   EXPECT_NEAR(responseDB({0, 0, 0, 0, 9}, 250.0), -9.0, 0.5);
 }
 
-TEST(Equalizer, AppliedGainRampsHalfADecibelPerCallbackWithPreGain) {
-  auto state = makeState(1, 1.0f, kRate);
-  setEQ(state.get(), true, {0, 0, 12, 0, 0});
-  BufferList in({{2, 16}});
-  BufferList out({{2, 16}});
-  const OMRoute& route = state->routes[0];
-  for (int callback = 1; callback <= 26; ++callback) {
-    OMRender(state.get(), in.get(), out.get());
-    const float applied = std::min(0.5f * float(callback), 12.0f);
-    ASSERT_EQ(route.smoothedEQ[2], applied) << "callback " << callback;
-    ASSERT_FLOAT_EQ(route.preGain, std::pow(10.0f, -applied / 20.0f));
-    ASSERT_EQ(route.eqActive, 1u);
-  }
-  EXPECT_NEAR(route.preGain, 0.251f, 0.001f);
-  // Flat bands have unity sections.
-  EXPECT_EQ(route.stages[0].b0, 1.0);
-  EXPECT_EQ(route.stages[0].b1, route.stages[0].a1);
-  EXPECT_EQ(route.stages[0].b2, route.stages[0].a2);
-
-  // An unchanged band keeps its coefficients: nothing is redesigned once settled.
-  state->routes[0].stages[2].b0 = 42.0;
-  OMRender(state.get(), in.get(), out.get());
-  EXPECT_EQ(route.stages[2].b0, 42.0);
-}
-
 TEST(Equalizer, SwitchingOffIsImmediateAndOnRampsFromCleanState) {
   auto state = makeState(1, 1.0f, kRate);
   setEQ(state.get(), true, {12, 0, 12, 0, 0});
@@ -100,6 +75,12 @@ TEST(Equalizer, SwitchingOffIsImmediateAndOnRampsFromCleanState) {
     EXPECT_EQ(stage.z2[1], 0.0);
   }
   EXPECT_EQ(OMOutputPeak(state.get()), 0.0f);
+
+  // Once settled, an unchanged band keeps its coefficients: nothing is redesigned per callback.
+  for (int callback = 0; callback < 30; ++callback) OMRender(state.get(), in.get(), out.get());
+  state->routes[0].stages[2].b0 = 42.0;
+  OMRender(state.get(), in.get(), out.get());
+  EXPECT_EQ(route.stages[2].b0, 42.0);
 }
 
 TEST(Equalizer, FlatEnabledIsIdentityAndBandsAboveTheLimitSitBelowIt) {
@@ -118,39 +99,41 @@ TEST(Equalizer, FlatEnabledIsIdentityAndBandsAboveTheLimitSitBelowIt) {
   setEQ(low.get(), true, {0, 0, 0, 6, 6});
   for (int callback = 0; callback < 12; ++callback) OMRender(low.get(), in.get(), out.get());
   EXPECT_EQ(low->routes[0].stages[3].b1, low->routes[0].stages[4].b1);
-  EXPECT_NEAR(low->routes[0].stages[3].b1 *
-                  (1.0 + std::sin(2 * M_PI * 0.45) / 1.8 / std::pow(10.0, 6.0 / 40)),
-              -2.0 * std::cos(2 * M_PI * 0.45), 1e-12);
+  for (uint32_t s = 0; s < kFrames * 2; ++s) ASSERT_TRUE(std::isfinite(out.samples(0)[s]));
 }
 
-}  // namespace
-
-namespace {
-
-TEST(Equalizer, EveryRouteIsFilteredAsIfItWereAlone) {
-  // Routes with the EQ on are filtered two at a time; each must come out exactly as it would alone.
+// Routes with the EQ on are filtered two at a time, by the 128-bit or the AVX code: with either,
+// each route must come out exactly as it would alone, so the two agree on the same data.
+TEST(Equalizer, EveryRouteIsFilteredAsIfItWereAloneWithEitherKernel) {
   const std::array<float, 5> settings[3] = {
       {12, -6, 0, 3, -12}, {-3, 9, -9, 0, 6}, {0, 0, 12, -12, 1}};
-  auto together = makeState(1, 1.0f, kRate);
-  velmora::test::State alone[3];
-  for (uint32_t r = 0; r < 3; ++r) {
-    ASSERT_TRUE(OMConfigureRoute(together.get(), r, r * 2, 2));
-    OMSetRouteEQ(together.get(), r, true, settings[r].data());
-    alone[r] = makeState(1, 1.0f, kRate);
-    ASSERT_TRUE(OMConfigureRoute(alone[r].get(), 0, 0, 2));
-    OMSetRouteEQ(alone[r].get(), 0, true, settings[r].data());
-  }
-  BufferList in({{2, kFrames}});
-  BufferList out({{2, kFrames}, {2, kFrames}, {2, kFrames}});
-  BufferList single({{2, kFrames}});
-  for (uint64_t callback = 0; callback < 30; ++callback) {
-    velmora::test::writeSine(in, 0, 0, 90.0, kRate, 0.7f, callback * kFrames);
-    velmora::test::writeSine(in, 0, 1, 3900.0, kRate, 0.7f, callback * kFrames);
-    OMRender(together.get(), in.get(), out.get());
+  std::vector<OMFilterKernel> kernels = {OMFilterKernel128};
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx")) kernels.push_back(OMFilterKernelAVX);
+  for (const OMFilterKernel kernel : kernels) {
+    SCOPED_TRACE(kernel == OMFilterKernelAVX ? "AVX" : "128-bit");
+    auto together = makeState(1, 1.0f, kRate);
+    together->filterKernel = kernel;
+    velmora::test::State alone[3];
     for (uint32_t r = 0; r < 3; ++r) {
-      OMRender(alone[r].get(), in.get(), single.get());
-      for (uint32_t s = 0; s < kFrames * 2; ++s) {
-        ASSERT_EQ(out.samples(r)[s], single.samples(0)[s]) << "route " << r << " sample " << s;
+      ASSERT_TRUE(OMConfigureRoute(together.get(), r, r * 2, 2));
+      OMSetRouteEQ(together.get(), r, true, settings[r].data());
+      alone[r] = makeState(1, 1.0f, kRate);
+      ASSERT_TRUE(OMConfigureRoute(alone[r].get(), 0, 0, 2));
+      OMSetRouteEQ(alone[r].get(), 0, true, settings[r].data());
+    }
+    BufferList in({{2, kFrames}});
+    BufferList out({{2, kFrames}, {2, kFrames}, {2, kFrames}});
+    BufferList single({{2, kFrames}});
+    for (uint64_t callback = 0; callback < 30; ++callback) {
+      velmora::test::writeSine(in, 0, 0, 90.0, kRate, 0.7f, callback * kFrames);
+      velmora::test::writeSine(in, 0, 1, 3900.0, kRate, 0.7f, callback * kFrames);
+      OMRender(together.get(), in.get(), out.get());
+      for (uint32_t r = 0; r < 3; ++r) {
+        OMRender(alone[r].get(), in.get(), single.get());
+        for (uint32_t s = 0; s < kFrames * 2; ++s) {
+          ASSERT_EQ(out.samples(r)[s], single.samples(0)[s]) << "route " << r << " sample " << s;
+        }
       }
     }
   }

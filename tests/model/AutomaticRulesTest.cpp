@@ -126,7 +126,7 @@ TEST(ModelRules, SeedingEditingForcedRunsAndFailedWrites) {
   h.model->updateAdvanced(
       [](settings::AdvancedPreferences& advanced) { advanced.autoInput = true; });
   h.machine.audio().addDevice(simpleDevice("headset", false));
-  h.machine.audio().failCall("AudioObjectSetPropertyData", -50, 1);
+  h.machine.audio().failCall(platform::sim::SimulatedCall::setPropertyData, -50, 1);
   h.advance(3.0);
   EXPECT_EQ(h.state().errorMessage, "自动切换失败：设置音频属性失败（Core Audio -50）");
   EXPECT_EQ(systemDefault(false), id("speakers"));

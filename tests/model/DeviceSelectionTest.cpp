@@ -163,6 +163,21 @@ TEST(DeviceSelection, FailuresTimeOutsAndLateCompletionsEndWithoutASwitch) {
   EXPECT_EQ(h.state().outputID, h.machine.audio().deviceID("dac"));
   EXPECT_TRUE(h.state().connectionLabels.empty());
 
+  // The link opens and the audio device comes, but writing it as the default fails: the user is
+  // told, nothing waits on, and the output stays where it was.
+  h.machine.audio().removeDevice(kHeadphonesUID);
+  h.machine.bluetooth().setConnected(kAddress, false);
+  h.advance(1.5);
+  h.machine.audioDeviceOnConnection(kAddress, headphonesAudio(), 1.0, h.mainQueue);
+  h.model->selectBookmark(headphones, AudioDirection::output);
+  completeConnections(h);
+  h.machine.audio().failCall(velmora::platform::sim::SimulatedCall::setPropertyData, -50, 1);
+  h.advance(3.0);
+  ASSERT_NE(h.machine.audio().deviceID(kHeadphonesUID), 0u);
+  EXPECT_EQ(h.state().errorMessage, "设置音频属性失败（Core Audio -50）");
+  EXPECT_TRUE(h.state().connectionLabels.empty());
+  EXPECT_EQ(h.state().outputID, h.machine.audio().deviceID("dac"));
+
   // A Bluetooth entry that is no longer paired: no connection is tried.
   const int attempts = h.machine.bluetooth().connectionAttempts();
   DeviceBookmark forgotten = headphones;
@@ -267,6 +282,22 @@ TEST(DeviceSelection, ASceneOnHeadphonesConnectsThemFirstThenAppliesItsSettings)
   EXPECT_EQ(h.model->sceneState(scene.id), "当前配置");
   h.model->setAppVolume(kMusic, 0.31f);
   EXPECT_EQ(h.model->sceneState(scene.id), "已调整");
+
+  // Under way again, the user picks the speakers: the scene is abandoned, neither its headphones
+  // nor its settings come later.
+  h.model->selectDevice(h.machine.audio().deviceID("speakers"), AudioDirection::output);
+  h.machine.audio().removeDevice(kHeadphonesUID);
+  h.machine.bluetooth().setConnected(kAddress, false);
+  h.advance(1.5);
+  h.machine.bluetooth().holdConnections(true);
+  h.model->applyScene(scene);
+  ASSERT_EQ(h.model->sceneState(scene.id), "切换中");
+  h.model->selectDevice(h.machine.audio().deviceID("speakers"), AudioDirection::output);
+  EXPECT_NE(h.model->sceneState(scene.id), "切换中");
+  completeConnections(h);
+  h.advance(3.0);
+  EXPECT_EQ(h.state().outputID, h.machine.audio().deviceID("speakers"));
+  EXPECT_EQ(h.state().preferences.apps.at(kMusic).volume, 0.31f);
 }
 
 }  // namespace

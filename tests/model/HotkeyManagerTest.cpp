@@ -81,10 +81,8 @@ TEST(HotkeyManager, DispatchRunsOwnValidIdsAndPassesEverythingElseOn) {
   constexpr uint32_t kOurs = HotkeyManager::kSignature;
   using enum HotkeyAction;
   const std::pair<std::optional<HotKeyID>, std::optional<HotkeyAction>> cases[] = {
+      // The first and last of ours; the model tests press the mute shortcut end to end.
       {HotKeyID{kOurs, 1}, panel},
-      {HotKeyID{kOurs, 2}, mute},
-      {HotKeyID{kOurs, 3}, quieter},
-      {HotKeyID{kOurs, 4}, louder},
       {HotKeyID{kOurs, 5}, nextOutput},
       // Not ours: 'Vlmr' with one letter's case changed, a foreign signature, no readable id.
       {HotKeyID{kOurs, 0}, {}},

@@ -76,7 +76,7 @@ TEST(ModelVolume, DevicesWithoutControlsGiveTheirMessages) {
   h.model->setSystemVolume(0.5f);
   EXPECT_EQ(h.state().errorMessage, "此设备不支持系统音量调节，请使用设备自身的控制。");
 
-  h.machine.audio().failCall("AudioObjectSetPropertyData", -50, 1);
+  h.machine.audio().failCall(velmora::platform::sim::SimulatedCall::setPropertyData, -50, 1);
   h.model->setInputVolume(0.3f);
   EXPECT_EQ(h.state().errorMessage, "设置音频属性失败（Core Audio -50）");
   h.model->toggleInputMute();  // no hardware mute on the microphone: emulated
@@ -94,6 +94,36 @@ TEST(ModelVolume, DevicesWithoutControlsGiveTheirMessages) {
   m.model->toggleInputMute();
   EXPECT_FALSE(m.state().inputMuted);
   EXPECT_FLOAT_EQ(*m.state().inputVolume, 0.7f);
+}
+
+// The input side with a hardware mute: the mute is switched on the device and leaves the volume;
+// a write that fails says so and changes nothing.
+TEST(ModelVolume, InputHardwareMuteAndFailedInputWrites) {
+  auto scenario = velmora::test::modelMachine();
+  scenario.devices[2].input.mute = velmora::platform::sim::MuteControl{};
+  ModelHarness h(scenario);
+  const AudioObjectID mic = h.machine.audio().deviceID("mic");
+  const auto hardwareMute = [&] {
+    return velmora::audio::HAL::value<uint32_t>(mic, kAudioDevicePropertyMute,
+                                                kAudioObjectPropertyScopeInput);
+  };
+  h.model->toggleInputMute();
+  EXPECT_TRUE(h.state().inputMuted);
+  EXPECT_EQ(hardwareMute(), 1u);
+  EXPECT_FLOAT_EQ(*h.state().inputVolume, 0.7f) << "a hardware mute, not a volume of 0";
+
+  h.machine.audio().failCall(velmora::platform::sim::SimulatedCall::setPropertyData, -50, 2);
+  h.model->toggleInputMute();
+  EXPECT_EQ(h.state().errorMessage, "设置音频属性失败（Core Audio -50）");
+  h.model->setInputVolume(0.2f);
+  h.advance(1.5);
+  EXPECT_TRUE(h.state().inputMuted) << "the failed unmute left the device muted";
+  EXPECT_EQ(hardwareMute(), 1u);
+  EXPECT_FLOAT_EQ(*h.state().inputVolume, 0.7f) << "the failed volume write left it as it was";
+
+  h.model->toggleInputMute();
+  EXPECT_FALSE(h.state().inputMuted);
+  EXPECT_EQ(hardwareMute(), 0u);
 }
 
 TEST(ModelAppControls, LevelsSoloOutputsAndPresentations) {
@@ -222,6 +252,21 @@ TEST(ModelHotkeys, ActionsBindingsAndNextOutput) {
   EXPECT_EQ(h.state().outputID, dac);
   h.model->perform(HotkeyAction::nextOutput);
   EXPECT_EQ(h.state().outputID, speakers);
+
+  // The mute shortcut, pressed as the system delivers it, mutes the output device and unmutes it.
+  const Shortcut m{46, up.modifiers, "M"};
+  h.model->setShortcut(HotkeyAction::mute, m);
+  const auto speakerMute = [&] {
+    return velmora::audio::HAL::value<uint32_t>(speakers, kAudioDevicePropertyMute,
+                                                kAudioObjectPropertyScopeOutput);
+  };
+  for (const bool muted : {true, false}) {
+    EXPECT_EQ(h.machine.hotkeys().pressCombination(m.key, m.modifiers),
+              velmora::platform::HotKeyEventResult::handled);
+    h.advance(0.1);
+    EXPECT_EQ(h.state().systemMuted, muted);
+    EXPECT_EQ(speakerMute(), muted ? 1u : 0u);
+  }
 
   h.machine.loginItem().setApprovalRequired(true);
   h.model->setLogin(true);

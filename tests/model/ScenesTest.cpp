@@ -177,7 +177,7 @@ TEST(Scenes, NamesAreTrimmedAndCutAndReplacingKeepsThePlace) {
   h.model->saveScene(accented, std::nullopt);
   h.model->saveScene(family, std::nullopt);
   ASSERT_EQ(scenes(h).size(), 3u);
-  EXPECT_EQ(scenes(h)[0].name, chinese.substr(0, 40 * 3));
+  EXPECT_EQ(scenes(h)[0].name, chinese.substr(0, size_t(40) * 3));
   EXPECT_EQ(scenes(h)[1].name, std::string(39, 'a') + "e\u0301\u0302");
   EXPECT_EQ(scenes(h)[2].name, std::string(38, 'x') + "😀👩\u200D👩\u200D👧");
 
@@ -218,7 +218,8 @@ TEST(Scenes, ASceneThatMutesKeepsItsDevicesAgainstTheRules) {
   scene.inputDeviceID = "audio:usbmic";
   scene.systemMuted = true;
 
-  audio.failCall("AudioObjectSetPropertyData", -50, 2);  // neither default is written
+  audio.failCall(velmora::platform::sim::SimulatedCall::setPropertyData, -50,
+                 2);  // neither default is written
   h.model->applyScene(scene);
   audio.addDevice(velmora::test::simDevice("hdmi", "HDMI", {2}));
   h.advance(3.0);

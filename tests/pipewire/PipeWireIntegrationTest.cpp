@@ -28,7 +28,7 @@ class PipeWireIntegration : public ::testing::Test {
     for (pid_t child : children_) pw::finish(child, SIGKILL);
   }
 
-  pid_t play(std::vector<std::string> args) {
+  pid_t play(const std::vector<std::string>& args) {
     children_.push_back(pw::spawn(args));
     return children_.back();
   }

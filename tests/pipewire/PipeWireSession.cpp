@@ -53,6 +53,7 @@ pid_t spawnLogged(const std::vector<std::string>& args, const std::string& log) 
   posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
   posix_spawn_file_actions_adddup2(&actions, 1, 2);
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
   pid_t pid = -1;
@@ -99,6 +100,8 @@ class Session {
     const fs::path root(folder);
     fs::create_directories(root / "run");
     chmod((root / "run").c_str(), 0700);
+    // The test process's own environment, set before its PipeWire threads start.
+    // NOLINTBEGIN(concurrency-mt-unsafe)
     setenv("XDG_RUNTIME_DIR", (root / "run").c_str(), 1);
     setenv("PIPEWIRE_RUNTIME_DIR", (root / "run").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
@@ -107,6 +110,7 @@ class Session {
     for (const char* variable : {"DBUS_SESSION_BUS_ADDRESS", "PIPEWIRE_REMOTE", "PULSE_SERVER",
                                  "DISPLAY", "WAYLAND_DISPLAY"})
       unsetenv(variable);
+    // NOLINTEND(concurrency-mt-unsafe)
 
     std::string devices = "context.objects = [\n";
     auto nullDevice = [&](const std::string& node, const std::string& description,
@@ -228,7 +232,7 @@ int run(const std::vector<std::string>& args) {
 }
 
 std::string toneFile(double frequency) {
-  const std::string path = folder + "/tone-" + std::to_string(int(frequency)) + ".wav";
+  std::string path = folder + "/tone-" + std::to_string(int(frequency)) + ".wav";
   if (fs::exists(path)) return path;
   constexpr uint32_t rate = 48000, frames = rate * 30;
   std::vector<int16_t> samples(frames);

@@ -22,6 +22,7 @@ TEST(SerialQueue, TasksRunOneAtATimeOnTheWorkerInEachSubmittersOrder) {
   bool running = false;         // these are touched on the worker only
   int misplaced = 0;            // out of order, overlapping another task, or off the worker
   std::vector<std::thread> submitters;
+  submitters.reserve(next.size());
   for (int& expected : next) {
     submitters.emplace_back([&] {
       for (int i = 0; i < 500; ++i) {

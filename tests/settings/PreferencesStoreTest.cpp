@@ -75,7 +75,7 @@ class PreferencesStoreTest : public ::testing::Test {
 };
 
 TEST(PreferencesLocation, SettingsDirectoryFollowsEnvironmentAndApplicationInfo) {
-  const auto location = [](std::optional<std::string> config, std::string home,
+  const auto location = [](const std::optional<std::string>& config, const std::string& home,
                            platform::ApplicationInfo::Value name) {
     const auto environment = [=](const char* variable) {
       return variable == std::string("XDG_CONFIG_HOME") ? config : home;

@@ -30,27 +30,19 @@ TEST(Shortcut, SameCombinationIgnoresTheLabel) {
   EXPECT_FALSE(up.sameCombination({126, 0x1900, "↑"}) || up.sameCombination({125, 0x1800, "↑"}));
 }
 
-TEST(HotkeyAction, IdsTitlesAndRawValuesFollowTheFixedOrder) {
-  const struct {
-    std::string_view raw, title;
-  } table[] = {{"panel", "打开 / 关闭面板"},
-               {"mute", "系统静音 / 恢复"},
-               {"quieter", "降低系统音量"},
-               {"louder", "提高系统音量"},
-               {"nextOutput", "切换下一个输出设备"}};
-  ASSERT_EQ(allHotkeyActions.size(), std::size(table));
-  for (uint32_t id = 1; const auto& row : table) {
-    const HotkeyAction action = allHotkeyActions[id - 1];
-    EXPECT_EQ(rawValue(action), row.raw);
-    EXPECT_EQ(hotkeyActionFromRawValue(row.raw), action);
-    EXPECT_EQ(hotkeyID(action), id);
-    EXPECT_EQ(hotkeyActionFromID(id), action);
-    EXPECT_EQ(title(action), row.title);
-    ++id;
+// The ids themselves are checked in the registrations the hot-key manager makes.
+TEST(HotkeyAction, RawValuesAndIdsFindTheirActionAndNothingElseDoes) {
+  for (const HotkeyAction action : allHotkeyActions) {
+    EXPECT_EQ(hotkeyActionFromRawValue(rawValue(action)), action);
+    EXPECT_EQ(hotkeyActionFromID(hotkeyID(action)), action);
+    EXPECT_FALSE(title(action).empty());
   }
-  for (const uint32_t outside : {0u, 6u, 0xFFFFFFFFu})
+  for (const uint32_t outside : {0u, uint32_t(allHotkeyActions.size() + 1), 0xFFFFFFFFu})
     EXPECT_EQ(hotkeyActionFromID(outside), std::nullopt) << outside;
   EXPECT_EQ(hotkeyActionFromRawValue("Panel"), std::nullopt);
+  // Names that saved settings hold and that no other test reads.
+  EXPECT_EQ(hotkeyActionFromRawValue("mute"), HotkeyAction::mute);
+  EXPECT_EQ(hotkeyActionFromRawValue("quieter"), HotkeyAction::quieter);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QLabel>
 #include <filesystem>
 
 #include "platform/dispatch/ManualScheduler.h"
@@ -29,14 +28,13 @@ class Program {
     delegate.reset();
     std::filesystem::remove_all(folder);
   }
-  AppDelegate& start(bool show = false, std::function<bool()> connected = {}) {
+  AppDelegate& start(bool show = false) {
     delegate.reset();
     AppDelegate::Options options;
     options.settingsFile = folder / "settings.json";
     options.shellSettingsFile = folder / "shell.conf";
     options.show = show;
     options.trayWaitMs = 1 << 30;  // no tray here, and no fallback either
-    options.audioConnected = std::move(connected);
     delegate = std::make_unique<AppDelegate>(queue, options);
     return *delegate;
   }
@@ -90,22 +88,6 @@ TEST(AppDelegate, ScrollingOnTheIconStepsTheOutputVolumeByNotches) {
     advanced.interface.compact = true;
   });
   EXPECT_EQ(delegate.popover().height(), ui::PanelTheme::compactHeight);
-}
-
-TEST(AppDelegate, ThePanelSaysSoWhileTheAudioServerDoesNotAnswer) {
-  Program program;
-  bool connected = false;
-  AppDelegate& delegate = program.start(false, [&] { return connected; });
-  const auto notice = [&] {
-    for (const QLabel* label : delegate.popover().findChildren<QLabel*>()) {
-      if (label->text() == "未连接到 PipeWire，正在重试…") return !label->isHidden();
-    }
-    return false;
-  };
-  EXPECT_TRUE(notice());
-  connected = true;
-  program.advance(1.5);
-  EXPECT_FALSE(notice());
 }
 
 TEST(AppDelegate, AnOutputWithoutVolumeSaysSoAndOpensThePanel) {

@@ -11,6 +11,7 @@ namespace {
 
 TEST(ScrollVolumeGesture, StepsFromTheDeviceOrFromTheLastTargetOfAFastGesture) {
   const double nan = std::nan(""), inf = INFINITY;
+  const float fnan = std::nanf("");
   struct Event {
     double deltaY;
     bool precise, inverted, momentum;
@@ -29,7 +30,7 @@ TEST(ScrollVolumeGesture, StepsFromTheDeviceOrFromTheLastTargetOfAFastGesture) {
       {0, false, false, false, 7, 0.5f, 11.2, {}},       // nothing moved
       {nan, false, false, false, 7, 0.5f, 11.2, {}},     //
       {inf, true, false, false, 7, 0.5f, 11.2, {}},      //
-      {1, false, false, false, 7, nan, 11.2, {}},        // an unreadable volume
+      {1, false, false, false, 7, fnan, 11.2, {}},       // an unreadable volume
       {1, false, false, false, 7, 0.2f, 12.1, 0.2625f},  // a pause: from the device again
       {1, false, false, false, 8, 0.9f, 12.2, 0.9625f},  // another device: from its volume
       {1, false, false, false, 8, 0.9f, 12.3, 1.0f},     // stays at 1

@@ -5,7 +5,8 @@
 #include <cstdlib>
 
 int main(int argc, char** argv) {
-  setenv("LC_ALL", "C.UTF-8", 1);  // before anything reads the locale
+  // Before anything reads the locale, and before any thread that could read the environment.
+  setenv("LC_ALL", "C.UTF-8", 1);  // NOLINT(concurrency-mt-unsafe)
   testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

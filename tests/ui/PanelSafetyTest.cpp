@@ -142,7 +142,7 @@ TEST(PanelSafety, EveryCharacterShownHasAGlyphInThePanelFont) {
   h.model->bluetoothQueue().sync([] {});
   h.settle();
   sweep();
-  h.machine.audio().failCall("AudioHardwareCreateProcessTap", -50);
+  h.machine.audio().failCall(velmora::platform::sim::SimulatedCall::createProcessTap, -50);
   h.model->setAppVolume("com.example.music", 0.5f);
   h.model->setAppOutput("com.example.music", "audio:dac");
   h.machine.audio().removeDevice("dac");

@@ -75,7 +75,7 @@ TEST(PanelHeader, BannerShowsTheMessageOffersBluetoothSettingsOnlyForBluetoothAn
       {"the same on a desktop without Bluetooth settings", failBluetoothConnection, true, false},
       {"a volume cannot be written",
        [](PanelHarness& h) {
-         h.machine.audio().failCall("AudioObjectSetPropertyData", -50, 1);
+         h.machine.audio().failCall(velmora::platform::sim::SimulatedCall::setPropertyData, -50, 1);
          h.find<QSlider>("系统输出音量")->setValue(200);
          h.settle();
        },

@@ -55,8 +55,9 @@ class TrayProgram : public testing::Test {
     bus_ = dbus_.startAndReadLine({"dbus-daemon", "--session", "--nofork"}, "--print-address=");
     ASSERT_NE(display_, ":");
     ASSERT_FALSE(bus_.empty());
-    ::setenv("DBUS_SESSION_BUS_ADDRESS", bus_.c_str(), 1);
-    ::setenv("DISPLAY", display_.c_str(), 1);
+    // For the programs started below; no thread of this test reads the environment meanwhile.
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", bus_.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
+    ::setenv("DISPLAY", display_.c_str(), 1);               // NOLINT(concurrency-mt-unsafe)
   }
   void TearDown() override {
     for (auto* child : {&second_, &program_, &watcher_, &dbus_, &xvfb_}) child->stop();

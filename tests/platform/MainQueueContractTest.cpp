@@ -1,0 +1,151 @@
+// What every main queue promises (MainQueue.h), run against both: ManualScheduler in virtual time
+// and RunLoop on the real clock, with timers of a few milliseconds.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/ManualScheduler.h"
+#include "platform/dispatch/RunLoop.h"
+
+namespace {
+
+using velmora::platform::MainQueue;
+using velmora::platform::ManualClock;
+using velmora::platform::ManualScheduler;
+using velmora::platform::RunLoop;
+using velmora::platform::TimerHandle;
+
+// Lets `seconds` of the queue's time pass, running what falls due.
+struct Manual {
+  ManualClock clock;
+  ManualScheduler queue{clock};
+  void runFor(double seconds) { queue.advance(seconds); }
+};
+
+struct Real {
+  RunLoop queue;
+  void runFor(double seconds) {
+    queue.after(seconds, [this] { queue.stop(); });
+    queue.run();
+  }
+};
+
+template <class Driver>
+struct MainQueueContract : ::testing::Test {
+  Driver driver;
+  MainQueue& queue = driver.queue;
+  std::vector<std::string> log;
+
+  auto record(std::string name) {
+    return [this, name = std::move(name)] { log.push_back(name); };
+  }
+};
+
+using Drivers = ::testing::Types<Manual, Real>;
+TYPED_TEST_SUITE(MainQueueContract, Drivers);
+
+// When a task posted by a task runs against timers already due is each queue's own affair.
+TYPED_TEST(MainQueueContract, PostsInOrderAndTimersByDueTime) {
+  auto& q = this->queue;
+  // Margins of 10 ms, so that a loaded machine cannot reorder the real clock's timers.
+  q.after(0.04, this->record("after 40 ms"));
+  q.after(0.02, this->record("after 20 ms"));
+  q.post([this, &q] {
+    this->record("posted")();
+    q.post(this->record("posted by posted"));
+    q.after(0.01, this->record("made by posted"));
+  });
+  q.post(this->record("posted second"));
+  this->driver.runFor(0.05);
+  EXPECT_EQ(this->log, (std::vector<std::string>{"posted", "posted second", "posted by posted",
+                                                 "made by posted", "after 20 ms", "after 40 ms"}));
+}
+
+TYPED_TEST(MainQueueContract, EveryKeepsItsCadenceAndCancelledTimersNeverRun) {
+  auto& q = this->queue;
+  const double start = q.clock().now();
+  std::vector<double> runs;
+  TimerHandle repeating;
+  repeating = q.every(0.002, [&] {
+    runs.push_back(q.clock().now() - start);
+    if (runs.size() == 3) repeating.cancel();  // from inside its own task
+  });
+  TimerHandle cancelled = q.after(0.001, this->record("cancelled"));
+  const TimerHandle copy = cancelled;
+  cancelled.cancel();
+  EXPECT_FALSE(copy.active()) << "copies share one timer";
+  TimerHandle sameTime;
+  q.after(0.003, [&] { sameTime.cancel(); });
+  sameTime = q.after(0.003, this->record("cancelled by a timer due before it"));
+  TimerHandle oneShot;
+  bool activeWhileRunning = true;
+  double oneShotRanAt = 0.0;
+  oneShot = q.after(0.001, [&] {
+    activeWhileRunning = oneShot.active();
+    oneShotRanAt = q.clock().now() - start;
+  });
+
+  this->driver.runFor(0.1);  // ample: a stalled real clock skips runs rather than bunching them
+  EXPECT_TRUE(this->log.empty());
+  EXPECT_FALSE(activeWhileRunning) << "a one-shot is done once it runs";
+  EXPECT_GE(oneShotRanAt, 0.001 - 1e-9) << "never early";
+  ASSERT_EQ(runs.size(), 3u);
+  for (size_t run = 0; run < runs.size(); ++run) {
+    EXPECT_GE(runs[run], 0.002 * double(run + 1) - 1e-9) << "never early, one interval apart";
+  }
+  EXPECT_FALSE(repeating.active());
+  EXPECT_THROW(q.every(0.0, [] {}), std::invalid_argument);
+}
+
+TYPED_TEST(MainQueueContract, ARepeatingTimerThatThrowsStopsAndLeavesTheCallThatRanIt) {
+  TimerHandle handle = this->queue.every(0.001, [] { throw std::runtime_error("refresh failed"); });
+  EXPECT_THROW(this->driver.runFor(0.003), std::runtime_error);
+  EXPECT_FALSE(handle.active());
+}
+
+TYPED_TEST(MainQueueContract, PostsFromOtherThreadsRunOnTheQueueInEachPostersOrder) {
+  auto& q = this->queue;
+  std::vector<int> next(4, 0);  // per poster: the index of the task that must run next
+  std::atomic<int> misplaced{0};
+  std::vector<std::thread> posters;
+  q.post([&] {  // started from a task, so that the posts race the queue at work
+    posters.reserve(next.size());
+    for (int& expected : next) {
+      posters.emplace_back([&] {
+        for (int i = 0; i < 200; ++i) {
+          q.post([&, i] { misplaced += !q.isCurrent() || expected++ != i; });
+        }
+      });
+    }
+  });
+  this->driver.runFor(0.001);
+  for (auto& poster : posters) poster.join();
+  this->driver.runFor(0.001);
+  EXPECT_EQ(misplaced.load(), 0);
+  EXPECT_EQ(next, std::vector<int>(4, 200));
+
+  std::thread other([&] {
+    EXPECT_FALSE(q.isCurrent());
+    EXPECT_THROW(q.after(1.0, [] {}), std::logic_error);
+    EXPECT_THROW(q.every(1.0, [] {}), std::logic_error);
+  });
+  other.join();
+}
+
+TYPED_TEST(MainQueueContract, HandlesTurnInactiveWhenTheQueueGoes) {
+  TimerHandle once, repeating;
+  {
+    TypeParam driver;
+    once = driver.queue.after(1.0, [] {});
+    repeating = driver.queue.every(1.0, [] {});
+  }
+  EXPECT_FALSE(once.active() || repeating.active()) << "they will never run";
+  once.cancel();
+}
+
+}  // namespace
