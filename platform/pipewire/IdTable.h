@@ -34,7 +34,7 @@ class IdTable {
   }
   AudioObjectID find(const Key& key) const {
     const auto found = ids_.find(key);
-    return found == ids_.end() ? kAudioObjectUnknown : found->second;
+    return found == ids_.end() ? AudioObjectID(kAudioObjectUnknown) : found->second;
   }
   const Key* keyOf(AudioObjectID id) const {
     const auto found = keys_.find(id);

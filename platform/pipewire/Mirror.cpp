@@ -518,6 +518,40 @@ bool Mirror::isVisible(const DefaultWrite& write) const {
   return found != defaults_.end() && found->second == write.name;
 }
 
+std::optional<MemberDevice> Mirror::outputDevice(const std::string& uid) const {
+  for (const auto& [id, global] : deviceGlobals_) {
+    const Node& node = nodes_.at(global);
+    if (!inScope(node, kOutput)) continue;
+    const DeviceRecord record = recordOf(node);
+    if (record.uid == uid)
+      return MemberDevice{id, property(node.props, "node.name"), record.channels};
+  }
+  return std::nullopt;
+}
+
+bool Mirror::ownedBy(uint32_t global, const std::vector<AudioObjectID>& processes) const {
+  const auto found = nodes_.find(global);
+  if (found == nodes_.end() || !found->second.stream || !found->second.owner) return false;
+  const AudioObjectID owner = processIDs_.find(*found->second.owner);
+  return std::find(processes.begin(), processes.end(), owner) != processes.end();
+}
+
+std::vector<uint32_t> Mirror::streamNodes(const std::vector<AudioObjectID>& processes) const {
+  std::vector<uint32_t> globals;
+  for (const auto& [global, node] : nodes_) {
+    if (ownedBy(global, processes)) globals.push_back(global);
+  }
+  return globals;
+}
+
+std::vector<uint32_t> Mirror::streamNodesOfPID(int32_t pid) const {
+  std::vector<uint32_t> globals;
+  for (const auto& [global, node] : nodes_) {
+    if (node.stream && node.owner && node.owner->pid == pid) globals.push_back(global);
+  }
+  return globals;
+}
+
 std::map<int32_t, AudioClientApplication> Mirror::clientApplications() const {
   std::map<int32_t, AudioClientApplication> applications;
   for (const auto& entry : nodes_) {

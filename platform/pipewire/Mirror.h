@@ -54,6 +54,13 @@ struct DefaultWrite {
   std::string name;
 };
 
+// An output device as an aggregate's member: where its playback stream goes, and how wide.
+struct MemberDevice {
+  AudioObjectID id = 0;
+  std::string nodeName;
+  uint32_t channels = 0;
+};
+
 class Mirror {
  public:
   explicit Mirror(ProcFs proc = ProcFs());
@@ -100,6 +107,16 @@ class Mirror {
   std::vector<AudioObjectID> processIDs();
   // The server's global id behind a device id, for tests; 0 when none.
   uint32_t globalOfDevice(AudioObjectID device) const;
+
+  // A new id for an object the backend makes itself (taps, aggregates and their streams).
+  AudioObjectID newID() { return counter_.next(); }
+  // The output device with this UID, if one is present.
+  std::optional<MemberDevice> outputDevice(const std::string& uid) const;
+  // The output stream nodes of these process objects, and whether one node is among them.
+  std::vector<uint32_t> streamNodes(const std::vector<AudioObjectID>& processes) const;
+  bool ownedBy(uint32_t global, const std::vector<AudioObjectID>& processes) const;
+  // The server's ids of a process's output streams, for tests.
+  std::vector<uint32_t> streamNodesOfPID(int32_t pid) const;
 
  private:
   struct Node {

@@ -11,11 +11,14 @@
 #include <spa/param/route.h>
 #include <spa/pod/builder.h>
 #include <spa/pod/iter.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <nlohmann/json.hpp>
 
+#include "platform/pipewire/AggregateStreams.h"
 #include "platform/pipewire/Mirror.h"
 
 namespace velmora::platform::pipewire {
@@ -102,9 +105,79 @@ void addVolumeProps(spa_pod_builder* builder, const VolumeState& state) {
   }
 }
 
+constexpr double kGraphRate = 48000.0;
+constexpr uint32_t kTapChannels = 2;
+// How long a start waits for the capture node and then for the applications to be moved in.
+constexpr int kStartTimeoutMs = 1000;
+// Written next to our target on every moved stream, so that whoever starts next can undo what a
+// killed program left behind: {"owner": pid, "started": start time, "serial": our capture,
+// "prev": {"target.object": {"type": ..., "value": ...}, "target.node": ...}}.
+constexpr const char* kMarkerKey = "com.local.Ombrel.tap";
+constexpr const char* kTargetObject = "target.object";
+constexpr const char* kTargetNode = "target.node";
+
+AudioStreamBasicDescription floatFormat(uint32_t channels) {
+  AudioStreamBasicDescription format{};
+  format.sampleRate = kGraphRate;
+  format.formatID = kAudioFormatLinearPCM;
+  format.formatFlags = kAudioFormatFlagIsFloat;
+  format.bitsPerChannel = 32;
+  format.channelsPerFrame = channels;
+  format.framesPerPacket = 1;
+  format.bytesPerFrame = 4 * channels;
+  format.bytesPerPacket = format.bytesPerFrame;
+  return format;
+}
+
+template <class T>
+std::vector<uint8_t> bytesOf(const T& value) {
+  const auto* raw = reinterpret_cast<const uint8_t*>(&value);
+  return std::vector<uint8_t>(raw, raw + sizeof(T));
+}
+
+std::vector<uint8_t> bufferList(const std::vector<uint32_t>& channels) {
+  std::vector<uint8_t> bytes(AudioBufferListSize(uint32_t(channels.size())), 0);
+  auto* list = reinterpret_cast<AudioBufferList*>(bytes.data());
+  list->numberBuffers = uint32_t(channels.size());
+  for (size_t i = 0; i < channels.size(); ++i) list->buffers[i] = {channels[i], 0, nullptr};
+  return bytes;
+}
+
+uint64_t number(const char* text) { return std::strtoull(text, nullptr, 10); }
+
 }  // namespace
 
 struct PipeWireBackend::Connection {
+  // One default-metadata entry on a node.
+  struct Entry {
+    std::string type;
+    std::string value;
+    bool operator==(const Entry&) const = default;
+  };
+  // What a moved stream's metadata held before we moved it.
+  struct Saved {
+    std::optional<Entry> object;
+    std::optional<Entry> node;
+  };
+  struct Tap {
+    std::vector<AudioObjectID> processes;
+    std::string uid;
+  };
+  struct Aggregate {
+    std::string uid;
+    std::string name;
+    std::vector<AudioObjectID> processes;
+    std::vector<std::string> members;  // the sub-devices found at creation, in order
+    std::vector<uint32_t> channels;
+    std::vector<AudioObjectID> outputStreams;
+    AudioObjectID inputStream = 0;
+    std::unique_ptr<AggregateStreams> streams;
+    AudioDeviceIOProcID proc = nullptr;
+    bool started = false;
+    std::string captureSerial;
+    std::map<uint32_t, Saved> moved;  // stream node -> what to put back
+  };
+
   enum class Kind { node, device, client, metadata };
   struct Bound {
     Connection* connection = nullptr;
@@ -131,11 +204,21 @@ struct PipeWireBackend::Connection {
   int startupSync = -1;
   bool secondSync = false;
   int lastDone = 0;
+  ProcFs proc;
+  // Every node's serial and every link, which processing waits on.
+  std::map<uint32_t, uint64_t> serials;
+  std::map<uint32_t, std::pair<uint32_t, uint32_t>> links;  // link -> (output node, input node)
+  std::map<std::pair<uint32_t, std::string>, Entry> nodeMetadata;
+  std::map<AudioObjectID, Tap> taps;
+  std::map<AudioObjectID, Aggregate> aggregates;
+  uintptr_t lastProc = 0;
+  int tapCounter = 0;
 
   explicit Connection(Options chosen)
       : options(std::move(chosen)),
         mirror(ProcFs(options.procRoot)),
-        retryMs(options.firstRetryMs) {
+        retryMs(options.firstRetryMs),
+        proc(options.procRoot) {
     pw_init(nullptr, nullptr);
     loop = pw_thread_loop_new("velmora-pw", nullptr);
     context = pw_context_new(pw_thread_loop_get_loop(loop), nullptr, 0);
@@ -148,6 +231,14 @@ struct PipeWireBackend::Connection {
 
   ~Connection() {
     pw_thread_loop_lock(loop);
+    // Applications still moved into us go back before we leave.
+    bool restored = false;
+    for (auto& [id, aggregate] : aggregates) {
+      if (!aggregate.started) continue;
+      stop(aggregate);
+      restored = true;
+    }
+    if (restored) roundTrip(kWriteTimeoutMs);
     pw_loop_destroy_source(pw_thread_loop_get_loop(loop), retryTimer);
     disconnect();
     pw_thread_loop_unlock(loop);
@@ -186,6 +277,15 @@ struct PipeWireBackend::Connection {
 
   void disconnect() {
     ready = false;
+    // Our streams belong to the core: they go first. The server gives their applications back.
+    for (auto& [id, aggregate] : aggregates) {
+      aggregate.streams.reset();
+      aggregate.started = false;
+      aggregate.moved.clear();
+    }
+    serials.clear();
+    links.clear();
+    nodeMetadata.clear();
     for (auto& [global, object] : bound) {
       spa_hook_remove(&object->listener);
       pw_proxy_destroy(object->proxy);
@@ -251,6 +351,7 @@ struct PipeWireBackend::Connection {
         self->secondSync = false;
         self->ready = true;
         self->retryMs = self->options.firstRetryMs;
+        self->cleanUpAfterOthers();
       }
     }
     pw_thread_loop_signal(self->loop, false);
@@ -272,11 +373,19 @@ struct PipeWireBackend::Connection {
     auto* self = static_cast<Connection*>(data);
     const Properties props = propertiesOf(dict);
     if (std::strcmp(type, PW_TYPE_INTERFACE_Node) == 0) {
+      const uint64_t serial = number(property(props, "object.serial").c_str());
+      self->serials[id] = serial;
+      pw_thread_loop_signal(self->loop, false);
+      // Processing streams, ours or another instance's, are neither devices nor applications.
+      if (property(props, "node.name").starts_with(kAggregateNodePrefix)) return;
       const bool device = deviceDirection(props) != NodeDirection::none;
       if (!device && property(props, "media.class") != "Stream/Output/Audio") return;
-      self->mirror.addNode(id, std::strtoull(property(props, "object.serial").c_str(), nullptr, 10),
-                           props);
+      self->mirror.addNode(id, serial, props);
       self->bind(id, type, PW_VERSION_NODE, Kind::node);
+      self->followTappedStreams();
+    } else if (std::strcmp(type, PW_TYPE_INTERFACE_Link) == 0) {
+      self->links[id] = {uint32_t(number(property(props, "link.output.node").c_str())),
+                         uint32_t(number(property(props, "link.input.node").c_str()))};
     } else if (std::strcmp(type, PW_TYPE_INTERFACE_Device) == 0) {
       if (property(props, "media.class") != "Audio/Device") return;
       self->mirror.addDevice(id, props);
@@ -284,6 +393,7 @@ struct PipeWireBackend::Connection {
     } else if (std::strcmp(type, PW_TYPE_INTERFACE_Client) == 0) {
       self->mirror.addClient(id, props);
       self->bind(id, type, PW_VERSION_CLIENT, Kind::client);
+      self->followTappedStreams();
     } else if (std::strcmp(type, PW_TYPE_INTERFACE_Metadata) == 0) {
       if (property(props, "metadata.name") != "default" || self->defaults != nullptr) return;
       self->bind(id, type, PW_VERSION_METADATA, Kind::metadata);
@@ -300,6 +410,13 @@ struct PipeWireBackend::Connection {
       self->bound.erase(found);
     }
     self->mirror.remove(id);
+    self->links.erase(id);
+    if (self->serials.erase(id) > 0) {
+      // The server hands this id to the next object at once: nothing of the old node may stay.
+      for (auto& [aggregateID, aggregate] : self->aggregates) aggregate.moved.erase(id);
+      std::erase_if(self->nodeMetadata,
+                    [id](const auto& entry) { return entry.first.first == id; });
+    }
     pw_thread_loop_signal(self->loop, false);
   }
 
@@ -370,8 +487,10 @@ struct PipeWireBackend::Connection {
   static void on_node_info(void* data, const pw_node_info* info) {
     auto* object = static_cast<Bound*>(data);
     Connection* self = object->connection;
-    if (info->change_mask & PW_NODE_CHANGE_MASK_PROPS)
+    if (info->change_mask & PW_NODE_CHANGE_MASK_PROPS) {
       self->mirror.setNodeProperties(object->global, propertiesOf(info->props));
+      self->followTappedStreams();
+    }
     if (info->change_mask & PW_NODE_CHANGE_MASK_STATE)
       self->mirror.setNodeState(object->global, stateOf(info->state));
     pw_thread_loop_signal(self->loop, false);
@@ -403,16 +522,27 @@ struct PipeWireBackend::Connection {
 
   static void on_client_info(void* data, const pw_client_info* info) {
     auto* object = static_cast<Bound*>(data);
-    if (info->change_mask & PW_CLIENT_CHANGE_MASK_PROPS)
+    if (info->change_mask & PW_CLIENT_CHANGE_MASK_PROPS) {
       object->connection->mirror.addClient(object->global, propertiesOf(info->props));
+      object->connection->followTappedStreams();
+    }
     pw_thread_loop_signal(object->connection->loop, false);
   }
 
-  static int on_metadata_property(void* data, uint32_t subject, const char* key, const char*,
+  static int on_metadata_property(void* data, uint32_t subject, const char* key, const char* type,
                                   const char* value) {
     auto* object = static_cast<Bound*>(data);
-    if (subject == PW_ID_CORE && key != nullptr)
-      object->connection->mirror.setDefault(key, value != nullptr ? value : "");
+    Connection* self = object->connection;
+    if (subject == PW_ID_CORE && key != nullptr) {
+      self->mirror.setDefault(key, value != nullptr ? value : "");
+    } else if (key == nullptr) {
+      std::erase_if(self->nodeMetadata,
+                    [subject](const auto& entry) { return entry.first.first == subject; });
+    } else if (value == nullptr) {
+      self->nodeMetadata.erase({subject, key});
+    } else {
+      self->nodeMetadata[{subject, key}] = Entry{type != nullptr ? type : "", value};
+    }
     pw_thread_loop_signal(object->connection->loop, false);
     return 0;
   }
@@ -460,6 +590,219 @@ struct PipeWireBackend::Connection {
     return waitFor([&] { return mirror.isVisible(write); }, kWriteTimeoutMs)
                ? kAudioHardwareNoError
                : (ready ? kAudioHardwareUnspecifiedError : kAudioHardwareNotRunningError);
+  }
+
+  // Processing. Everything below runs under the lock, on a calling thread or the loop thread.
+
+  std::optional<Entry> entry(uint32_t node, const char* key) const {
+    const auto found = nodeMetadata.find({node, key});
+    if (found == nodeMetadata.end()) return std::nullopt;
+    return found->second;
+  }
+
+  void setEntry(uint32_t node, const char* key, const std::optional<Entry>& value) {
+    if (defaults == nullptr) return;
+    pw_metadata_set_property(defaults, node, key, value ? value->type.c_str() : nullptr,
+                             value ? value->value.c_str() : nullptr);
+  }
+
+  bool linked(uint32_t from, uint32_t to) const {
+    return std::any_of(links.begin(), links.end(), [&](const auto& link) {
+      return link.second.first == from && (to == SPA_ID_INVALID || link.second.second == to);
+    });
+  }
+
+  // Every playback stream of the aggregate is linked to its device.
+  bool outputsLinked(const Aggregate& aggregate) const {
+    if (!aggregate.streams) return false;
+    for (size_t i = 0; i < aggregate.streams->outputCount(); ++i) {
+      const uint32_t node = aggregate.streams->outputNode(i);
+      if (node == SPA_ID_INVALID || !linked(node, SPA_ID_INVALID)) return false;
+    }
+    return true;
+  }
+
+  static nlohmann::json entryJSON(const std::optional<Entry>& entry) {
+    if (!entry) return nullptr;
+    return {{"type", entry->type}, {"value", entry->value}};
+  }
+  static std::optional<Entry> entryFromJSON(const nlohmann::json& json) {
+    if (!json.is_object() || !json.contains("type") || !json.contains("value") ||
+        !json["type"].is_string() || !json["value"].is_string())
+      return std::nullopt;
+    return Entry{json["type"].get<std::string>(), json["value"].get<std::string>()};
+  }
+
+  // Moves one stream into the started aggregate's capture, remembering what to put back.
+  void move(Aggregate& aggregate, uint32_t node) {
+    if (aggregate.moved.count(node) || defaults == nullptr) return;
+    Saved saved{entry(node, kTargetObject), entry(node, kTargetNode)};
+    aggregate.moved[node] = saved;
+    const nlohmann::json marker = {
+        {"owner", getpid()},
+        {"started", proc.startTime(getpid()).value_or(0)},
+        {"serial", aggregate.captureSerial},
+        {"prev", {{kTargetObject, entryJSON(saved.object)}, {kTargetNode, entryJSON(saved.node)}}}};
+    // The marker first: a program killed between the two writes leaves nothing unexplained.
+    setEntry(node, kMarkerKey, Entry{"Spa:String:JSON", marker.dump()});
+    setEntry(node, kTargetObject, Entry{"Spa:Id", aggregate.captureSerial});
+  }
+
+  // Puts back what the stream's metadata held before. A target someone else set meanwhile is
+  // the user's choice now and stays.
+  void restore(uint32_t node, const std::string& ourSerial, const Saved& saved) {
+    if (!serials.count(node)) return;
+    const auto current = entry(node, kTargetObject);
+    if (current && current->value == ourSerial) setEntry(node, kTargetObject, saved.object);
+    // Set again, so that a session manager that remembers targets remembers this one.
+    if (saved.node) setEntry(node, kTargetNode, saved.node);
+    setEntry(node, kMarkerKey, std::nullopt);
+  }
+
+  // New streams of a tapped application follow the tap.
+  void followTappedStreams() {
+    for (auto& [id, aggregate] : aggregates) {
+      if (!aggregate.started) continue;
+      for (uint32_t node : mirror.streamNodes(aggregate.processes)) move(aggregate, node);
+    }
+  }
+
+  // Markers of a program that is gone (killed, or us before a lost connection): its targets
+  // point at nodes that no longer exist, so the applications' earlier choices come back.
+  void cleanUpAfterOthers() {
+    std::vector<std::pair<uint32_t, std::string>> markers;
+    for (const auto& [key, value] : nodeMetadata) {
+      if (key.second == kMarkerKey) markers.emplace_back(key.first, value.value);
+    }
+    for (const auto& [node, text] : markers) {
+      const auto json = nlohmann::json::parse(text, nullptr, false);
+      if (!json.is_object()) continue;
+      const auto owner = json.value("owner", int32_t(0));
+      const auto started = json.value("started", uint64_t(0));
+      if (owner != getpid() && owner > 0 && proc.startTime(owner) == started) continue;
+      Saved saved;
+      if (json.contains("prev") && json["prev"].is_object()) {
+        saved.object = entryFromJSON(json["prev"].value(kTargetObject, nlohmann::json()));
+        saved.node = entryFromJSON(json["prev"].value(kTargetNode, nlohmann::json()));
+      }
+      restore(node, json.value("serial", std::string()), saved);
+    }
+  }
+
+  Aggregate* findAggregate(AudioObjectID id) {
+    const auto found = aggregates.find(id);
+    return found == aggregates.end() ? nullptr : &found->second;
+  }
+
+  OSStatus start(Aggregate& aggregate) {
+    if (aggregate.started) return kAudioHardwareNoError;
+    if (!ready || !aggregate.streams) return kAudioHardwareNotRunningError;
+    AggregateStreams& streams = *aggregate.streams;
+    if (!waitFor([&] { return serials.count(streams.captureNode()) > 0; }, kStartTimeoutMs))
+      return ready ? kAudioHardwareUnspecifiedError : kAudioHardwareNotRunningError;
+    const uint32_t capture = streams.captureNode();
+    aggregate.captureSerial = std::to_string(serials.at(capture));
+    streams.start();
+    aggregate.started = true;
+    followTappedStreams();
+    // Applications that ask never to be moved stay where they are: nothing of ours is left.
+    const bool moved = waitFor(
+        [&] {
+          return std::all_of(aggregate.moved.begin(), aggregate.moved.end(),
+                             [&](const auto& node) { return linked(node.first, capture); });
+        },
+        kStartTimeoutMs);
+    if (moved) return kAudioHardwareNoError;
+    stop(aggregate);
+    return ready ? kAudioHardwareIllegalOperationError : kAudioHardwareNotRunningError;
+  }
+
+  void stop(Aggregate& aggregate) {
+    if (!aggregate.started) return;
+    if (aggregate.streams) aggregate.streams->stop();
+    aggregate.started = false;
+    for (const auto& [node, saved] : aggregate.moved) restore(node, aggregate.captureSerial, saved);
+    aggregate.moved.clear();
+  }
+
+  // The properties of our own taps, aggregates and aggregate streams; none for other objects.
+  std::optional<OSStatus> readOwn(AudioObjectID object, const AudioObjectPropertyAddress& address,
+                                  std::vector<uint8_t>* bytes) const {
+    const AudioObjectPropertySelector selector = address.selector;
+    if (taps.count(object)) {
+      if (selector != kAudioTapPropertyFormat) return kAudioHardwareUnknownPropertyError;
+      *bytes = bytesOf(floatFormat(kTapChannels));
+      return kAudioHardwareNoError;
+    }
+    if (const auto found = aggregates.find(object); found != aggregates.end()) {
+      const Aggregate& aggregate = found->second;
+      const bool input = address.scope == kAudioObjectPropertyScopeInput;
+      const bool output = address.scope == kAudioObjectPropertyScopeOutput;
+      switch (selector) {
+        case kAudioDevicePropertyDeviceIsAlive:
+          *bytes = bytesOf(uint32_t(aggregate.streams ? 1 : 0));
+          return kAudioHardwareNoError;
+        case kAudioDevicePropertyTransportType:
+          *bytes = bytesOf(uint32_t(kAudioDeviceTransportTypeAggregate));
+          return kAudioHardwareNoError;
+        case kAudioDevicePropertyNominalSampleRate:
+          *bytes = bytesOf(kGraphRate);
+          return kAudioHardwareNoError;
+        case kAudioDevicePropertyStreams: {
+          std::vector<AudioObjectID> ids;
+          // The outputs show once every one of them is linked to its device.
+          if (!input && outputsLinked(aggregate)) ids = aggregate.outputStreams;
+          if (!output) ids.push_back(aggregate.inputStream);
+          bytes->assign(ids.size() * sizeof(AudioObjectID), 0);
+          if (!ids.empty()) std::memcpy(bytes->data(), ids.data(), bytes->size());
+          return kAudioHardwareNoError;
+        }
+        case kAudioDevicePropertyStreamConfiguration:
+          if (!input && !output) return kAudioHardwareUnknownPropertyError;
+          *bytes = bufferList(input ? std::vector<uint32_t>{kTapChannels} : aggregate.channels);
+          return kAudioHardwareNoError;
+        default:
+          return kAudioHardwareUnknownPropertyError;
+      }
+    }
+    for (const auto& [id, aggregate] : aggregates) {
+      const auto stream =
+          std::find(aggregate.outputStreams.begin(), aggregate.outputStreams.end(), object);
+      if (stream == aggregate.outputStreams.end() && object != aggregate.inputStream) continue;
+      if (selector != kAudioStreamPropertyVirtualFormat) return kAudioHardwareUnknownPropertyError;
+      const uint32_t channels = stream == aggregate.outputStreams.end()
+                                    ? kTapChannels
+                                    : aggregate.channels[stream - aggregate.outputStreams.begin()];
+      *bytes = bytesOf(floatFormat(channels));
+      return kAudioHardwareNoError;
+    }
+    return std::nullopt;
+  }
+
+  OSStatus read(AudioObjectID object, const AudioObjectPropertyAddress& address,
+                std::vector<uint8_t>* bytes) {
+    if (const auto own = readOwn(object, address, bytes)) return *own;
+    return mirror.read(object, address, bytes);
+  }
+
+  std::optional<OSStatus> readOwnString(AudioObjectID object,
+                                        const AudioObjectPropertyAddress& address,
+                                        std::string* value) const {
+    if (const auto tap = taps.find(object); tap != taps.end()) {
+      if (address.selector != kAudioTapPropertyUID) return kAudioHardwareUnknownPropertyError;
+      *value = tap->second.uid;
+      return kAudioHardwareNoError;
+    }
+    const auto found = aggregates.find(object);
+    if (found == aggregates.end()) return std::nullopt;
+    if (address.selector == kAudioDevicePropertyDeviceUID) {
+      *value = found->second.uid;
+    } else if (address.selector == kAudioObjectPropertyName) {
+      *value = found->second.name;
+    } else {
+      return kAudioHardwareUnknownPropertyError;
+    }
+    return kAudioHardwareNoError;
   }
 };
 
@@ -514,7 +857,13 @@ uint32_t PipeWireBackend::serverID(AudioObjectID device) const {
 
 bool PipeWireBackend::hasProperty(AudioObjectID object, const AudioObjectPropertyAddress& address) {
   Locked lock(connection_->loop);
-  return connection_->ready && connection_->mirror.hasProperty(object, address);
+  if (!connection_->ready) return false;
+  std::vector<uint8_t> bytes;
+  std::string text;
+  if (const auto own = connection_->readOwn(object, address, &bytes))
+    return *own == kAudioHardwareNoError ||
+           connection_->readOwnString(object, address, &text) == kAudioHardwareNoError;
+  return connection_->mirror.hasProperty(object, address);
 }
 
 OSStatus PipeWireBackend::isPropertySettable(AudioObjectID object,
@@ -522,6 +871,11 @@ OSStatus PipeWireBackend::isPropertySettable(AudioObjectID object,
                                              bool* settable) {
   Locked lock(connection_->loop);
   if (!connection_->ready) return kAudioHardwareNotRunningError;
+  if (connection_->findAggregate(object) != nullptr || connection_->taps.count(object)) {
+    *settable = address.selector == kAudioDevicePropertyIOProcStreamUsage &&
+                connection_->findAggregate(object) != nullptr;
+    return kAudioHardwareNoError;
+  }
   return connection_->mirror.isPropertySettable(object, address, settable);
 }
 
@@ -531,7 +885,7 @@ OSStatus PipeWireBackend::getPropertyDataSize(AudioObjectID object,
   Locked lock(connection_->loop);
   if (!connection_->ready) return kAudioHardwareNotRunningError;
   std::vector<uint8_t> bytes;
-  const OSStatus status = connection_->mirror.read(object, address, &bytes);
+  const OSStatus status = connection_->read(object, address, &bytes);
   if (status == kAudioHardwareNoError) *size = uint32_t(bytes.size());
   return status;
 }
@@ -542,7 +896,7 @@ OSStatus PipeWireBackend::getPropertyData(AudioObjectID object,
   Locked lock(connection_->loop);
   if (!connection_->ready) return kAudioHardwareNotRunningError;
   std::vector<uint8_t> bytes;
-  const OSStatus status = connection_->mirror.read(object, address, &bytes);
+  const OSStatus status = connection_->read(object, address, &bytes);
   if (status != kAudioHardwareNoError) return status;
   if (*size < bytes.size()) {
     // Lists hand out what fits; a fixed-size value that does not fit is refused.
@@ -559,6 +913,23 @@ OSStatus PipeWireBackend::setPropertyData(AudioObjectID object,
                                           const void*, uint32_t dataSize, const void* data) {
   Locked lock(connection_->loop);
   if (!connection_->ready) return kAudioHardwareNotRunningError;
+  if (connection_->taps.count(object)) return kAudioHardwareUnknownPropertyError;
+  if (const Connection::Aggregate* aggregate = connection_->findAggregate(object)) {
+    // The one input stream is the tap's: a usage record can only switch it on.
+    if (address.selector != kAudioDevicePropertyIOProcStreamUsage)
+      return kAudioHardwareUnknownPropertyError;
+    if (address.scope != kAudioObjectPropertyScopeInput) return kAudioHardwareIllegalOperationError;
+    const size_t header = AudioHardwareIOProcStreamUsageSize(0);
+    if (data == nullptr || dataSize < header) return kAudioHardwareBadPropertySizeError;
+    AudioHardwareIOProcStreamUsage usage{};
+    std::memcpy(&usage, data, header);
+    if (dataSize != AudioHardwareIOProcStreamUsageSize(usage.numberStreams) ||
+        usage.numberStreams != 1)
+      return kAudioHardwareBadPropertySizeError;
+    return usage.ioProc != nullptr && usage.ioProc == aggregate->proc
+               ? kAudioHardwareNoError
+               : kAudioHardwareBadObjectError;
+  }
   std::optional<VolumeWrite> volume;
   std::optional<DefaultWrite> defaults;
   const OSStatus status =
@@ -572,44 +943,154 @@ OSStatus PipeWireBackend::getPropertyString(AudioObjectID object,
                                             std::string* value) {
   Locked lock(connection_->loop);
   if (!connection_->ready) return kAudioHardwareNotRunningError;
+  if (const auto own = connection_->readOwnString(object, address, value)) return *own;
   return connection_->mirror.readString(object, address, value);
 }
 
 OSStatus PipeWireBackend::getPropertyStrings(AudioObjectID object,
                                              const AudioObjectPropertyAddress& address,
-                                             std::vector<std::string>*) {
+                                             std::vector<std::string>* value) {
   Locked lock(connection_->loop);
   if (!connection_->ready) return kAudioHardwareNotRunningError;
-  // The only list of text is an aggregate's sub-devices, and no aggregates exist here yet.
+  // The only list of text is an aggregate's sub-devices.
+  if (const Connection::Aggregate* aggregate = connection_->findAggregate(object)) {
+    if (address.selector != kAudioAggregateDevicePropertyFullSubDeviceList)
+      return kAudioHardwareUnknownPropertyError;
+    *value = aggregate->members;
+    return kAudioHardwareNoError;
+  }
   std::vector<uint8_t> ignored;
   const OSStatus status = connection_->mirror.read(object, address, &ignored);
   return status == kAudioHardwareBadObjectError ? status : kAudioHardwareUnknownPropertyError;
 }
 
-// Per-application processing comes with the capture and playback streams of its own; until
-// then the calls refuse, and the program shows its failure text instead of processing.
-OSStatus PipeWireBackend::createProcessTap(const TapDescription&, AudioObjectID*) {
-  return connected() ? kAudioHardwareIllegalOperationError : kAudioHardwareNotRunningError;
+OSStatus PipeWireBackend::createProcessTap(const TapDescription& description, AudioObjectID* tap) {
+  Locked lock(connection_->loop);
+  Connection& c = *connection_;
+  if (!c.ready) return kAudioHardwareNotRunningError;
+  // The capture always silences the application's own output: it is moved, not copied.
+  if (description.processes.empty() ||
+      description.muteBehavior != TapMuteBehavior::mutedWhenTapped) {
+    return kAudioHardwareIllegalOperationError;
+  }
+  std::vector<uint8_t> ignored;
+  for (AudioObjectID process : description.processes) {
+    if (c.mirror.read(process, {kAudioProcessPropertyPID, kAudioObjectPropertyScopeGlobal, 0},
+                      &ignored) != kAudioHardwareNoError) {
+      return kAudioHardwareBadObjectError;
+    }
+  }
+  *tap = c.mirror.newID();
+  c.taps[*tap] = {description.processes, "pw-tap-" + std::to_string(++c.tapCounter)};
+  return kAudioHardwareNoError;
 }
-OSStatus PipeWireBackend::destroyProcessTap(AudioObjectID) { return kAudioHardwareBadObjectError; }
-OSStatus PipeWireBackend::createAggregateDevice(const AggregateDeviceDescription&, AudioObjectID*) {
-  return connected() ? kAudioHardwareIllegalOperationError : kAudioHardwareNotRunningError;
+
+OSStatus PipeWireBackend::destroyProcessTap(AudioObjectID tap) {
+  Locked lock(connection_->loop);
+  return connection_->taps.erase(tap) > 0 ? kAudioHardwareNoError : kAudioHardwareBadObjectError;
 }
-OSStatus PipeWireBackend::destroyAggregateDevice(AudioObjectID) {
-  return kAudioHardwareBadObjectError;
+
+OSStatus PipeWireBackend::createAggregateDevice(const AggregateDeviceDescription& description,
+                                                AudioObjectID* device) {
+  Locked lock(connection_->loop);
+  Connection& c = *connection_;
+  if (!c.ready) return kAudioHardwareNotRunningError;
+  const bool taken = std::any_of(c.aggregates.begin(), c.aggregates.end(), [&](const auto& entry) {
+    return entry.second.uid == description.uid;
+  });
+  if (description.uid.empty() || taken || description.taps.size() != 1)
+    return kAudioHardwareIllegalOperationError;
+  const auto tap = std::find_if(c.taps.begin(), c.taps.end(), [&](const auto& entry) {
+    return entry.second.uid == description.taps[0].uid;
+  });
+  if (tap == c.taps.end()) return kAudioHardwareBadObjectError;
+
+  Connection::Aggregate aggregate;
+  aggregate.uid = description.uid;
+  aggregate.name = description.name;
+  aggregate.processes = tap->second.processes;
+  std::vector<OutputTarget> targets;
+  // Sub-devices that are not there are left out; the caller's checks see it.
+  for (const auto& member : description.subDevices) {
+    const auto found = c.mirror.outputDevice(member.uid);
+    if (!found) continue;
+    aggregate.members.push_back(member.uid);
+    aggregate.channels.push_back(found->channels);
+    aggregate.outputStreams.push_back(c.mirror.newID());
+    targets.push_back({found->nodeName, found->channels});
+  }
+  aggregate.inputStream = c.mirror.newID();
+  const std::string node = description.uid.starts_with(kAggregateNodePrefix)
+                               ? description.uid
+                               : kAggregateNodePrefix + description.uid;
+  aggregate.streams = std::make_unique<AggregateStreams>(c.core, c.context, node, description.name,
+                                                         targets, c.options.triggerOutputs);
+  *device = c.mirror.newID();
+  c.aggregates.emplace(*device, std::move(aggregate));
+  return kAudioHardwareNoError;
 }
-OSStatus PipeWireBackend::createIOProcID(AudioObjectID, AudioDeviceIOProc, void*,
-                                         AudioDeviceIOProcID*) {
-  return kAudioHardwareIllegalOperationError;
+
+OSStatus PipeWireBackend::destroyAggregateDevice(AudioObjectID device) {
+  Locked lock(connection_->loop);
+  Connection& c = *connection_;
+  Connection::Aggregate* aggregate = c.findAggregate(device);
+  if (aggregate == nullptr) return kAudioHardwareBadObjectError;
+  c.stop(*aggregate);
+  c.aggregates.erase(device);
+  return kAudioHardwareNoError;
 }
-OSStatus PipeWireBackend::destroyIOProcID(AudioObjectID, AudioDeviceIOProcID) {
-  return kAudioHardwareBadObjectError;
+
+OSStatus PipeWireBackend::createIOProcID(AudioObjectID device, AudioDeviceIOProc proc,
+                                         void* clientData, AudioDeviceIOProcID* outID) {
+  Locked lock(connection_->loop);
+  Connection& c = *connection_;
+  Connection::Aggregate* aggregate = c.findAggregate(device);
+  if (aggregate == nullptr)
+    return c.mirror.globalOfDevice(device) != 0 ? kAudioHardwareIllegalOperationError
+                                                : kAudioHardwareBadObjectError;
+  // One proc per aggregate: the program registers one.
+  if (proc == nullptr || aggregate->proc != nullptr) return kAudioHardwareIllegalOperationError;
+  if (!aggregate->streams) return kAudioHardwareNotRunningError;
+  aggregate->streams->setProc(device, proc, clientData);
+  aggregate->proc = reinterpret_cast<AudioDeviceIOProcID>(++c.lastProc);
+  *outID = aggregate->proc;
+  return kAudioHardwareNoError;
 }
-OSStatus PipeWireBackend::startDevice(AudioObjectID, AudioDeviceIOProcID) {
-  return kAudioHardwareIllegalOperationError;
+
+OSStatus PipeWireBackend::destroyIOProcID(AudioObjectID device, AudioDeviceIOProcID id) {
+  Locked lock(connection_->loop);
+  Connection& c = *connection_;
+  Connection::Aggregate* aggregate = c.findAggregate(device);
+  if (aggregate == nullptr || id == nullptr || aggregate->proc != id)
+    return kAudioHardwareBadObjectError;
+  c.stop(*aggregate);
+  if (aggregate->streams) aggregate->streams->setProc(device, nullptr, nullptr);
+  aggregate->proc = nullptr;
+  return kAudioHardwareNoError;
 }
-OSStatus PipeWireBackend::stopDevice(AudioObjectID, AudioDeviceIOProcID) {
-  return kAudioHardwareBadObjectError;
+
+OSStatus PipeWireBackend::startDevice(AudioObjectID device, AudioDeviceIOProcID id) {
+  Locked lock(connection_->loop);
+  Connection& c = *connection_;
+  Connection::Aggregate* aggregate = c.findAggregate(device);
+  if (aggregate == nullptr || id == nullptr || aggregate->proc != id)
+    return kAudioHardwareBadObjectError;
+  return c.start(*aggregate);
+}
+
+OSStatus PipeWireBackend::stopDevice(AudioObjectID device, AudioDeviceIOProcID id) {
+  Locked lock(connection_->loop);
+  Connection& c = *connection_;
+  Connection::Aggregate* aggregate = c.findAggregate(device);
+  if (aggregate == nullptr || id == nullptr || aggregate->proc != id)
+    return kAudioHardwareBadObjectError;
+  c.stop(*aggregate);
+  return kAudioHardwareNoError;
+}
+
+std::vector<uint32_t> PipeWireBackend::serverStreams(int32_t pid) const {
+  Locked lock(connection_->loop);
+  return connection_->mirror.streamNodesOfPID(pid);
 }
 
 std::optional<std::string> PipeWireBackend::processPath(int32_t pid) {

@@ -7,8 +7,13 @@
 // and a write waits (at most kWriteTimeoutMs) for the server to echo it, so a successful write is
 // visible to the next read. While the server is away every call fails with
 // kAudioHardwareNotRunningError and the loop reconnects with back-off; after a reconnect every
-// object has a new id. Per-application processing (taps, aggregate devices, I/O procs) is not
-// served yet: those calls fail with kAudioHardwareIllegalOperationError.
+// object has a new id.
+//
+// Per-application processing: a tap names processes; an aggregate is a capture stream plus one
+// playback stream per output device, and starting it moves the tapped processes' streams into
+// the capture through the session manager's target metadata (put back as it was on stop). If
+// the program dies, the session manager gives the applications back by itself, and the next
+// start puts back the targets they had before.
 #pragma once
 
 #include <map>
@@ -30,6 +35,9 @@ class PipeWireBackend final : public AudioBackend {
     // The first and longest wait between connection attempts.
     int firstRetryMs = 100;
     int longestRetryMs = 5000;
+    // Outputs pushed in the capture's own cycle (no added quantum); off, the graph schedules
+    // them a quantum or more later. A switch for servers whose triggering misbehaves.
+    bool triggerOutputs = true;
   };
 
   PipeWireBackend();
@@ -47,6 +55,8 @@ class PipeWireBackend final : public AudioBackend {
   bool sync(int timeoutMs);
   // The server's own id of a device, for tests that check the server reused one.
   uint32_t serverID(AudioObjectID device) const;
+  // The server's ids of a process's output streams, for tests that set their metadata.
+  std::vector<uint32_t> serverStreams(int32_t pid) const;
 
   // AudioBackend.
   bool hasProperty(AudioObjectID object, const AudioObjectPropertyAddress& address) override;

@@ -231,6 +231,16 @@ int run(const std::vector<std::string>& args) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+std::string output(const std::vector<std::string>& args) {
+  static int outputs = 0;
+  const std::string path = folder + "/output-" + std::to_string(++outputs) + ".txt";
+  const pid_t pid = spawnLogged(args, path);
+  int status = 0;
+  if (pid > 0) waitpid(pid, &status, 0);
+  std::ifstream in(path);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
 std::string toneFile(double frequency) {
   std::string path = folder + "/tone-" + std::to_string(int(frequency)) + ".wav";
   if (fs::exists(path)) return path;

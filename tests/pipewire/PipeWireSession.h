@@ -46,6 +46,8 @@ pid_t spawn(const std::vector<std::string>& args);
 void finish(pid_t pid, int signal = 15);
 // Runs to completion; the exit status.
 int run(const std::vector<std::string>& args);
+// Runs to completion; what it printed.
+std::string output(const std::vector<std::string>& args);
 
 // A 30 s mono WAV of a sine at peak 0.5, made once per frequency.
 std::string toneFile(double frequency);

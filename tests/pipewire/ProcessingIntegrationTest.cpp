@@ -1,0 +1,268 @@
+// Per-application processing on a real server, driven through the engine and its tap sessions:
+// what each sink's monitor carries (tones told apart with Goertzel), what is left on the server
+// after a stop, a refusal or a killed program, and when the I/O proc may run.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <atomic>
+#include <cmath>
+#include <filesystem>
+
+#include "audio/AudioApp.h"
+#include "audio/AudioDevice.h"
+#include "audio/AudioEngine.h"
+#include "audio/HAL.h"
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/ManualScheduler.h"
+#include "tests/pipewire/PipeWireSession.h"
+#include "tests/support/Goertzel.h"
+
+namespace velmora::test {
+namespace {
+
+using audio::AudioApp;
+using audio::AudioDevice;
+
+settings::AppLevel level(float volume, std::optional<std::string> output = {}) {
+  settings::AppLevel level;
+  level.volume = volume;
+  level.outputDeviceID = std::move(output);
+  return level;
+}
+
+// Channel 0 of `sink`'s monitor at `frequency`, in dB against a tone of peak 0.5.
+double dB(const std::string& sink, double frequency = 440.0) {
+  const int channels = sink == "test-sink-mono" ? 1 : 2;
+  const double amplitude = toneAmplitude(pw::recordMonitor(sink, channels, 0.5), frequency);
+  return 20.0 * std::log10(std::max(amplitude, 1e-9) / 0.5);
+}
+
+// Anything of ours the server still holds: nodes, and marks in the metadata.
+bool nothingOfOurs() {
+  return pw::output({"pw-dump"}).find("com.local.Ombrel") == std::string::npos;
+}
+
+class Processing : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    VELMORA_REQUIRE_PIPEWIRE();
+    engine_.setOnStatus([this](const audio::AudioEngine::Statuses& s) { statuses_ = s; });
+  }
+  void TearDown() override {
+    engine_.stopAll(true);
+    for (pid_t child : children_) pw::finish(child, SIGKILL);
+  }
+
+  pid_t play(const std::vector<std::string>& args) {
+    children_.push_back(pw::spawn(args));
+    return children_.back();
+  }
+  // The application of a child, once it plays.
+  static AudioApp appOf(pid_t pid) {
+    AudioApp found;
+    EXPECT_TRUE(pw::eventually([&] {
+      for (const AudioApp& app : AudioApp::all()) {
+        for (AudioObjectID process : app.processes) {
+          if (app.audible && audio::HAL::value<int32_t>(process, kAudioProcessPropertyPID) == pid)
+            found = app;
+        }
+      }
+      return !found.processes.empty();
+    })) << "no application for pid "
+        << pid;
+    return found;
+  }
+  static std::string defaultSink() {
+    const auto id = audio::HAL::value<AudioObjectID>(kAudioObjectSystemObject,
+                                                     kAudioHardwarePropertyDefaultOutputDevice);
+    for (const AudioDevice& device : AudioDevice::all())
+      if (id == device.id) return device.uid;
+    return "";
+  }
+
+  // One reconciliation with the current settings, waited for.
+  void update() {
+    std::map<std::string, AudioDevice> devices;
+    for (const AudioDevice& device : AudioDevice::all())
+      if (device.outputs > 0) devices["audio:" + device.uid] = device;
+    engine_.update(AudioApp::all(), "audio:" + defaultSink(), devices, true, levels_, advanced_,
+                   solo_);
+    engine_.queue().sync([] {});
+    mainQueue_.runPending();
+  }
+  // Updates until the application's session runs; its status then.
+  audio::AppAudioStatus activeStatus(const AudioApp& app) {
+    pw::eventually([&] {
+      update();
+      return statuses_[app.id].active || statuses_[app.id].error;
+    });
+    return statuses_[app.id];
+  }
+
+  std::vector<pid_t> children_;
+  platform::ManualClock clock_;
+  platform::ManualScheduler mainQueue_{clock_};
+  audio::AudioEngine engine_{mainQueue_, clock_};
+  std::map<std::string, settings::AppLevel> levels_;
+  settings::AdvancedPreferences advanced_;
+  std::optional<std::string> solo_;
+  audio::AudioEngine::Statuses statuses_;
+};
+
+TEST_F(Processing, OneRouteAtHalfVolumeIsHeardOnlyOnTheChosenSinkUntilStopAll) {
+  const AudioApp app = appOf(play({"pw-play", pw::toneFile(440)}));
+  const std::string own = defaultSink();
+  const std::string chosen = own == "test-sink-b" ? "test-sink-c" : "test-sink-b";
+  levels_[app.id] = level(0.5f, "audio:" + chosen);
+  const auto status = activeStatus(app);
+  ASSERT_TRUE(status.active) << status.message << " " << status.error.value_or("");
+  EXPECT_NEAR(dB(chosen), -6.02, 0.3);
+  EXPECT_LT(dB(own), -80.0);
+
+  engine_.stopAll(true);
+  EXPECT_TRUE(pw::eventually(nothingOfOurs));
+  EXPECT_NEAR(dB(own), 0.0, 0.3) << "the application is back on its own sink";
+}
+
+TEST_F(Processing, FourRoutesPlayAtTheirLevelsWithEffectsOnlyWhereSetAndSurviveARemovedSink) {
+  pw::run({"pw-cli", "create-node", "adapter",
+           "{ factory.name = support.null-audio-sink node.name = test-sink-d media.class = "
+           "Audio/Sink audio.position = [ FL FR ] monitor.channel-volumes = true "
+           "object.linger = true }"});
+  ASSERT_TRUE(pw::eventually([] { return !defaultSink().empty(); }));
+  const AudioApp app = appOf(play({"pw-play", pw::toneFile(440)}));
+  struct Route {
+    std::string sink;
+    float level;
+    double expected;  // dB against the application's own tone
+  };
+  // At volume 0.5 (-6.02 dB): sink-c is boosted (+6.02 dB), the mono sink's equaliser cuts the
+  // bands around the tone.
+  const Route routes[] = {{"test-sink-b", 1.0f, -6.02},
+                          {"test-sink-c", 0.5f, -6.02},
+                          {"test-sink-mono", 1.0f, -6.02},
+                          {"test-sink-d", 0.25f, -18.06}};
+  advanced_.multiOutput.enabled = true;
+  for (const Route& route : routes) {
+    advanced_.multiOutput.devices.push_back("audio:" + route.sink);
+    advanced_.multiOutput.levels["audio:" + route.sink] = route.level;
+  }
+  advanced_.boostedOutputs = std::map<std::string, bool>{{"audio:test-sink-c", true}};
+  advanced_.equalizers["audio:test-sink-mono"] = {true, {0, -12, -12, 0, 0}};
+  levels_[app.id] = level(0.5f);
+  ASSERT_TRUE(activeStatus(app).active);
+  for (const Route& route : routes) {
+    if (route.sink == "test-sink-mono") {
+      EXPECT_LT(dB(route.sink), route.expected - 3.0) << "the equaliser cut the tone";
+    } else {
+      EXPECT_NEAR(dB(route.sink), route.expected, 0.3) << route.sink;
+    }
+  }
+
+  // A routed sink goes: no crash, and the next update rebuilds over the rest.
+  const AudioObjectID removed = [] {
+    for (const AudioDevice& device : AudioDevice::all())
+      if (device.uid == "test-sink-d") return device.id;
+    return AudioObjectID(0);
+  }();
+  pw::run({"pw-cli", "destroy", std::to_string(pw::backend().serverID(removed))});
+  ASSERT_TRUE(pw::eventually([&] {
+    update();
+    return statuses_[app.id].active && statuses_[app.id].message != "4 个输出设备";
+  })) << statuses_[app.id].message;
+  EXPECT_NEAR(dB("test-sink-b"), -6.02, 0.3);
+}
+
+TEST_F(Processing, StopReturnsAfterTheProcsLastCallAndLeavesNothingBehind) {
+  const pid_t child = play({"pw-play", pw::toneFile(440)});
+  const AudioApp app = appOf(child);
+  AudioObjectID tap = 0, aggregate = 0;
+  ASSERT_EQ(AudioHardwareCreateProcessTap({app.processes, "Velmora · counted", true,
+                                           platform::TapMuteBehavior::mutedWhenTapped},
+                                          &tap),
+            0);
+  platform::AggregateDeviceDescription description;
+  description.uid = std::string(audio::kAggregateUIDPrefix) + "counted";
+  description.subDevices = {{"test-sink-b", false}};
+  description.taps = {{audio::HAL::string(tap, kAudioTapPropertyUID), true}};
+  ASSERT_EQ(AudioHardwareCreateAggregateDevice(description, &aggregate), 0);
+  static std::atomic<int> calls{0};
+  auto counting = [](AudioObjectID, const AudioTimeStamp*, const AudioBufferList*,
+                     const AudioTimeStamp*, AudioBufferList*, const AudioTimeStamp*,
+                     void*) -> OSStatus {
+    calls.fetch_add(1);
+    return 0;
+  };
+  AudioDeviceIOProcID proc = nullptr;
+  ASSERT_EQ(AudioDeviceCreateIOProcID(aggregate, counting, nullptr, &proc), 0);
+  ASSERT_TRUE(pw::eventually([&] {
+    return !audio::HAL::objects(aggregate, kAudioDevicePropertyStreams,
+                                kAudioObjectPropertyScopeOutput)
+                .empty();
+  }));
+  ASSERT_EQ(AudioDeviceStart(aggregate, proc), 0);
+  ASSERT_TRUE(pw::eventually([] { return calls.load() > 10; }));
+  ASSERT_EQ(AudioDeviceStop(aggregate, proc), 0);
+  const int atStop = calls.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(calls.load(), atStop) << "the proc ran after stop returned";
+
+  EXPECT_EQ(AudioDeviceDestroyIOProcID(aggregate, proc), 0);
+  EXPECT_EQ(AudioHardwareDestroyAggregateDevice(aggregate), 0);
+  EXPECT_EQ(AudioHardwareDestroyProcessTap(tap), 0);
+  EXPECT_TRUE(pw::eventually(nothingOfOurs));
+  EXPECT_NEAR(dB(defaultSink()), 0.0, 0.3);
+}
+
+TEST_F(Processing, AStreamOpenedMidSessionIsHeardOnlyOnTheChosenSink) {
+  const pid_t child = play({VELMORA_PIPEWIRE_HELPER, "tone", "440", "880", "1.0"});
+  const AudioApp app = appOf(child);
+  const std::string own = defaultSink();
+  const std::string chosen = own == "test-sink-b" ? "test-sink-c" : "test-sink-b";
+  levels_[app.id] = level(1.0f, "audio:" + chosen);
+  ASSERT_TRUE(activeStatus(app).active);
+  ASSERT_TRUE(pw::eventually([&] { return pw::backend().serverStreams(child).size() == 2; }));
+  EXPECT_NEAR(dB(chosen, 880), 0.0, 0.3);
+  EXPECT_LT(dB(own, 880), -80.0);
+}
+
+TEST_F(Processing, AnApplicationThatRefusesToMoveFailsTheStartAndKeepsItsSound) {
+  const AudioApp app =
+      appOf(play({"pw-play", "-P", "{ node.dont-reconnect = true }", pw::toneFile(440)}));
+  levels_[app.id] = level(0.5f, "audio:test-sink-b");
+  update();
+  EXPECT_EQ(statuses_[app.id].error,
+            "启动音频处理（请检查系统音频录制权限）失败（PipeWire 1852797029）");
+  EXPECT_TRUE(pw::eventually(nothingOfOurs));
+  EXPECT_NEAR(dB(defaultSink()), 0.0, 0.3);
+}
+
+TEST_F(Processing, AKilledProgramsApplicationComesBackAndTheNextStartRestoresItsTarget) {
+  const pid_t child = play({"pw-play", pw::toneFile(440)});
+  appOf(child);
+  const std::string own = defaultSink();
+  ASSERT_TRUE(own != "test-sink-b" && own != "test-sink-c") << own;
+  // The user's own earlier choice for this stream.
+  const auto streams = pw::backend().serverStreams(child);
+  ASSERT_EQ(streams.size(), 1u);
+  pw::run(
+      {"pw-metadata", "-n", "default", std::to_string(streams[0]), "target.object", "test-sink-c"});
+  ASSERT_TRUE(pw::eventually([] { return dB("test-sink-c") > -0.3; }));
+
+  const std::string ready = ::testing::TempDir() + "velmora-held-" + std::to_string(child);
+  const pid_t holder =
+      pw::spawn({VELMORA_PIPEWIRE_HELPER, "hold", std::to_string(child), "test-sink-b", ready});
+  ASSERT_TRUE(pw::eventually([&] { return std::filesystem::exists(ready); }));
+  EXPECT_NEAR(dB("test-sink-b"), 0.0, 0.3);
+  pw::finish(holder, SIGKILL);
+  EXPECT_TRUE(pw::eventually([&] { return dB(own) > -0.3; })) << "the server gave it back";
+
+  platform::pipewire::PipeWireBackend next;
+  ASSERT_TRUE(next.waitUntilConnected(5000));
+  EXPECT_TRUE(pw::eventually([] { return dB("test-sink-c") > -0.3; })) << "its target is back";
+  EXPECT_TRUE(pw::eventually(nothingOfOurs));
+  std::filesystem::remove(ready);
+}
+
+}  // namespace
+}  // namespace velmora::test
