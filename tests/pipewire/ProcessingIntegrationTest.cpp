@@ -12,6 +12,7 @@
 #include "audio/AudioDevice.h"
 #include "audio/AudioEngine.h"
 #include "audio/HAL.h"
+#include "model/AppModel.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/ManualScheduler.h"
 #include "tests/pipewire/PipeWireSession.h"
@@ -262,6 +263,57 @@ TEST_F(Processing, AKilledProgramsApplicationComesBackAndTheNextStartRestoresIts
   EXPECT_TRUE(pw::eventually([] { return dB("test-sink-c") > -0.3; })) << "its target is back";
   EXPECT_TRUE(pw::eventually(nothingOfOurs));
   std::filesystem::remove(ready);
+}
+
+TEST_F(Processing, TheModelsVolumeMuteSoloAndMultiOutputAreHeardOnTheSinks) {
+  const AudioApp music = appOf(play({"pw-play", pw::toneFile(440)}));
+  const AudioApp other = appOf(play({VELMORA_PIPEWIRE_HELPER, "tone", "880"}));
+  const std::string own = defaultSink();
+  const auto folder = std::filesystem::path(::testing::TempDir()) / "velmora-model-on-pipewire";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  auto model =
+      std::make_unique<model::AppModel>(true, settings::PreferencesStore(folder / "settings.json"),
+                                        model::AppModel::Services{mainQueue_});
+  // Refreshes until both applications' sessions run as set.
+  auto settle = [&] {
+    return pw::eventually([&] {
+      mainQueue_.advance(model::AppModel::kRefreshInterval);
+      model->utilityQueue().sync([] {});
+      model->engine().queue().sync([] {});
+      mainQueue_.runPending();
+      const auto& statuses = model->state().statuses;
+      return statuses.count(music.id) && statuses.at(music.id).active && statuses.count(other.id) &&
+             statuses.at(other.id).active;
+    });
+  };
+
+  model->setAppVolume(music.id, 0.5f);
+  model->toggleAppMute(other.id);
+  ASSERT_TRUE(settle());
+  EXPECT_NEAR(dB(own, 440), -6.02, 0.3);
+  EXPECT_LT(dB(own, 880), -80.0);
+
+  model->toggleAppMute(other.id);
+  model->toggleSolo(music.id);
+  ASSERT_TRUE(settle());
+  EXPECT_NEAR(dB(own, 440), -6.02, 0.3);
+  EXPECT_LT(dB(own, 880), -80.0) << "silent while another application is soloed";
+
+  model->toggleSolo(music.id);
+  model->setMultiDevice("audio:test-sink-b", true);
+  model->setMultiDevice("audio:test-sink-c", true);
+  model->setMultiLevel("audio:test-sink-c", 0.5f);
+  model->setMultiEnabled(true);
+  ASSERT_TRUE(settle());
+  EXPECT_NEAR(dB("test-sink-b", 880), 0.0, 0.3);
+  EXPECT_NEAR(dB("test-sink-c", 880), -6.02, 0.3);
+  EXPECT_NEAR(dB("test-sink-c", 440), -12.04, 0.3);
+  EXPECT_LT(dB(own, 880), -80.0);
+
+  model.reset();
+  EXPECT_TRUE(pw::eventually(nothingOfOurs)) << "the model stopped every session at its end";
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
