@@ -77,14 +77,16 @@ AggregateStreams::AggregateStreams(pw_core* core, pw_context* context, const std
     outputs_.push_back(std::move(output));
   }
 
-  // Not connected to anything by the session manager: the applications are moved into it.
-  capture_ =
-      pw_stream_new(core, uid.c_str(),
-                    pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Capture",
-                                      PW_KEY_MEDIA_CLASS, "Stream/Input/Audio", PW_KEY_NODE_NAME,
-                                      uid.c_str(), PW_KEY_NODE_DESCRIPTION, description.c_str(),
-                                      PW_KEY_NODE_GROUP, uid.c_str(), PW_KEY_NODE_LINK_GROUP,
-                                      uid.c_str(), SPA_KEY_AUDIO_POSITION, "FL,FR", nullptr));
+  // Not connected to anything by the session manager: the applications are moved into it. The
+  // internal class keeps it out of the PulseAudio-protocol server's recording streams, so that
+  // desktops do not show a microphone in use; the session manager still moves streams into it.
+  capture_ = pw_stream_new(
+      core, uid.c_str(),
+      pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Capture",
+                        PW_KEY_MEDIA_CLASS, "Stream/Input/Audio/Internal", PW_KEY_NODE_NAME,
+                        uid.c_str(), PW_KEY_NODE_DESCRIPTION, description.c_str(),
+                        PW_KEY_NODE_GROUP, uid.c_str(), PW_KEY_NODE_LINK_GROUP, uid.c_str(),
+                        SPA_KEY_AUDIO_POSITION, "FL,FR", nullptr));
   if (capture_ == nullptr) return;
   static const pw_stream_events events = [] {
     pw_stream_events e{};  // the events we do not handle stay null
