@@ -252,9 +252,9 @@ TEST_F(Processing, AKilledProgramsApplicationComesBackAndTheNextStartRestoresIts
   ASSERT_TRUE(pw::eventually([] { return dB("test-sink-c") > -0.3; }));
 
   const std::string ready = ::testing::TempDir() + "velmora-held-" + std::to_string(child);
-  const pid_t holder =
-      pw::spawn({VELMORA_PIPEWIRE_HELPER, "hold", std::to_string(child), "test-sink-b", ready});
-  ASSERT_TRUE(pw::eventually([&] { return std::filesystem::exists(ready); }));
+  const pid_t holder = pw::spawn(
+      {VELMORA_PIPEWIRE_HELPER, "hold", "test-sink-b", ready, "0", std::to_string(child)});
+  ASSERT_TRUE(pw::eventually([&] { return std::filesystem::exists(ready); })) << holder;
   EXPECT_NEAR(dB("test-sink-b"), 0.0, 0.3);
   pw::finish(holder, SIGKILL);
   EXPECT_TRUE(pw::eventually([&] { return dB(own) > -0.3; })) << "the server gave it back";
