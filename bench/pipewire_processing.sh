@@ -1,8 +1,9 @@
 #!/bin/bash
 # Measures per-application processing on a private headless PipeWire session, side by side with
 # a plain pw-loopback between the same nodes:
-#   1. added latency application -> sink at a forced quantum of 256, measured in the graph (the
-#      application's onset tick against the first tick a monitor of the sink hears it);
+#   1. added latency application -> sink at a forced quantum of 256: the wall-clock time from
+#      the cycle in which the application starts a tone to the cycle in which a monitor of the
+#      sink first hears it (several runs);
 #   2. CPU over $SECONDS_CPU seconds (default 30) of one processed application with the
 #      equaliser on, and of four, against one and four pw-loopback processes;
 #   3. time from a stop, and from a SIGKILL of the processing program, to the application heard
@@ -53,35 +54,40 @@ cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 wait_file() { for _ in $(seq 500); do [ -s "$1" ] && return 0; sleep 0.01; done; return 1; }
 app() { "$HELPER" tone "$@" > "$D/app-$RANDOM.log" 2>&1 & CHILDREN+=($!); echo $!; }
 
-# 1. Latency. The application starts its tone 1.5 s in, after it has been moved.
+# 1. Latency. The application starts its tone 3 s in, after it has been moved.
 latency() { # label; expects the application moved into something that plays on test-sink-b
   local log=$1
   "$HELPER" onset test-sink-b > "$D/onset.log" & local m=$!
   wait $m
+  # Wall-clock times: the application and the monitor run in the same cycle when nothing is
+  # added, so the difference is a whole number of quanta plus scheduling noise.
   local played heard
-  played=$(awk '/^onset/{print $2}' "$log"); heard=$(awk '{print $2}' "$D/onset.log")
-  echo $((heard - played))
+  played=$(awk '/^onset/{print $3}' "$log"); heard=$(awk '{print $3}' "$D/onset.log")
+  echo $(( (heard - played) / 1000 ))
 }
-A=$(app 440 0 0 1.5); LOG=$(ls -t "$D"/app-*.log | head -1)
-sleep 0.3
-pw-loopback --capture-props='node.name=measure-loopback-in node.autoconnect=false media.class=Stream/Input/Audio' \
-  --playback-props='node.name=measure-loopback-out target.object=test-sink-b node.dont-reconnect=true' > /dev/null 2>&1 & LB=$!; CHILDREN+=($LB)
-sleep 0.5
-for n in $(streams_of $A); do pw-metadata -n default "$n" target.object "$(serial_of measure-loopback-in)" Spa:Id > /dev/null; done
-BASE=$(latency "$LOG"); kill $A $LB; wait $A $LB 2>/dev/null
+latency_pair() {
+  A=$(app 440 0 0 3); LOG=$(ls -t "$D"/app-*.log | head -1)
+  sleep 0.3
+  pw-loopback --capture-props='node.name=measure-loopback-in node.autoconnect=false media.class=Stream/Input/Audio' \
+    --playback-props='node.name=measure-loopback-out target.object=test-sink-b node.dont-reconnect=true' > /dev/null 2>&1 & LB=$!; CHILDREN+=($LB)
+  sleep 0.5
+  for n in $(streams_of $A); do pw-metadata -n default "$n" target.object "$(serial_of measure-loopback-in)" Spa:Id > /dev/null; done
+  BASE=$(latency "$LOG"); kill $A $LB; wait $A $LB 2>/dev/null
 
-A=$(app 440 0 0 1.5); LOG=$(ls -t "$D"/app-*.log | head -1)
-sleep 0.3
-"$HELPER" hold test-sink-b "$D/ready" 0 $A > "$D/hold.log" 2>&1 & H=$!; CHILDREN+=($H)
-wait_file "$D/ready"
-OURS=$(latency "$LOG"); kill $H $A; wait $H $A 2>/dev/null; rm -f "$D/ready"
-echo "latency at quantum 256, application onset -> test-sink-b monitor: pw-loopback $BASE samples, Velmora $OURS samples (added $((OURS - BASE)))"
+  A=$(app 440 0 0 3); LOG=$(ls -t "$D"/app-*.log | head -1)
+  sleep 0.3
+  "$HELPER" hold test-sink-b "$D/ready" 0 $A > "$D/hold.log" 2>&1 & H=$!; CHILDREN+=($H)
+  wait_file "$D/ready"
+  OURS=$(latency "$LOG"); kill $H $A; wait $H $A 2>/dev/null; rm -f "$D/ready"
+  echo "latency at quantum 256 (5333 µs), application onset -> test-sink-b monitor: pw-loopback $BASE µs, Velmora $OURS µs"
+}
+for i in 1 2 3; do latency_pair; done
 pw-metadata -n settings 0 clock.force-quantum 0 > /dev/null
 
 # 2. CPU: the processing program against pw-loopback, per route.
 cpu() { # count eq
   local apps=() loops=() p t0 t1 total=0
-  for _ in $(seq "$1"); do apps+=("$(app 440)"); done
+  for f in $(seq 440 110 $((440 + 110 * ($1 - 1)))); do apps+=("$(app "$f")"); done
   sleep 0.5
   "$HELPER" hold test-sink-b "$D/ready" "$2" "${apps[@]}" > "$D/hold.log" 2>&1 & H=$!; CHILDREN+=($H)
   wait_file "$D/ready"; sleep 1

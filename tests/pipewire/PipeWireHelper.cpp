@@ -1,7 +1,7 @@
 // A child process for the processing tests and measurements, so that what it does has a pid of
 // its own:
 //   tone FREQ [SECOND-FREQ AFTER [START]]  plays a sine of peak 0.5 (after START seconds of
-//                                          silence, printing "onset TICKS"), and later a second
+//                                          silence, printing "onset TICKS NS"), and later a second
 //                                          stream
 //   hold SINK-UID READY-FILE EQ PID...     processes each PID's application to SINK-UID (EQ 1:
 //                                          with an equaliser), writes READY-FILE once started;
@@ -23,6 +23,7 @@
 #include <fstream>
 #include <memory>
 #include <numbers>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -60,13 +61,14 @@ void play(void* data) {
   const uint32_t frames = std::min<uint32_t>(
       buffer->requested != 0 ? uint32_t(buffer->requested) : 1024, out.maxsize / 8);
   auto* samples = static_cast<float*>(out.data);
-  for (uint32_t i = 0; i < frames; ++i) {
+  for (size_t i = 0; i < frames; ++i) {
     if (tone->silentFrames > 0) {
       samples[2 * i] = samples[2 * i + 1] = 0.0f;
       if (--tone->silentFrames == 0) {
         pw_time time{};
         pw_stream_get_time_n(tone->stream, &time, sizeof time);
-        std::printf("onset %lld\n", (long long)(time.ticks + i + 1));
+        std::printf("onset %llu %lld\n", static_cast<unsigned long long>(time.ticks) + i + 1,
+                    static_cast<long long>(realtimeNanoseconds()));
         std::fflush(stdout);
         tone->phase = std::numbers::pi / 2;  // starts at its peak
       }
@@ -89,9 +91,12 @@ void open(pw_core* core, Tone& tone) {
     e.process = &play;
     return e;
   }();
-  tone.stream = pw_stream_new(core, "velmora-test-tone",
-                              pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY,
-                                                "Playback", PW_KEY_MEDIA_ROLE, "Music", nullptr));
+  // An application of its own per frequency, so that several tones are several applications.
+  const std::string id = "org.velmora.test.tone-" + std::to_string(int(tone.frequency));
+  tone.stream = pw_stream_new(
+      core, "velmora-test-tone",
+      pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback",
+                        PW_KEY_MEDIA_ROLE, "Music", PW_KEY_APP_ID, id.c_str(), nullptr));
   pw_stream_add_listener(tone.stream, &tone.listener, &events, &tone);
   uint8_t bytes[512];
   spa_pod_builder builder = SPA_POD_BUILDER_INIT(bytes, sizeof bytes);
@@ -144,18 +149,23 @@ int hold(const std::string& sink, const std::string& ready, bool eq,
   }
   std::signal(SIGTERM, [](int) { stopping = true; });
   std::vector<std::unique_ptr<audio::TapSession>> sessions;
-  for (int attempt = 0; attempt < 500 && sessions.size() < pids.size(); ++attempt) {
+  std::set<int32_t> covered;
+  for (int attempt = 0; attempt < 500 && covered.size() < pids.size(); ++attempt) {
     sessions.clear();
+    covered.clear();
     audio::OutputRouteSpec route;
     route.key = "audio:" + sink;
     for (const audio::AudioDevice& device : audio::AudioDevice::all())
       if (device.uid == sink) route.device = device;
     route.eq = {eq, {3, -2, 0, 2, 4}};
     for (const audio::AudioApp& app : audio::AudioApp::all()) {
-      const bool wanted = std::any_of(app.processes.begin(), app.processes.end(), [&](auto id) {
-        const auto pid = audio::HAL::value<int32_t>(id, kAudioProcessPropertyPID);
-        return pid && std::find(pids.begin(), pids.end(), *pid) != pids.end();
-      });
+      bool wanted = false;
+      for (AudioObjectID process : app.processes) {
+        const auto pid = audio::HAL::value<int32_t>(process, kAudioProcessPropertyPID);
+        if (!pid || std::find(pids.begin(), pids.end(), *pid) == pids.end()) continue;
+        wanted = true;
+        covered.insert(*pid);
+      }
       try {
         if (wanted && route.device.id != 0)
           sessions.push_back(std::make_unique<audio::TapSession>(
@@ -165,14 +175,14 @@ int hold(const std::string& sink, const std::string& ready, bool eq,
         std::fprintf(stderr, "hold: %s\n", failure.message.c_str());
       }
     }
-    if (sessions.size() < pids.size()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (covered.size() < pids.size()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  if (sessions.size() < pids.size()) {
-    std::fprintf(stderr, "hold: %zu of %zu applications found\n", sessions.size(), pids.size());
+  if (covered.size() < pids.size()) {
+    std::fprintf(stderr, "hold: %zu of %zu processes found\n", covered.size(), pids.size());
     return 2;
   }
   std::ofstream(ready) << "started\n";
-  while (!stopping) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  while (!stopping) pause();
   std::printf("stop %lld\n", (long long)realtimeNanoseconds());
   std::fflush(stdout);
   sessions.clear();
@@ -191,11 +201,12 @@ void listen(void* data) {
   const spa_data& in = buffer->buffer->datas[0];
   const auto* samples = static_cast<const float*>(in.data);
   const uint32_t count = in.chunk->size / sizeof(float);
-  for (uint32_t i = 0; samples != nullptr && i < count; ++i) {
+  for (size_t i = 0; samples != nullptr && i < count; ++i) {
     if (std::fabs(samples[i]) <= 0.05f) continue;
     pw_time time{};
     pw_stream_get_time_n(monitor->stream, &time, sizeof time);
-    std::printf("onset %lld %lld\n", (long long)(time.ticks + i), (long long)realtimeNanoseconds());
+    std::printf("onset %llu %lld\n", static_cast<unsigned long long>(time.ticks) + i,
+                static_cast<long long>(realtimeNanoseconds()));
     std::fflush(stdout);
     pw_main_loop_quit(monitor->loop);
     break;
