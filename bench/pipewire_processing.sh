@@ -52,7 +52,8 @@ cl={o['id']:o['info']['props'] for o in d if o['type'].endswith('Client')}
 print(' '.join(str(o['id']) for o in d if o['type'].endswith('Node') and o['info']['props'].get('media.class')=='Stream/Output/Audio' and str(cl.get(o['info']['props'].get('client.id'),{}).get('pipewire.sec.pid'))=='$1'))"; }
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
 wait_file() { for _ in $(seq 500); do [ -s "$1" ] && return 0; sleep 0.01; done; return 1; }
-app() { "$HELPER" tone "$@" > "$D/app-$RANDOM.log" 2>&1 & CHILDREN+=($!); echo $!; }
+# Each in a subshell of its own: $BASHPID names its log ($RANDOM would repeat in subshells).
+app() { "$HELPER" tone "$@" > "$D/app-$BASHPID.log" 2>&1 & CHILDREN+=($!); echo $!; }
 
 # 1. Latency. The application starts its tone 3 s in, after it has been moved.
 latency() { # label; expects the application moved into something that plays on test-sink-b
