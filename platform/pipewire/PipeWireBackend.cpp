@@ -696,7 +696,8 @@ struct PipeWireBackend::Connection {
 
   OSStatus start(Aggregate& aggregate) {
     if (aggregate.started) return kAudioHardwareNoError;
-    if (!ready || !aggregate.streams) return kAudioHardwareNotRunningError;
+    // Without the session manager's metadata nothing can be moved: nothing would be processed.
+    if (!ready || !aggregate.streams || defaults == nullptr) return kAudioHardwareNotRunningError;
     AggregateStreams& streams = *aggregate.streams;
     if (!waitFor([&] { return serials.count(streams.captureNode()) > 0; }, kStartTimeoutMs))
       return ready ? kAudioHardwareUnspecifiedError : kAudioHardwareNotRunningError;
