@@ -38,6 +38,12 @@ const QHash<QString, QString>& symbolFiles() {
       {"display", "monitor"},
       {"cable.connector", "cable"},
       {"bolt", "zap"},
+      {"square.stack", "square-stack"},
+      {"keyboard", "keyboard"},
+      {"switch.2", "toggle-right"},
+      {"chevron.up", "chevron-up"},
+      {"chevron.down", "chevron-down"},
+      {"xmark.circle.fill", "circle-x"},
   };
   return files;
 }
