@@ -52,8 +52,6 @@ TEST(ScenarioFile, BadScenariosNameTheFileAndWhatIsWrongWhere) {
        "test.json: processes[0].pid: a process id is a positive whole number"},
       {R"({"devices": [], "processes": [{"pid": 3, "tones": [{"frequency": 440, "level": 2}]}]})",
        "test.json: processes[0].tones[0].level: a level is 0 to 1"},
-      {R"({"devices": [], "paired": [{"services": ["0x110B", "110B"], "majorClass": 4}]})",
-       "test.json: paired[0].services[1]: expected a 16-bit service class"},
       {R"({"devices": [], "paired": [{"majorClass": 4.5}]})",
        "test.json: paired[0].majorClass: a major device class is 0 to 31"},
       {R"({"devices": [{"uid": "a", "name": "A", "input": {"volume": [{"value": 1}]}}]})",
