@@ -32,6 +32,11 @@ TEST(ScenarioFile, TheBuiltInMachineReadsAsWritten) {
   EXPECT_EQ(s.defaultOutputUID, "BuiltInSpeakerDevice");
   ASSERT_EQ(s.processes.size(), 5u);
   EXPECT_TRUE(s.processes[4].bundleID.empty()) << "a command-line process without bundle";
+  // The connected headphones are paired under the address in their UID; the speaker is off.
+  ASSERT_EQ(s.pairedDevices.size(), 3u);
+  EXPECT_EQ(*s.pairedDevices[0].address + ":output", s.devices[4].uid);
+  EXPECT_EQ(std::pair(s.pairedDevices[0].connected, s.pairedDevices[1].connected),
+            std::pair(true, false));
 }
 
 TEST(ScenarioFile, BadScenariosNameTheFileAndWhatIsWrongWhere) {
