@@ -56,6 +56,8 @@ TEST(LocalizedLess, TheLocaleIsTheFirstOfLcAllLcCollateAndLangThatIsSet) {
       {{nullptr, "", "fr_FR"}, "fr_FR"},
       {{nullptr, nullptr, ""}, ""},
   };
+  // No other thread of the test runs while it changes the environment.
+  // NOLINTBEGIN(concurrency-mt-unsafe)
   for (const auto& [values, locale] : cases) {
     for (int i = 0; i < 3; ++i) {
       values[i] ? setenv(variables[i], values[i], 1) : unsetenv(variables[i]);
@@ -65,6 +67,7 @@ TEST(LocalizedLess, TheLocaleIsTheFirstOfLcAllLcCollateAndLangThatIsSet) {
   for (int i = 0; i < 3; ++i) {
     saved[i] ? setenv(variables[i], saved[i]->c_str(), 1) : unsetenv(variables[i]);
   }
+  // NOLINTEND(concurrency-mt-unsafe)
 }
 
 // Enumeration may sort off the main thread: a locale's first use from several threads at once
@@ -72,6 +75,7 @@ TEST(LocalizedLess, TheLocaleIsTheFirstOfLcAllLcCollateAndLangThatIsSet) {
 TEST(LocalizedLess, FirstUseFromSeveralThreadsAtOnce) {
   std::vector<char> ordered(4, false);
   std::vector<std::thread> threads;
+  threads.reserve(ordered.size());
   for (char& result : ordered) {
     threads.emplace_back([&result] { result = localizedLess("耳机", "扬声器", "zh_SG"); });
   }
