@@ -98,19 +98,6 @@ TEST(DeviceSelection, ChosenHeadphonesStayTheOutputAgainstTheRulesWhateverTheirU
   }
 }
 
-TEST(DeviceSelection, CancellingTellsTheViewsAtOnce) {
-  ModelHarness h(withHeadphones());
-  h.advance(0.0);
-  std::map<std::string, std::string> shownLabels;
-  h.model->observe(
-      [&](const velmora::model::ModelState& state) { shownLabels = state.connectionLabels; });
-  h.machine.bluetooth().holdConnections(true);
-  h.model->selectBookmark(h.bookmark(kHeadphonesID), AudioDirection::output);
-  EXPECT_EQ(shownLabels.size(), 1u);
-  h.model->cancelConnection(AudioDirection::output);
-  EXPECT_TRUE(shownLabels.empty());
-}
-
 TEST(DeviceSelection, FailuresTimeOutsAndLateCompletionsEndWithoutASwitch) {
   ModelHarness h(withHeadphones());
   h.advance(0.0);
