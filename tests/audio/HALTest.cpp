@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "audio/AudioDevice.h"
-#include "audio/AudioFailure.h"
 #include "audio/HAL.h"
 #include "platform/sim/SimulatedMachine.h"
 #include "tests/support/ScenarioBuilders.h"
@@ -41,21 +40,6 @@ TEST(HAL, ChannelsAndVolumesFollowTheSettableElementsAndUnreadableValuesAreNeutr
   EXPECT_TRUE(HAL::objects(kAudioObjectSystemObject, kAudioHardwarePropertyDevices).empty());
   EXPECT_EQ(HAL::string(12345, kAudioObjectPropertyName), "");
   EXPECT_TRUE(HAL::strings(id("dac"), kAudioAggregateDevicePropertyFullSubDeviceList).empty());
-}
-
-TEST(HAL, CheckTurnsAStatusIntoTheOperationsMessage) {
-  const auto failure = [](OSStatus status, const std::string& operation) -> std::string {
-    try {
-      HAL::check(status, operation);
-    } catch (const AudioFailure& failure) {
-      return failure.message;
-    }
-    return "none";
-  };
-  EXPECT_EQ(failure(0, "设置音频属性"), "none");
-  EXPECT_EQ(failure(-50, "设置音频属性"), "设置音频属性失败（Core Audio -50）");
-  EXPECT_EQ(failure(kAudioHardwareIllegalOperationError, "启动音频处理（请检查系统音频录制权限）"),
-            "启动音频处理（请检查系统音频录制权限）失败（Core Audio 1852797029）");
 }
 
 TEST(AudioDevice, AllListsLiveDevicesButOurAggregatesInNameOrder) {

@@ -67,8 +67,7 @@ TEST(PlatformWrappers, EnableTapInputsOnlySwitchesOnTheLastStreams) {
     const auto& write = backend.writes[0];
     EXPECT_EQ(write.object, 42u);
     EXPECT_EQ(write.address.selector, uint32_t(kAudioDevicePropertyIOProcStreamUsage));
-    EXPECT_EQ(write.address.selector, 0x73757365u);
-    EXPECT_EQ(write.address.scope, 0x696E7074u);
+    EXPECT_EQ(write.address.scope, uint32_t(kAudioObjectPropertyScopeInput));
     EXPECT_EQ(write.address.element, 0u);
     ASSERT_EQ(write.data.size(), AudioHardwareIOProcStreamUsageSize(c.streams));
     const auto* usage = reinterpret_cast<const AudioHardwareIOProcStreamUsage*>(write.data.data());

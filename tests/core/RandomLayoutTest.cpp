@@ -1,9 +1,10 @@
 // Random buffer layouts against an independent model of which layouts render: a render either
-// fills every route from the tap or counts one fault and leaves silence, and never writes
-// outside the buffers it was given.
+// fills every route from the tap or leaves silence and the meters alone (counting a fault per
+// callback when the layout is wrong), and never writes outside the buffers it was given.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <random>
 
@@ -141,12 +142,21 @@ TEST(RandomLayouts, RenderFillsRoutesOrLeavesSilenceAndStaysInsideBuffers) {
         in.samples(b)[s] = sample(random);
     }
     out.fill(3.0f);
-    OMRender(state.get(), layout.nullInput ? nullptr : in.get(), out.get());
+    state->routes[0].peak = 0.125f;
+    state->inputPeak = 0.25f;
+    // Twice: a fault is counted per callback, and the same input renders the same output.
+    for (int callback = 0; callback < 2; ++callback)
+      OMRender(state.get(), layout.nullInput ? nullptr : in.get(), out.get());
     ASSERT_TRUE(out.guardsIntact());
     ASSERT_TRUE(in.guardsIntact());
 
     const Expected expected = model(layout);
-    ASSERT_EQ(OMFaultCount(state.get()), expected.outcome == Outcome::fault ? 1u : 0u);
+    ASSERT_EQ(OMCallbackCount(state.get()), 2u);
+    ASSERT_EQ(OMFaultCount(state.get()), expected.outcome == Outcome::fault ? 2u : 0u);
+    if (expected.outcome != Outcome::render) {
+      ASSERT_EQ(state->routes[0].peak, 0.125f) << "peaks untouched by a callback that renders none";
+      ASSERT_EQ(state->inputPeak, 0.25f);
+    }
     // The tap: the last buffers of the input list, left then right (mono feeds both).
     std::vector<std::pair<uint32_t, uint32_t>> tap;  // buffer, channel
     if (expected.outcome == Outcome::render) {

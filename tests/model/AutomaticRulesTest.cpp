@@ -2,8 +2,6 @@
 // choices, selections under way, forced runs, editing and failed writes.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "audio/HAL.h"
 #include "tests/model/ModelHarness.h"
 
@@ -42,7 +40,7 @@ AudioObjectID systemDefault(bool input) {
 
 TEST(ModelRules, PriorityWinsOnStableTopologyAManualChoiceHoldsAndSelectionsUnderWayBlock) {
   Scenario machine = rulesMachine();
-  machine.pairedDevices = {{"a4:c3:f0:85:1e:22", "耳机", {0x110B}, 4, false}};  // off
+  machine.pairedDevices = velmora::test::withHeadphones().pairedDevices;  // switched off
   ModelHarness h(machine);
   auto id = [&](const std::string& uid) { return h.machine.audio().deviceID(uid); };
   h.model->updateAdvanced([](settings::AdvancedPreferences& advanced) {
@@ -50,10 +48,7 @@ TEST(ModelRules, PriorityWinsOnStableTopologyAManualChoiceHoldsAndSelectionsUnde
     advanced.automaticOutputIDs = IDs{"audio:hdmi", "audio:dac", "audio:speakers"};
   });
   h.advance(0.0);  // the paired headphones join the list
-  const auto list = h.model->bookmarks();
-  const auto headphones = *std::find_if(list.begin(), list.end(), [](const auto& b) {
-    return b.id == "bluetooth:A4-C3-F0-85-1E-22";
-  });
+  const auto headphones = h.bookmark(velmora::test::kHeadphonesID);
   h.machine.audio().removeDevice("hdmi");  // [A, B, C] with only B and C present
 
   h.advance(1.5);

@@ -10,18 +10,13 @@ using velmora::settings::AudioDirection;
 namespace {
 
 using velmora::settings::DeviceBookmark;
+using velmora::test::kHeadphonesID;
 using velmora::test::ModelHarness;
+using velmora::test::withHeadphones;
 
 constexpr const char* kMusic = "com.example.music";
-constexpr const char* kAddress = "a4:c3:f0:85:1e:22";
-constexpr const char* kHeadphonesID = "bluetooth:A4-C3-F0-85-1E-22";
+constexpr const char* kAddress = velmora::test::kHeadphonesAddress;
 constexpr const char* kHeadphonesUID = "A4-C3-F0-85-1E-22:output";
-
-velmora::platform::sim::Scenario withHeadphones() {
-  auto scenario = velmora::test::modelMachine();
-  scenario.pairedDevices = {{kAddress, "降噪耳机", {0x110B}, 4, false}};
-  return scenario;
-}
 
 velmora::platform::sim::ScenarioDevice headphonesAudio() {
   velmora::platform::sim::ScenarioDevice device;
@@ -30,14 +25,6 @@ velmora::platform::sim::ScenarioDevice headphonesAudio() {
   device.transport = kAudioDeviceTransportTypeBluetooth;
   device.output.streams = {2};
   return device;
-}
-
-DeviceBookmark entry(const ModelHarness& h, const std::string& id) {
-  for (const DeviceBookmark& bookmark : h.state().preferences.deviceList->devices) {
-    if (bookmark.id == id) return bookmark;
-  }
-  ADD_FAILURE() << "no entry " << id;
-  return {};
 }
 
 // Lets a connection attempt end and its result reach the main thread.
@@ -59,7 +46,7 @@ TEST(DeviceSelection, PairedHeadphonesConnectThenBecomeTheOutputWhenTheirAudioAp
 
   h.machine.audioDeviceOnConnection(kAddress, headphonesAudio(), 3.0, h.mainQueue);
   h.machine.bluetooth().holdConnections(true);
-  h.model->selectBookmark(entry(h, kHeadphonesID), AudioDirection::output);
+  h.model->selectBookmark(h.bookmark(kHeadphonesID), AudioDirection::output);
   const std::string key = std::string("false:") + kHeadphonesID;
   EXPECT_EQ(h.state().connectionLabels.at(key), "正在连接…");
   completeConnections(h);
@@ -100,7 +87,7 @@ TEST(DeviceSelection, ChosenHeadphonesStayTheOutputAgainstTheRulesWhateverTheirU
     auto audio = headphonesAudio();
     audio.uid = uid;
     h.machine.audioDeviceOnConnection(kAddress, audio, 2.0, h.mainQueue);
-    h.model->selectBookmark(entry(h, kHeadphonesID), AudioDirection::output);
+    h.model->selectBookmark(h.bookmark(kHeadphonesID), AudioDirection::output);
     completeConnections(h);
     h.advance(3.0);
     const AudioObjectID headphones = h.machine.audio().deviceID(uid);
@@ -111,23 +98,10 @@ TEST(DeviceSelection, ChosenHeadphonesStayTheOutputAgainstTheRulesWhateverTheirU
   }
 }
 
-TEST(DeviceSelection, CancellingTellsTheViewsAtOnce) {
-  ModelHarness h(withHeadphones());
-  h.advance(0.0);
-  std::map<std::string, std::string> shownLabels;
-  h.model->observe(
-      [&](const velmora::model::ModelState& state) { shownLabels = state.connectionLabels; });
-  h.machine.bluetooth().holdConnections(true);
-  h.model->selectBookmark(entry(h, kHeadphonesID), AudioDirection::output);
-  EXPECT_EQ(shownLabels.size(), 1u);
-  h.model->cancelConnection(AudioDirection::output);
-  EXPECT_TRUE(shownLabels.empty());
-}
-
 TEST(DeviceSelection, FailuresTimeOutsAndLateCompletionsEndWithoutASwitch) {
   ModelHarness h(withHeadphones());
   h.advance(0.0);
-  const DeviceBookmark headphones = entry(h, kHeadphonesID);
+  const DeviceBookmark headphones = h.bookmark(kHeadphonesID);
   const AudioObjectID speakers = h.machine.audio().deviceID("speakers");
 
   // The link fails: the headphones' name, then the stack's message.
@@ -211,7 +185,8 @@ TEST(DeviceList, RenamingMovingAndShowingEntries) {
   ASSERT_EQ(ids(),
             (std::vector<std::string>{"audio:mic", "audio:speakers", "audio:dac", kHeadphonesID}));
 
-  // Trimmed of Unicode white space, cut to 48 characters as a person counts them.
+  // Trimmed of Unicode white space, cut to 48 characters as a person counts them (which clusters
+  // count as one is FirstCharacters' own test).
   const std::string fortySeven = [] {
     std::string text;
     for (int i = 0; i < 47; ++i) text += "声";
@@ -221,13 +196,10 @@ TEST(DeviceList, RenamingMovingAndShowingEntries) {
       {"\u3000 客厅音箱🎧 \n", "客厅音箱🎧"},
       {" \u3000\t\n", std::nullopt},
       {fortySeven + "e\u0301" + "xyz", fortySeven + "e\u0301"},
-      {fortySeven + "👩‍👩‍👧‍👦" + "尾", fortySeven + "👩‍👩‍👧‍👦"},
-      {fortySeven + "🇨🇳🇯🇵", fortySeven + "🇨🇳"},
-      {fortySeven + "👍🏽" + "尾", fortySeven + "👍🏽"},
   };
   for (const auto& [name, alias] : names) {
     h.model->renameDevice("audio:dac", name);
-    EXPECT_EQ(entry(h, "audio:dac").alias, alias) << name;
+    EXPECT_EQ(h.bookmark("audio:dac").alias, alias) << name;
     h.advance(0.35);
     const auto read = velmora::settings::PreferencesStore(h.file()).load();
     EXPECT_EQ(read.deviceList->devices[2].alias, alias) << "the file reads back: " << name;
@@ -246,16 +218,16 @@ TEST(DeviceList, RenamingMovingAndShowingEntries) {
   h.model->moveDevice("audio:nowhere", 1);
   EXPECT_EQ(ids()[0], "audio:dac") << "unknown ids change nothing";
 
-  h.model->setDeviceVisible(entry(h, kHeadphonesID), AudioDirection::output, true);
-  EXPECT_TRUE(entry(h, kHeadphonesID).showOutput);
-  EXPECT_FALSE(entry(h, kHeadphonesID).showInput);
+  h.model->setDeviceVisible(h.bookmark(kHeadphonesID), AudioDirection::output, true);
+  EXPECT_TRUE(h.bookmark(kHeadphonesID).showOutput);
+  EXPECT_FALSE(h.bookmark(kHeadphonesID).showInput);
 }
 
 TEST(DeviceSelection, ASceneOnHeadphonesConnectsThemFirstThenAppliesItsSettings) {
   ModelHarness h(withHeadphones());
   h.machine.audioDeviceOnConnection(kAddress, headphonesAudio(), 2.0, h.mainQueue);
   h.advance(0.0);
-  h.model->selectBookmark(entry(h, kHeadphonesID), AudioDirection::output);
+  h.model->selectBookmark(h.bookmark(kHeadphonesID), AudioDirection::output);
   completeConnections(h);
   h.advance(3.0);
   h.model->setAppVolume(kMusic, 0.3f);

@@ -33,6 +33,15 @@ inline Scenario modelMachine() {
   return s;
 }
 
+// Paired Bluetooth headphones, switched off, next to the machine above.
+inline constexpr const char* kHeadphonesAddress = "a4:c3:f0:85:1e:22";
+inline constexpr const char* kHeadphonesID = "bluetooth:A4-C3-F0-85-1E-22";
+inline Scenario withHeadphones() {
+  Scenario s = modelMachine();
+  s.pairedDevices = {{kHeadphonesAddress, "降噪耳机", {0x110B}, 4, false}};
+  return s;
+}
+
 class ModelHarness {
  public:
   explicit ModelHarness(const Scenario& scenario = modelMachine(), bool start = true)
@@ -68,6 +77,13 @@ class ModelHarness {
     return toneAmplitude(machine.audio().meter(uid).recent(0, 4096), frequency);
   }
   const model::ModelState& state() const { return model->state(); }
+  settings::DeviceBookmark bookmark(const std::string& id) const {
+    for (const settings::DeviceBookmark& b : model->bookmarks()) {
+      if (b.id == id) return b;
+    }
+    ADD_FAILURE() << "no bookmark " << id;
+    return {};
+  }
 
   SimulatedMachine machine;
   std::filesystem::path folder;

@@ -11,17 +11,8 @@ namespace velmora::shell {
 namespace {
 
 TEST(KeyCodes, StoredKeysMapToTheKeyInTheSamePlaceAndBack) {
-  const std::pair<uint32_t, uint8_t> keys[] = {
-      {46, 58},                                                    // M
-      {0, 38},                                                     // A
-      {49, 65},                                                    // Space
-      {36, 36},                                                    // Return
-      {48, 23},                                                    // Tab
-      {53, 9},                                                     // Escape
-      {51, 22},                                                    // Delete (Backspace)
-      {117, 119}, {123, 113}, {124, 114}, {125, 116}, {126, 111},  // Forward Delete, arrows
-      {122, 67},                                                   // F1
-  };
+  // A letter, the space bar, an arrow and a function key: the rest of the table is the same kind.
+  const std::pair<uint32_t, uint8_t> keys[] = {{46, 58}, {49, 65}, {126, 111}, {122, 67}};
   for (const auto& [stored, x11] : keys) {
     EXPECT_EQ(x11Keycode(stored), x11) << stored;
     EXPECT_EQ(storedKey(x11), stored) << int(x11);

@@ -2,6 +2,7 @@
 // started with posix_spawn and ended by their pid.
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -53,6 +54,10 @@ class ChildProcess {
     return line;
   }
 
+  // Set before starting: the program reads and writes /dev/null, so nothing it leaves running
+  // (a server's own helpers) holds the test's output open.
+  bool quiet = false;
+
   pid_t pid() const { return pid_; }
   bool running() {
     if (pid_ <= 0) return false;
@@ -92,7 +97,14 @@ class ChildProcess {
     for (std::string& entry : env) envp.push_back(entry.data());
     envp.push_back(nullptr);
     exitStatus_ = -1;
-    return ::posix_spawnp(&pid_, args[0], nullptr, nullptr, args.data(), envp.data()) == 0;
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    for (int fd = 0; quiet && fd <= 2; ++fd) {
+      ::posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
+    }
+    const int failed = ::posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data());
+    ::posix_spawn_file_actions_destroy(&actions);
+    return failed == 0;
   }
 
   pid_t pid_ = 0;

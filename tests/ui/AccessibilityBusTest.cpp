@@ -1,12 +1,7 @@
 // The panel over the desktop's accessibility bus, as a screen reader reaches it: the test starts
 // its own X server, session bus and accessibility bus (at-spi2-core), finds the panel's controls
 // by name and works two of them through the bus.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QDBusArgument>
@@ -22,62 +17,9 @@
 #include <vector>
 
 #include "PanelHarness.h"
+#include "tests/support/ChildProcess.h"
 
 namespace {
-
-// A helper program of the test, ended by its pid when the test is over.
-struct Child {
-  pid_t pid = 0;
-  ~Child() {
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-  }
-};
-
-// Starts `argv` quietly; it ends with the test even when the test dies, so no server outlives it
-// or holds the test's output open. `keepFd` stays open in the child.
-bool start(Child& child, std::vector<std::string> argv, int keepFd = -1) {
-  std::vector<char*> args;
-  args.reserve(argv.size() + 1);
-  for (std::string& arg : argv) args.push_back(arg.data());
-  args.push_back(nullptr);
-  child.pid = fork();
-  if (child.pid < 0) return false;
-  if (child.pid == 0) {
-    prctl(PR_SET_PDEATHSIG, SIGTERM);
-    const int quiet = open("/dev/null", O_RDWR);
-    dup2(quiet, STDIN_FILENO);
-    dup2(quiet, STDOUT_FILENO);
-    dup2(quiet, STDERR_FILENO);
-    for (int fd = 3; fd < 256; ++fd) {
-      if (fd != keepFd) close(fd);
-    }
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  return true;
-}
-
-// Starts `argv` with a pipe whose descriptor `flag` names, joined to it ("--print-address=") or
-// not ("-displayfd"), and returns the first line the program writes there.
-std::string startWithPipe(Child& child, std::vector<std::string> argv, const std::string& flag) {
-  int fds[2];
-  if (pipe(fds) != 0) return {};
-  if (flag.back() == '=') {
-    argv.push_back(flag + std::to_string(fds[1]));
-  } else {
-    argv.push_back(flag);
-    argv.push_back(std::to_string(fds[1]));
-  }
-  const bool started = start(child, argv, fds[1]);
-  close(fds[1]);
-  std::string line;
-  char c = 0;
-  while (started && read(fds[0], &c, 1) == 1 && c != '\n') line += c;
-  close(fds[0]);
-  return line;
-}
 
 struct Node {
   QString service;
@@ -198,11 +140,10 @@ TEST(AccessibilityBus, PanelControlsAreFoundByNameAndWorkedThroughTheBus) {
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
-  Child xvfb;
-  Child session;
-  Child launcher;
-  const std::string display = startWithPipe(
-      xvfb, {"Xvfb", "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, "-displayfd");
+  velmora::test::ChildProcess xvfb, session, launcher;
+  for (auto* child : {&xvfb, &session, &launcher}) child->quiet = true;
+  const std::string display = xvfb.startAndReadLine(
+      {"Xvfb", "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, "-displayfd");
   if (display.empty()) {
     std::cerr << "cannot start Xvfb\n";
     return 1;
@@ -210,14 +151,14 @@ int main(int argc, char** argv) {
   // main's own thread sets what the servers and Qt read before either starts a thread.
   // NOLINTBEGIN(concurrency-mt-unsafe)
   setenv("DISPLAY", (":" + display).c_str(), 1);
-  const std::string address = startWithPipe(
-      session, {"dbus-daemon", "--session", "--nofork", "--nopidfile"}, "--print-address=");
+  const std::string address = session.startAndReadLine(
+      {"dbus-daemon", "--session", "--nofork", "--nopidfile"}, "--print-address=");
   if (address.empty()) {
     std::cerr << "cannot start a session bus\n";
     return 1;
   }
   setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
-  if (!start(launcher, {"/usr/libexec/at-spi-bus-launcher", "--launch-immediately"})) {
+  if (!launcher.start({"/usr/libexec/at-spi-bus-launcher", "--launch-immediately"})) {
     std::cerr << "cannot start at-spi-bus-launcher\n";
     return 1;
   }

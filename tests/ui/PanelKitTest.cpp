@@ -24,31 +24,28 @@ TEST(PanelKit, PercentagesRoundAsTheSliderHoldsThem) {
   }
 }
 
+// The values are the theme's table; what is tested is how an appearance picks among them.
 TEST(PanelKit, ColoursFollowAppearanceAndContrast) {
-  struct Case {
-    PanelColor color;
-    Appearance appearance;
-    QRgb rgb;
+  const auto rgb = [](PanelColor color, bool dark, bool contrast) {
+    return PanelTheme::color(color, {dark, contrast}).rgb();
   };
-  const Case cases[] = {
-      {PanelColor::background, {false, false}, 0xF2F3EF},
-      {PanelColor::background, {true, false}, 0x181E1D},
-      {PanelColor::background, {true, true}, 0x181E1D},  // no contrast variant: the dark value
-      {PanelColor::danger, {false, true}, 0xB32635},
-      {PanelColor::accent, {false, true}, 0x145448},
-      {PanelColor::accent, {true, true}, 0xB8EBD9},
-      {PanelColor::textSecondary, {true, false}, 0xA8B9AD},
-      {PanelColor::outputBorder, {true, false}, 0x466659},
-      {PanelColor::outputBorder, {false, true}, 0xB5DFC9},
-      {PanelColor::outputText, {true, true}, qRgb(243, 248, 245)},  // fixed in every appearance
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(PanelTheme::color(c.color, c.appearance).rgb() & 0xFFFFFF, c.rgb & 0xFFFFFF)
-        << int(c.color) << " dark " << c.appearance.dark << " contrast "
-        << c.appearance.increasedContrast;
+  for (int c = 0; c <= int(PanelColor::outputSecondary); ++c) {
+    const auto color = PanelColor(c);
+    for (const bool dark : {false, true}) {
+      for (const bool contrast : {false, true}) {
+        EXPECT_NE(rgb(color, dark, contrast), QColor(Qt::magenta).rgb()) << c << " is in the table";
+      }
+    }
+    if (color >= PanelColor::outputSurface) {
+      EXPECT_EQ(rgb(color, false, false), rgb(color, true, true)) << c << " is fixed";
+    }
   }
+  EXPECT_NE(rgb(PanelColor::background, false, false), rgb(PanelColor::background, true, false));
+  EXPECT_EQ(rgb(PanelColor::background, true, true), rgb(PanelColor::background, true, false))
+      << "no contrast variant: the plain value";
+  EXPECT_NE(rgb(PanelColor::accent, true, true), rgb(PanelColor::accent, true, false));
   PanelTheme::setOverride(Appearance{true, false});
-  EXPECT_EQ(PanelTheme::color(PanelColor::card).rgb() & 0xFFFFFF, 0x232B29u);
+  EXPECT_EQ(PanelTheme::color(PanelColor::card).rgb(), rgb(PanelColor::card, true, false));
   PanelTheme::setOverride(std::nullopt);
 }
 

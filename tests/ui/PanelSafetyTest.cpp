@@ -15,24 +15,15 @@ namespace {
 using velmora::model::AudioDirection;
 using velmora::test::PanelHarness;
 
-constexpr const char* kAddress = "a4:c3:f0:85:1e:22";
-constexpr const char* kHeadphonesID = "bluetooth:A4-C3-F0-85-1E-22";
-
-velmora::platform::sim::Scenario busyScenario() {
-  auto scenario = velmora::test::modelMachine();
-  scenario.pairedDevices = {{kAddress, "降噪耳机", {0x110B}, 4, false}};
-  return scenario;
-}
+using velmora::test::kHeadphonesID;
 
 // Clicks one button of every kind a row has while the model publishes around it: each click is
 // followed by a change that rebuilds or retires rows before the views catch up. AddressSanitizer
 // turns a row freed under its own click into a failure.
 TEST(PanelSafety, EveryKindOfRowButtonSurvivesThePublishesItCauses) {
-  PanelHarness h(busyScenario());
+  PanelHarness h(velmora::test::withHeadphones());
   h.settle();
-  for (const auto& b : h.model->bookmarks()) {
-    if (b.id == kHeadphonesID) h.model->setDeviceVisible(b, AudioDirection::output, true);
-  }
+  h.model->setDeviceVisible(h.bookmark(kHeadphonesID), AudioDirection::output, true);
   h.machine.bluetooth().holdConnections(true);
   h.settle();
   QString musicName;
@@ -114,7 +105,7 @@ TEST(PanelSafety, APublishOfOneVolumeRepaintsOnlyThatRow) {
 // Every text, tool tip and accessible text the views show in a few states, character by
 // character, against the font the panel draws with.
 TEST(PanelSafety, EveryCharacterShownHasAGlyphInThePanelFont) {
-  PanelHarness h(busyScenario());
+  PanelHarness h(velmora::test::withHeadphones());
   std::set<char32_t> missing;
   size_t checked = 0;
   auto sweep = [&] {
@@ -132,13 +123,9 @@ TEST(PanelSafety, EveryCharacterShownHasAGlyphInThePanelFont) {
   };
   sweep();
   h.model->setProcessing(false);
-  h.machine.bluetooth().setConnectionOutcome(kAddress, 4);
-  for (const auto& b : h.model->bookmarks()) {
-    if (b.id == kHeadphonesID) {
-      h.model->setDeviceVisible(b, AudioDirection::output, true);
-      h.model->selectBookmark(b, AudioDirection::output);
-    }
-  }
+  h.machine.bluetooth().setConnectionOutcome(velmora::test::kHeadphonesAddress, 4);
+  h.model->setDeviceVisible(h.bookmark(kHeadphonesID), AudioDirection::output, true);
+  h.model->selectBookmark(h.bookmark(kHeadphonesID), AudioDirection::output);
   h.model->bluetoothQueue().sync([] {});
   h.settle();
   sweep();

@@ -21,22 +21,9 @@ using velmora::ui::PanelDestination;
 
 constexpr const char* kMusic = "com.example.music";
 constexpr const char* kGame = "com.example.game";
-constexpr const char* kAddress = "a4:c3:f0:85:1e:22";
-constexpr const char* kHeadphonesID = "bluetooth:A4-C3-F0-85-1E-22";
-
-velmora::platform::sim::Scenario withHeadphones() {
-  auto scenario = velmora::test::modelMachine();
-  scenario.pairedDevices = {{kAddress, "降噪耳机", {0x110B}, 4, false}};
-  return scenario;
-}
-
-velmora::settings::DeviceBookmark bookmark(const PanelHarness& h, const std::string& id) {
-  for (const auto& b : h.model->bookmarks()) {
-    if (b.id == id) return b;
-  }
-  ADD_FAILURE() << "no bookmark " << id;
-  return {};
-}
+constexpr const char* kAddress = velmora::test::kHeadphonesAddress;
+using velmora::test::kHeadphonesID;
+using velmora::test::withHeadphones;
 
 QString appName(const PanelHarness& h, const std::string& id) {
   for (const auto& app : h.state().apps) {
@@ -48,7 +35,7 @@ QString appName(const PanelHarness& h, const std::string& id) {
 // The paired headphones shown in the output list and chosen, their connection held open.
 void startConnecting(PanelHarness& h) {
   h.settle();  // the first scan's result
-  h.model->setDeviceVisible(bookmark(h, kHeadphonesID), AudioDirection::output, true);
+  h.model->setDeviceVisible(h.bookmark(kHeadphonesID), AudioDirection::output, true);
   h.settle();
   h.machine.bluetooth().holdConnections(true);
   h.click("降噪耳机");
@@ -124,7 +111,6 @@ TEST(PanelHeader, CompactModeResizesAtOnceAndIsSavedAMomentLater) {
 
 TEST(PanelNavigation, DetailPagesAreTitledAndLeftByBackOrEscape) {
   PanelHarness h;
-  const auto dac = bookmark(h, "audio:dac");
   h.model->setAppVolume(kGame, 0.5f);
   h.settle();
   struct Case {
@@ -161,7 +147,6 @@ TEST(PanelNavigation, DetailPagesAreTitledAndLeftByBackOrEscape) {
   h.click("返回");
   h.settle();
   EXPECT_FALSE(h.panel->destination().has_value());
-  (void)dac;
 }
 
 TEST(CurrentDevice, PublishedVolumeMovesTheSliderWithoutCallingBackAndNeverUnderADrag) {
@@ -221,7 +206,7 @@ TEST(Mixer, DeviceSectionsShowTheCurrentDeviceOrTheEmptyTexts) {
   EXPECT_FALSE(h.shows("在设置 → 设备中选择要显示的设备。")) << "the offline rows are still shown";
   EXPECT_FALSE(h.find("USB DAC")->isEnabled()) << "an absent device cannot be chosen";
   for (const char* id : {"audio:speakers", "audio:dac"}) {
-    h.model->setDeviceVisible(bookmark(h, id), AudioDirection::output, false);
+    h.model->setDeviceVisible(h.bookmark(id), AudioDirection::output, false);
   }
   h.settle();
   EXPECT_TRUE(h.shows("在设置 → 设备中选择要显示的设备。"));

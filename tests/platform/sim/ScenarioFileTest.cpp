@@ -32,6 +32,11 @@ TEST(ScenarioFile, TheBuiltInMachineReadsAsWritten) {
   EXPECT_EQ(s.defaultOutputUID, "BuiltInSpeakerDevice");
   ASSERT_EQ(s.processes.size(), 5u);
   EXPECT_TRUE(s.processes[4].bundleID.empty()) << "a command-line process without bundle";
+  // The connected headphones are paired under the address in their UID; the speaker is off.
+  ASSERT_EQ(s.pairedDevices.size(), 3u);
+  EXPECT_EQ(*s.pairedDevices[0].address + ":output", s.devices[4].uid);
+  EXPECT_EQ(std::pair(s.pairedDevices[0].connected, s.pairedDevices[1].connected),
+            std::pair(true, false));
 }
 
 TEST(ScenarioFile, BadScenariosNameTheFileAndWhatIsWrongWhere) {
@@ -52,8 +57,6 @@ TEST(ScenarioFile, BadScenariosNameTheFileAndWhatIsWrongWhere) {
        "test.json: processes[0].pid: a process id is a positive whole number"},
       {R"({"devices": [], "processes": [{"pid": 3, "tones": [{"frequency": 440, "level": 2}]}]})",
        "test.json: processes[0].tones[0].level: a level is 0 to 1"},
-      {R"({"devices": [], "paired": [{"services": ["0x110B", "110B"], "majorClass": 4}]})",
-       "test.json: paired[0].services[1]: expected a 16-bit service class"},
       {R"({"devices": [], "paired": [{"majorClass": 4.5}]})",
        "test.json: paired[0].majorClass: a major device class is 0 to 31"},
       {R"({"devices": [{"uid": "a", "name": "A", "input": {"volume": [{"value": 1}]}}]})",

@@ -38,15 +38,6 @@ TEST(SimulatedBluetooth, ScenarioPairedListIsReadAndBadEntriesAreNamed) {
   }
 }
 
-TEST(SimulatedBluetooth, BuiltInHeadphonesArePairedUnderTheAddressInTheirUID) {
-  const Scenario s = builtInScenario();
-  ASSERT_EQ(s.pairedDevices.size(), 3u);
-  EXPECT_EQ(*s.pairedDevices[0].address + ":output", s.devices[4].uid);
-  // The headphones are connected; the speaker is paired but switched off.
-  EXPECT_EQ(std::pair(s.pairedDevices[0].connected, s.pairedDevices[1].connected),
-            std::pair(true, false));
-}
-
 TEST(SimulatedBluetooth, MachineServesItsPairedListWhileItLives) {
   Scenario scenario;
   scenario.pairedDevices = {
