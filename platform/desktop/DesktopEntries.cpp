@@ -93,7 +93,7 @@ std::vector<fs::path> DesktopEntries::sessionFolders() {
 }
 
 void DesktopEntries::scanFolder(const fs::path& root, const fs::path& folder,
-                                std::map<std::string, bool>& seen) {
+                                std::set<std::string>& seen) {
   std::error_code error;
   const auto stamp = fs::last_write_time(folder, error);
   if (error) return;
@@ -117,7 +117,7 @@ void DesktopEntries::scanFolder(const fs::path& root, const fs::path& folder,
                                    nullptr)) {
       continue;  // not a key file: skipped, and it hides nothing
     }
-    seen[id] = true;
+    seen.insert(id);
     if (boolean(keys.get(), "Hidden")) continue;
     if (text(GText(g_key_file_get_string(keys.get(), kGroup, "Type", nullptr))) != "Application")
       continue;
@@ -162,7 +162,7 @@ void DesktopEntries::refresh() {
   stamps_.clear();
   entries_.clear();
   byID_.clear();
-  std::map<std::string, bool> seen;
+  std::set<std::string> seen;
   for (const fs::path& folder : folders_) scanFolder(folder, folder, seen);
 }
 

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,7 +54,7 @@ class DesktopEntries {
   // Reads the folders again when one of them (or a folder below) changed since the last read.
   void refresh();
   void scanFolder(const std::filesystem::path& root, const std::filesystem::path& folder,
-                  std::map<std::string, bool>& seen);
+                  std::set<std::string>& seen);
 
   std::vector<std::filesystem::path> folders_;
   std::string locale_;
