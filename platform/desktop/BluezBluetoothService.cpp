@@ -31,9 +31,11 @@ struct ErrorDeleter {
 };
 using Error = std::unique_ptr<GError, ErrorDeleter>;
 
-std::optional<std::string> stringProperty(GVariant* properties, const char* name) {
+// `format` is "&s" for a string, "&o" for an object path.
+std::optional<std::string> stringProperty(GVariant* properties, const char* name,
+                                          const char* format = "&s") {
   const char* value = nullptr;
-  if (!g_variant_lookup(properties, name, "&s", &value)) return std::nullopt;
+  if (!g_variant_lookup(properties, name, format, &value)) return std::nullopt;
   return std::string(value);
 }
 
@@ -147,7 +149,7 @@ std::vector<BluezBluetoothService::Found> BluezBluetoothService::scan() {
     const Variant owned(interfaces);
     const Variant device{g_variant_lookup_value(interfaces, kDeviceInterface, nullptr)};
     if (!device || !boolProperty(device.get(), "Paired")) continue;
-    const auto adapterPath = stringProperty(device.get(), "Adapter");
+    const auto adapterPath = stringProperty(device.get(), "Adapter", "&o");
     if (!adapterPath) continue;
     const auto adapter = poweredAdapters.find(*adapterPath);
     if (adapter == poweredAdapters.end() || !adapter->second) continue;  // the stack is off

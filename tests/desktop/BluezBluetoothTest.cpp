@@ -35,7 +35,7 @@ class BluezStack : public testing::Test {
                      0x240404);
     bluez_.addDevice(kSpeaker, "Kitchen Speaker", bluezUUID("110b"), 0x240414);
     bluez_.addDevice(kKeyboard, "Keyboard", bluezUUID("1124"), 0x002540);
-    bluez_.addDevice(kStranger, "Neighbour's Headset", bluezUUID("110b"), 0x240404, false);
+    bluez_.addDevice(kStranger, "Neighbour Headset", bluezUUID("110b"), 0x240404, false);
   }
 
   test::BluezStandIn bluez_;

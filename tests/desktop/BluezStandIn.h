@@ -42,8 +42,9 @@ class BluezStandIn {
     if (commandOutput("/usr/bin/python3 -c 'import dbusmock' && echo yes").find("yes") ==
         std::string::npos)
       return "python3-dbusmock missing";
-    if (commandOutput("command -v dbus-daemon gdbus | wc -l").find('2') == std::string::npos)
-      return "dbus-daemon or gdbus missing";
+    for (const char* tool : {"dbus-daemon", "gdbus"}) {
+      if (commandOutput(std::string("command -v ") + tool).empty()) return std::string(tool) + " missing";
+    }
     return {};
   }
 
@@ -55,7 +56,7 @@ class BluezStandIn {
     return !bus_.empty();
   }
   bool startDaemon() {
-    return daemon_.start({"/usr/bin/python3", "-m", "dbusmock", "--template", "bluez5"}) &&
+    return daemon_.start({"/usr/bin/python3", "-m", "dbusmock", "--template", "bluez5", "-l", "/dev/null"}) &&
            eventually([&] { return call("/", "org.freedesktop.DBus.Peer.Ping").empty(); });
   }
   ~BluezStandIn() {
