@@ -2,6 +2,7 @@
 
 #include <gio/gio.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <map>
 #include <string_view>
@@ -122,13 +123,13 @@ std::shared_ptr<BluezBluetoothService::Bus> BluezBluetoothService::bus() {
   return bus_;
 }
 
-std::vector<BluezBluetoothService::Found> BluezBluetoothService::scan() {
+std::vector<BluezBluetoothService::Found> BluezBluetoothService::scan(int timeoutMs) {
   const std::shared_ptr<Bus> connection = bus();
   if (!connection) return {};
   const Variant reply(g_dbus_connection_call_sync(
       connection->connection, kService, "/", "org.freedesktop.DBus.ObjectManager",
       "GetManagedObjects", nullptr, G_VARIANT_TYPE("(a{oa{sa{sv}}})"), G_DBUS_CALL_FLAGS_NONE,
-      kListTimeoutMs, nullptr, nullptr));
+      timeoutMs, nullptr, nullptr));
   if (!reply) return {};  // no daemon: no devices, and nothing to tell the user
 
   const Variant objects(g_variant_get_child_value(reply.get(), 0));
@@ -160,14 +161,14 @@ std::vector<BluezBluetoothService::Found> BluezBluetoothService::scan() {
 
 std::vector<PairedBluetoothDevice> BluezBluetoothService::pairedDevices() {
   std::vector<PairedBluetoothDevice> devices;
-  for (Found& entry : scan()) devices.push_back(std::move(entry.device));
+  for (Found& entry : scan(kListTimeoutMs)) devices.push_back(std::move(entry.device));
   return devices;
 }
 
 std::optional<PairedBluetoothDevice> BluezBluetoothService::pairedDevice(
     const std::string& address) {
   const std::string wanted = comparableBluetoothAddress(address);
-  for (Found& entry : scan()) {
+  for (Found& entry : scan(kListTimeoutMs)) {
     if (entry.device.address && comparableBluetoothAddress(*entry.device.address) == wanted)
       return std::move(entry.device);
   }
@@ -176,17 +177,23 @@ std::optional<PairedBluetoothDevice> BluezBluetoothService::pairedDevice(
 
 int32_t BluezBluetoothService::connect(const std::string& address) {
   const std::string wanted = comparableBluetoothAddress(address);
+  // Finding the device and paging it share the page time-out.
+  const auto start = std::chrono::steady_clock::now();
   std::string path;
-  for (const Found& entry : scan()) {
+  for (const Found& entry : scan(pageTimeoutMs_)) {
     if (entry.device.address && comparableBluetoothAddress(*entry.device.address) == wanted)
       path = entry.path;
   }
   const std::shared_ptr<Bus> connection = bus();
   if (path.empty() || !connection) return kStatusNotFound;
+  const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                         std::chrono::steady_clock::now() - start)
+                         .count();
+  if (spent >= pageTimeoutMs_) return kBluetoothStatusPageTimeout;
   GError* raw = nullptr;
   const Variant reply(g_dbus_connection_call_sync(
-      connection->connection, kService, path.c_str(), kDeviceInterface, "Connect", nullptr,
-      nullptr, G_DBUS_CALL_FLAGS_NONE, pageTimeoutMs_, nullptr, &raw));
+      connection->connection, kService, path.c_str(), kDeviceInterface, "Connect", nullptr, nullptr,
+      G_DBUS_CALL_FLAGS_NONE, int(pageTimeoutMs_ - spent), nullptr, &raw));
   const Error error(raw);
   if (reply) return 0;
   if (g_error_matches(error.get(), G_IO_ERROR, G_IO_ERROR_TIMED_OUT))

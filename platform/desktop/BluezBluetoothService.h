@@ -40,7 +40,7 @@ class BluezBluetoothService final : public BluetoothService {
   struct Bus;
   struct Found;
   std::shared_ptr<Bus> bus();
-  std::vector<Found> scan();
+  std::vector<Found> scan(int timeoutMs);
 
   std::string address_;
   int pageTimeoutMs_;

@@ -33,6 +33,7 @@ bool onPath(const std::string& program) {
 
 bool spawn(const std::vector<std::string>& argv) {
   std::vector<char*> args;
+  args.reserve(argv.size() + 1);
   for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
   args.push_back(nullptr);
   // No shell: the list is the program and its arguments. GLib reaps the child.

@@ -40,7 +40,8 @@ std::optional<Image> iconOf(const std::string& value) {
   if (value.front() == '/') return Image{value, {}};
   std::string name = value;
   for (const char* extension : {".png", ".svg", ".xpm"}) {
-    if (name.ends_with(extension)) name.resize(name.size() - std::char_traits<char>::length(extension));
+    if (name.ends_with(extension))
+      name.resize(name.size() - std::char_traits<char>::length(extension));
   }
   return Image{{}, name};
 }

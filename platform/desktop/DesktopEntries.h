@@ -9,8 +9,8 @@
 
 #include <filesystem>
 #include <map>
-#include <set>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>

@@ -43,7 +43,8 @@ class BluezStandIn {
         std::string::npos)
       return "python3-dbusmock missing";
     for (const char* tool : {"dbus-daemon", "gdbus"}) {
-      if (commandOutput(std::string("command -v ") + tool).empty()) return std::string(tool) + " missing";
+      if (commandOutput(std::string("command -v ") + tool).empty())
+        return std::string(tool) + " missing";
     }
     return {};
   }
@@ -56,7 +57,8 @@ class BluezStandIn {
     return !bus_.empty();
   }
   bool startDaemon() {
-    return daemon_.start({"/usr/bin/python3", "-m", "dbusmock", "--template", "bluez5", "-l", "/dev/null"}) &&
+    return daemon_.start(
+               {"/usr/bin/python3", "-m", "dbusmock", "--template", "bluez5", "-l", "/dev/null"}) &&
            eventually([&] { return call("/", "org.freedesktop.DBus.Peer.Ping").empty(); });
   }
   ~BluezStandIn() {
@@ -69,8 +71,8 @@ class BluezStandIn {
   // The reply of a method call, "" for an empty reply.
   std::string call(const std::string& path, const std::string& method,
                    const std::string& arguments = "") {
-    const std::string reply = commandOutput("gdbus call --system -d org.bluez -o " + path +
-                                            " -m " + method + " " + arguments);
+    const std::string reply = commandOutput("gdbus call --system -d org.bluez -o " + path + " -m " +
+                                            method + " " + arguments);
     return reply == "()\n" ? std::string() : reply;
   }
   void set(const std::string& path, const std::string& interface, const std::string& name,
@@ -102,14 +104,14 @@ class BluezStandIn {
 };
 
 // Skips the calling test without the stand-in, or fails when VELMORA_REQUIRE_INTEGRATION=1.
-#define VELMORA_REQUIRE_BLUEZ_STAND_IN()                                          \
-  do {                                                                            \
+#define VELMORA_REQUIRE_BLUEZ_STAND_IN()                                           \
+  do {                                                                             \
     const std::string reason = ::velmora::test::BluezStandIn::unavailableReason(); \
-    if (!reason.empty()) {                                                        \
-      const char* required = std::getenv("VELMORA_REQUIRE_INTEGRATION");          \
-      if (required != nullptr && std::string(required) == "1") FAIL() << reason;  \
-      GTEST_SKIP() << reason;                                                     \
-    }                                                                             \
+    if (!reason.empty()) {                                                         \
+      const char* required = std::getenv("VELMORA_REQUIRE_INTEGRATION");           \
+      if (required != nullptr && std::string(required) == "1") FAIL() << reason;   \
+      GTEST_SKIP() << reason;                                                      \
+    }                                                                              \
   } while (0)
 
 }  // namespace velmora::test

@@ -56,23 +56,37 @@ TEST_F(DesktopApplications, EachProcessFindsItsEntryByTheFirstSignThatNamesOne) 
   const Case cases[] = {
       // Exec's program is quoted and followed by arguments and a field code; the NoDisplay helper
       // with the same program is passed over; the icon file is missing, the server's name stays.
-      {501, "/opt/Example Apps/recorder-bin", {"", "", "audio-x-generic"},
+      {501,
+       "/opt/Example Apps/recorder-bin",
+       {"", "", "audio-x-generic"},
        App{entryPath("recorder.desktop"), "recorder", "Recorder", Image{{}, "audio-x-generic"}}},
-      {502, "/opt/chat/ChatClient", {},
+      {502,
+       "/opt/chat/ChatClient",
+       {},
        App{entryPath("chat.desktop"), "chat", "Chat", Image{{}, "chat"}}},
-      {503, "/app/bin/synth", {"", "Synth", ""},
+      {503,
+       "/app/bin/synth",
+       {"", "Synth", ""},
        App{entryPath("org.example.Sandboxed.desktop"), "org.example.Sandboxed", "Sandboxed Synth",
            Image{{}, "org.example.Sandboxed"}}},
-      {504, "/snap/radio/77/bin/radio", {}, App{entryPath("radio_radio.desktop"), "radio_radio",
-                                                "Radio", std::nullopt}},
-      {505, "/usr/bin/player-engine", {"org.example.Player", "player", ""},
+      {504,
+       "/snap/radio/77/bin/radio",
+       {},
+       App{entryPath("radio_radio.desktop"), "radio_radio", "Radio", std::nullopt}},
+      {505,
+       "/usr/bin/player-engine",
+       {"org.example.Player", "player", ""},
        App{entryPath("org.example.Player.desktop"), "org.example.Player", "示例播放器",
            Image{{}, "org.example.Player"}}},
-      {506, "/usr/bin/unknown-tool", {"org.unknown.Tool", "Unknown Tool", "unknown-tool"},
+      {506,
+       "/usr/bin/unknown-tool",
+       {"org.unknown.Tool", "Unknown Tool", "unknown-tool"},
        App{std::nullopt, std::nullopt, "Unknown Tool", Image{{}, "unknown-tool"}}},
       {507, "/usr/bin/gone-bin", {}, std::nullopt},         // hidden by the user's own entry
       {508, "/usr/bin/uninstalled-bin", {}, std::nullopt},  // TryExec names no program
-      {509, "/usr/bin/tuner", {},
+      {509,
+       "/usr/bin/tuner",
+       {},
        App{entryPath("kde4/tuner.desktop"), "kde4-tuner", "Tuner", std::nullopt}},
   };
   sim::Scenario scenario;
@@ -102,7 +116,8 @@ TEST(DesktopSettingsPages, TheDesktopsOwnToolElseTheBluetoothManagerElseNothing)
   };
   using Args = std::vector<std::string>;
   const Case cases[] = {
-      {SettingsPage::bluetooth, "ubuntu:GNOME", everything, Args{"gnome-control-center", "bluetooth"}},
+      {SettingsPage::bluetooth, "ubuntu:GNOME", everything,
+       Args{"gnome-control-center", "bluetooth"}},
       {SettingsPage::bluetooth, "KDE", everything, Args{"systemsettings", "kcm_bluetooth"}},
       {SettingsPage::bluetooth, "X-Cinnamon", everything, Args{"cinnamon-settings", "bluetooth"}},
       {SettingsPage::bluetooth, "XFCE", everything, Args{"blueman-manager"}},
@@ -112,10 +127,9 @@ TEST(DesktopSettingsPages, TheDesktopsOwnToolElseTheBluetoothManagerElseNothing)
       {SettingsPage::loginItems, "KDE", everything, std::nullopt},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(settingsPageCommand(c.page, c.desktop,
-                                  [&](const std::string& program) {
-                                    return c.installed.count(program) > 0;
-                                  }),
+    EXPECT_EQ(settingsPageCommand(
+                  c.page, c.desktop,
+                  [&](const std::string& program) { return c.installed.count(program) > 0; }),
               c.command)
         << c.desktop;
   }

@@ -34,14 +34,14 @@ TEST(HeadsetOnPipeWire, ChoosingThePairedHeadsetConnectsItAndMakesItsSinkTheOutp
   platform::BluezBluetoothService service(bluez.bus());
   platform::BluetoothService* previous = platform::installBluetoothService(&service);
 
-  const auto folder = std::filesystem::temp_directory_path() /
-                      ("velmora-headset-" + std::to_string(::getpid()));
+  const auto folder =
+      std::filesystem::temp_directory_path() / ("velmora-headset-" + std::to_string(::getpid()));
   std::filesystem::remove_all(folder);
   platform::ManualClock clock;
   platform::ManualScheduler mainQueue(clock);
-  auto model = std::make_unique<model::AppModel>(
-      true, settings::PreferencesStore(folder / "settings.json"),
-      model::AppModel::Services{mainQueue});
+  auto model =
+      std::make_unique<model::AppModel>(true, settings::PreferencesStore(folder / "settings.json"),
+                                        model::AppModel::Services{mainQueue});
   auto advance = [&](double seconds) {
     mainQueue.advance(seconds);
     model->utilityQueue().sync([] {});
@@ -52,22 +52,21 @@ TEST(HeadsetOnPipeWire, ChoosingThePairedHeadsetConnectsItAndMakesItsSinkTheOutp
   advance(0.0);
   const model::ModelState& state = model->state();
   const auto& devices = state.preferences.deviceList->devices;
-  const auto headset = std::find_if(devices.begin(), devices.end(), [](const auto& bookmark) {
-    return bookmark.id == kBookmark;
-  });
+  const auto headset = std::find_if(devices.begin(), devices.end(),
+                                    [](const auto& bookmark) { return bookmark.id == kBookmark; });
   ASSERT_NE(headset, devices.end());
 
   model->selectBookmark(*headset, settings::AudioDirection::output);
   advance(0.0);
   EXPECT_EQ(state.connectionLabels.at("false:" + kBookmark), "等待音频就绪…");
   bluez.setConnected(kHeadset, true);
-  ASSERT_EQ(pw::run({"pw-cli", "create-node", "adapter",
-                     std::string("{ factory.name = support.null-audio-sink node.name = ") +
-                         kSinkName +
-                         " node.description = \"降噪耳机\" media.class = Audio/Sink device.api = "
-                         "bluez5 api.bluez5.address = \"" +
-                         kHeadset + "\" audio.position = [ FL FR ] object.linger = true }"}),
-            0);
+  ASSERT_EQ(
+      pw::run({"pw-cli", "create-node", "adapter",
+               std::string("{ factory.name = support.null-audio-sink node.name = ") + kSinkName +
+                   " node.description = \"降噪耳机\" media.class = Audio/Sink device.api = "
+                   "bluez5 api.bluez5.address = \"" +
+                   kHeadset + "\" audio.position = [ FL FR ] object.linger = true }"}),
+      0);
   AudioObjectID sink = 0;
   EXPECT_TRUE(pw::eventually([&] {
     advance(1.5);
@@ -76,9 +75,8 @@ TEST(HeadsetOnPipeWire, ChoosingThePairedHeadsetConnectsItAndMakesItsSinkTheOutp
   }));
   EXPECT_FALSE(state.errorMessage) << *state.errorMessage;
   const auto all = audio::AudioDevice::all();
-  const auto found = std::find_if(all.begin(), all.end(), [&](const audio::AudioDevice& device) {
-    return device.id == sink;
-  });
+  const auto found = std::find_if(
+      all.begin(), all.end(), [&](const audio::AudioDevice& device) { return device.id == sink; });
   ASSERT_NE(found, all.end());
   EXPECT_EQ(found->uid, "bluez_output.AA:BB:CC:DD:EE:01.1");
   EXPECT_EQ(found->transport, uint32_t(kAudioDeviceTransportTypeBluetooth));

@@ -17,12 +17,13 @@ TEST(MixerDesktopEntry, ARowShowsTheNameAndIconOfTheApplicationsDesktopEntry) {
   QIcon::setThemeSearchPaths({kFixtures + "/system/icons"});
   QIcon::setThemeName("hicolor");
   test::PanelHarness h;
-  DesktopApplicationServices applications(
-      DesktopEntries({(kFixtures + "/system/applications").toStdString()}, "zh_CN.UTF-8"),
-      [](int32_t pid) {
-        return pid == 100 ? AudioClientApplication{"org.example.Player", "player", ""}
+  DesktopApplicationServices applications(DesktopEntries(
+                                              {(kFixtures + "/system/applications").toStdString()},
+                                              "zh_CN.UTF-8"),
+                                          [](int32_t pid) {
+                                            return pid == 100 ? AudioClientApplication{"org.example.Player", "player", ""}
                           : AudioClientApplication{};
-      });
+                                          });
   ApplicationServices* previous = installApplicationServices(&applications);
   h.settle(1.5);
   installApplicationServices(previous);
