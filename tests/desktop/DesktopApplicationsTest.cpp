@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "platform/desktop/DesktopApplicationServices.h"
 #include "platform/sim/SimulatedMachine.h"
@@ -20,32 +19,20 @@ std::string entryPath(const std::string& name) {
   return (kFixtures / "system/applications" / name).string();
 }
 
-class DesktopApplications : public testing::Test {
- protected:
-  void SetUp() override {
-    proc_ = fs::temp_directory_path() / ("velmora-proc-" + std::to_string(::getpid()));
-    fs::remove_all(proc_);
-    fs::create_directories(proc_ / "503/root");
-    std::ofstream(proc_ / "503/root/.flatpak-info")
-        << "[Application]\nname=org.example.Sandboxed\nruntime=runtime/x\n";
-    fs::create_directories(proc_ / "504");
-    std::ofstream(proc_ / "504/cgroup")
-        << "0::/user.slice/user-1000.slice/user@1000.service/app.slice/snap.radio.radio-77.scope\n";
-  }
-  void TearDown() override { fs::remove_all(proc_); }
+DesktopApplicationServices services(const std::string& locale,
+                                    const std::map<int32_t, AudioClientApplication>& clients) {
+  DesktopEntries entries({kFixtures / "home/applications", kFixtures / "system/applications"},
+                         locale);
+  return DesktopApplicationServices(
+      std::move(entries),
+      [&clients](int32_t pid) {
+        const auto found = clients.find(pid);
+        return found != clients.end() ? found->second : AudioClientApplication{};
+      },
+      (kFixtures / "proc").string());
+}
 
-  DesktopApplicationServices services(const std::string& locale) {
-    DesktopEntries entries({kFixtures / "home/applications", kFixtures / "system/applications"},
-                           locale);
-    return DesktopApplicationServices(
-        std::move(entries), [this](int32_t pid) { return clients_[pid]; }, proc_.string());
-  }
-
-  fs::path proc_;
-  std::map<int32_t, AudioClientApplication> clients_;
-};
-
-TEST_F(DesktopApplications, EachProcessFindsItsEntryByTheFirstSignThatNamesOne) {
+TEST(DesktopApplications, EachProcessFindsItsEntryByTheFirstSignThatNamesOne) {
   struct Case {
     int32_t pid;
     std::string executable;
@@ -90,14 +77,15 @@ TEST_F(DesktopApplications, EachProcessFindsItsEntryByTheFirstSignThatNamesOne) 
        App{entryPath("kde4/tuner.desktop"), "kde4-tuner", "Tuner", std::nullopt}},
   };
   sim::Scenario scenario;
+  std::map<int32_t, AudioClientApplication> clients;
   for (const Case& c : cases) {
     scenario.processes.push_back({c.pid, "", c.executable, {}, false, std::nullopt});
-    clients_[c.pid] = c.client;
+    clients[c.pid] = c.client;
   }
   sim::SimulatedMachine machine(scenario);  // answers for the processes' executables
-  DesktopApplicationServices chinese = services("zh_CN.UTF-8");
+  DesktopApplicationServices chinese = services("zh_CN.UTF-8", clients);
   for (const Case& c : cases) EXPECT_EQ(chinese.runningApplication(c.pid), c.expected) << c.pid;
-  EXPECT_EQ(services("C").runningApplication(505)->localizedName, "Example Player");
+  EXPECT_EQ(services("C", clients).runningApplication(505)->localizedName, "Example Player");
 
   EXPECT_EQ(chinese.applicationPath("org.example.Player"), entryPath("org.example.Player.desktop"));
   for (const char* absent : {"org.example.Gone", "org.example.Link", "broken", "uninstalled"})
@@ -135,15 +123,12 @@ TEST(DesktopSettingsPages, TheDesktopsOwnToolElseTheBluetoothManagerElseNothing)
   }
 
   // A page with nothing to open starts nothing.
-  DesktopApplicationServices services(DesktopEntries({}), {});
-  std::vector<std::vector<std::string>> launched;
-  services.setLauncher([&](const std::vector<std::string>& argv) {
-    launched.push_back(argv);
-    return true;
-  });
-  services.openSettingsPage(SettingsPage::loginItems);
-  EXPECT_FALSE(services.canOpenSettingsPage(SettingsPage::audioCapturePermission));
-  EXPECT_TRUE(launched.empty());
+  DesktopApplicationServices desktop(DesktopEntries({}), {});
+  bool launched = false;
+  desktop.setLauncher([&](const std::vector<std::string>&) { return launched = true; });
+  desktop.openSettingsPage(SettingsPage::loginItems);
+  EXPECT_FALSE(desktop.canOpenSettingsPage(SettingsPage::audioCapturePermission));
+  EXPECT_FALSE(launched);
 }
 
 }  // namespace

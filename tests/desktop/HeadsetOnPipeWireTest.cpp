@@ -26,11 +26,8 @@ TEST(HeadsetOnPipeWire, ChoosingThePairedHeadsetConnectsItAndMakesItsSinkTheOutp
   VELMORA_REQUIRE_PIPEWIRE();
   VELMORA_REQUIRE_BLUEZ_STAND_IN();
   test::BluezStandIn bluez;
-  ASSERT_TRUE(bluez.startBus());
-  ASSERT_TRUE(bluez.startDaemon());
-  bluez.addAdapter();
-  bluez.addDevice(kHeadset, "降噪耳机", test::bluezUUID("110b") + "," + test::bluezUUID("111e"),
-                  0x240404);
+  ASSERT_TRUE(bluez.startBus() && bluez.startDaemon());
+  bluez.addDevice(kHeadset, "降噪耳机", "110b,111e", 0x240404);
   platform::BluezBluetoothService service(bluez.bus());
   platform::BluetoothService* previous = platform::installBluetoothService(&service);
 
@@ -59,7 +56,7 @@ TEST(HeadsetOnPipeWire, ChoosingThePairedHeadsetConnectsItAndMakesItsSinkTheOutp
   model->selectBookmark(*headset, settings::AudioDirection::output);
   advance(0.0);
   EXPECT_EQ(state.connectionLabels.at("false:" + kBookmark), "等待音频就绪…");
-  bluez.setConnected(kHeadset, true);
+  bluez.set(kHeadset, "Connected", "<true>");
   ASSERT_EQ(
       pw::run({"pw-cli", "create-node", "adapter",
                std::string("{ factory.name = support.null-audio-sink node.name = ") + kSinkName +
