@@ -202,13 +202,15 @@ int32_t BluezBluetoothService::connect(const std::string& address) {
   const std::string errorName = name != nullptr ? name : "";
   g_free(name);
   if (errorName == "org.bluez.Error.AlreadyConnected") return 0;
-  // The daemon words a page time-out "br-connection-page-timeout" or "Page Timeout".
+  // The daemon words a page time-out "br-connection-page-timeout", "Page Timeout" or, from the
+  // kernel's errno, "Host is down".
   char* lower = g_ascii_strdown(error->message != nullptr ? error->message : "", -1);
   const std::string message = lower;
   g_free(lower);
   if (errorName == "org.freedesktop.DBus.Error.NoReply" ||
       message.find("page-timeout") != std::string::npos ||
-      message.find("page timeout") != std::string::npos) {
+      message.find("page timeout") != std::string::npos ||
+      message.find("host is down") != std::string::npos) {
     return kBluetoothStatusPageTimeout;
   }
   if (errorName == "org.bluez.Error.DoesNotExist" ||

@@ -65,6 +65,17 @@ TEST_F(BluezStack, ConnectingSucceedsOrEndsWithThePageTimeOutWhenTheDeviceNeverA
   EXPECT_TRUE(service.pairedDevice(kHeadset)->connected);
   EXPECT_EQ(service.connect(kStranger), kNotFound) << "not paired: never paged";
 
+  // The daemon's refusals, by their wording.
+  const std::pair<const char*, int32_t> refusals[] = {{"Host is down", kBluetoothStatusPageTimeout},
+                                                      {"br-connection-refused", 0x1F}};
+  for (const auto& [message, status] : refusals) {
+    bluez_.call(
+        "/org/bluez/hci0/dev_AA_BB_CC_DD_EE_03", "org.freedesktop.DBus.Mock.AddMethod",
+        std::string("org.bluez.Device1 Connect '' '' 'raise dbus.exceptions.DBusException(") +
+            "\"" + message + "\", name=\"org.bluez.Error.Failed\")'");
+    EXPECT_EQ(service.connect("AA:BB:CC:DD:EE:03"), status) << message;
+  }
+
   // The speaker is switched off: its Connect answers long after the page time-out.
   EXPECT_EQ(
       bluez_.call("/org/bluez/hci0/dev_AA_BB_CC_DD_EE_02", "org.freedesktop.DBus.Mock.AddMethod",
