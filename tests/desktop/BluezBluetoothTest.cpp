@@ -59,7 +59,7 @@ TEST_F(BluezStack, PairedDevicesComeInTheStacksOrderAndOnlyAudioOnesReachTheAudi
 
 TEST_F(BluezStack, ConnectingSucceedsOrEndsWithThePageTimeOutWhenTheDeviceNeverAnswers) {
   machineWithDevices();
-  BluezBluetoothService service(bluez_.bus(), 300);  // the page time-out, shortened
+  BluezBluetoothService service(bluez_.bus());
   EXPECT_EQ(service.connect(kHeadset), 0);
   bluez_.set(kHeadset, "Connected", "<true>");
   EXPECT_TRUE(service.pairedDevice(kHeadset)->connected);
@@ -81,7 +81,8 @@ TEST_F(BluezStack, ConnectingSucceedsOrEndsWithThePageTimeOutWhenTheDeviceNeverA
       bluez_.call("/org/bluez/hci0/dev_AA_BB_CC_DD_EE_02", "org.freedesktop.DBus.Mock.AddMethod",
                   "org.bluez.Device1 Connect '' '' 'import time; time.sleep(30)'"),
       "");
-  EXPECT_EQ(service.connect(kSpeaker), kBluetoothStatusPageTimeout);
+  EXPECT_EQ(BluezBluetoothService(bluez_.bus(), 300).connect(kSpeaker),  // time-out shortened
+            kBluetoothStatusPageTimeout);
 }
 
 TEST_F(BluezStack, WithoutTheDaemonOrAnAdapterThereAreNoDevicesAndNoMessage) {

@@ -1,6 +1,7 @@
 // A stand-in BlueZ daemon: a private bus and python3-dbusmock's bluez5 template on it, started and
 // stopped by the test, driven with gdbus. The template's Connect leaves the Connected property
-// alone; tests set it as the real daemon would.
+// alone; tests set it as the real daemon would. Both end with the test, even one that aborts
+// (a sanitizer's report): children left behind would hold the test's output open.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -40,14 +41,16 @@ class BluezStandIn {
  public:
   // Starts the bus and points this process's (and its children's) system bus at it.
   bool startBus() {
-    bus_ = dbus_.startAndReadLine({"dbus-daemon", "--session", "--nofork"}, "--print-address=");
+    bus_ = dbus_.startAndReadLine(
+        {"setpriv", "--pdeathsig", "TERM", "dbus-daemon", "--session", "--nofork"},
+        "--print-address=");
     ::setenv("DBUS_SYSTEM_BUS_ADDRESS", bus_.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
     return !bus_.empty();
   }
   // The daemon with adapter hci0 unless `adapter` is false.
   bool startDaemon(bool adapter = true) {
-    if (!daemon_.start(
-            {"/usr/bin/python3", "-m", "dbusmock", "--template", "bluez5", "-l", "/dev/null"}) ||
+    if (!daemon_.start({"setpriv", "--pdeathsig", "TERM", "/usr/bin/python3", "-m", "dbusmock",
+                        "--template", "bluez5", "-l", "/dev/null"}) ||
         !eventually([&] { return call("/", "org.freedesktop.DBus.Peer.Ping").empty(); }))
       return false;
     if (adapter) call("/org/bluez", "org.bluez.Mock.AddAdapter", "hci0 velmora-test");
