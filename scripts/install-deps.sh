@@ -16,8 +16,8 @@ packages=(
   fonts-wqy-microhei          # the panel's Chinese text
   xvfb xcompmgr               # screenshots on a virtual X server
   dbus-daemon at-spi2-core    # the accessibility-bus test
-  libglib2.0-dev              # desktop entries (autostart)
-  python3-dbusmock libglib2.0-bin xdotool   # the tray program's session tests
+  libglib2.0-dev              # desktop entries, autostart, BlueZ over GDBus
+  python3-dbusmock libglib2.0-bin xdotool   # the tray program's session tests, the BlueZ stand-in
   x11-apps imagemagick        # screenshots of the whole screen
   libpipewire-0.3-dev libspa-0.2-dev           # the PipeWire backend
   pipewire pipewire-bin wireplumber            # the server its integration tests start

@@ -4,7 +4,11 @@
 #include <filesystem>
 #include <iostream>
 
+#include "platform/apps/ApplicationServices.h"
 #include "platform/audio/AudioBackend.h"
+#include "platform/bluetooth/BluetoothService.h"
+#include "platform/desktop/BluezBluetoothService.h"
+#include "platform/desktop/DesktopApplicationServices.h"
 #include "platform/pipewire/PipeWireBackend.h"
 #include "platform/sim/ScenarioFile.h"
 #include "platform/sim/SimulatedMachine.h"
@@ -17,16 +21,36 @@ std::string environment(const char* name) {
   return value != nullptr ? value : "";
 }
 
+// The real desktop: PipeWire for audio, BlueZ for Bluetooth, desktop entries for applications.
 class PipeWireSystem final : public AudioSystem {
  public:
-  PipeWireSystem() { previous_ = platform::installAudioBackend(&backend_); }
-  ~PipeWireSystem() override { platform::installAudioBackend(previous_); }
+  PipeWireSystem()
+      : applications_(platform::DesktopEntries(platform::DesktopEntries::sessionFolders()),
+                      [this](int32_t pid) {
+                        const auto all = backend_.clientApplications();
+                        const auto found = all.find(pid);
+                        return found != all.end() ? found->second
+                                                  : platform::AudioClientApplication{};
+                      }) {
+    previous_ = platform::installAudioBackend(&backend_);
+    previousApplications_ = platform::installApplicationServices(&applications_);
+    previousBluetooth_ = platform::installBluetoothService(&bluetooth_);
+  }
+  ~PipeWireSystem() override {
+    platform::installBluetoothService(previousBluetooth_);
+    platform::installApplicationServices(previousApplications_);
+    platform::installAudioBackend(previous_);
+  }
   AudioSystemKind kind() const override { return AudioSystemKind::pipewire; }
   bool waitUntilConnected(int timeoutMs) override { return backend_.waitUntilConnected(timeoutMs); }
 
  private:
   platform::pipewire::PipeWireBackend backend_;
+  platform::DesktopApplicationServices applications_;
+  platform::BluezBluetoothService bluetooth_;
   platform::AudioBackend* previous_ = nullptr;
+  platform::ApplicationServices* previousApplications_ = nullptr;
+  platform::BluetoothService* previousBluetooth_ = nullptr;
 };
 
 class SimulatedSystem final : public AudioSystem {

@@ -25,9 +25,10 @@ class AudioSystem {
   virtual bool waitUntilConnected(int timeoutMs) = 0;
 };
 
-// Chooses from the process's environment and installs. With PipeWire the other platform services
-// stay the neutral ones until desktop backends serve them: simulated services never combine with
-// real audio. Throws ScenarioError for a simulated scenario file that cannot be read.
+// Chooses from the process's environment and installs. With PipeWire come the desktop's own
+// applications (desktop entries) and Bluetooth (BlueZ); the simulated machine brings its own
+// stand-ins: simulated services never combine with real audio. Throws ScenarioError for a
+// simulated scenario file that cannot be read.
 std::unique_ptr<AudioSystem> installAudioSystem();
 
 }  // namespace velmora::shell

@@ -136,7 +136,7 @@ int runTrayProgram(const Arguments& arguments, int argc, char** argv) {
 
   shell::QtMainQueue queue;
   // The simulated audio system brings stand-ins for every service; the desktop's own replace
-  // those the session has. PipeWire comes alone: the others stay neutral.
+  // those the session has. PipeWire comes with desktop entries and BlueZ.
   std::unique_ptr<shell::AudioSystem> audio;
   try {
     audio = shell::installAudioSystem();
