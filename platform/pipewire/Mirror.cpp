@@ -6,37 +6,18 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "platform/pipewire/PropertyBytes.h"
+
 namespace velmora::platform::pipewire {
 namespace {
 
 constexpr AudioObjectPropertyScope kInput = kAudioObjectPropertyScopeInput;
 constexpr AudioObjectPropertyScope kOutput = kAudioObjectPropertyScopeOutput;
-constexpr double kGraphRate = 48000.0;
-
-template <class T>
-std::vector<uint8_t> bytesOf(const T& value) {
-  const auto* raw = reinterpret_cast<const uint8_t*>(&value);
-  return std::vector<uint8_t>(raw, raw + sizeof(T));
-}
 
 std::vector<uint8_t> idList(const std::vector<AudioObjectID>& ids) {
   std::vector<uint8_t> bytes(ids.size() * sizeof(AudioObjectID));
   if (!ids.empty()) std::memcpy(bytes.data(), ids.data(), bytes.size());
   return bytes;
-}
-
-// Our streams always negotiate 32-bit float, interleaved.
-AudioStreamBasicDescription floatFormat(uint32_t channels, double rate) {
-  AudioStreamBasicDescription format{};
-  format.sampleRate = rate;
-  format.formatID = kAudioFormatLinearPCM;
-  format.formatFlags = kAudioFormatFlagIsFloat;
-  format.bitsPerChannel = 32;
-  format.channelsPerFrame = channels;
-  format.framesPerPacket = 1;
-  format.bytesPerFrame = 4 * channels;
-  format.bytesPerPacket = format.bytesPerFrame;
-  return format;
 }
 
 // {"name": "alsa_output.pci-0000_00_1f.3.analog-stereo"} -> the name.

@@ -20,6 +20,7 @@
 
 #include "platform/pipewire/AggregateStreams.h"
 #include "platform/pipewire/Mirror.h"
+#include "platform/pipewire/PropertyBytes.h"
 
 namespace velmora::platform::pipewire {
 namespace {
@@ -105,7 +106,6 @@ void addVolumeProps(spa_pod_builder* builder, const VolumeState& state) {
   }
 }
 
-constexpr double kGraphRate = 48000.0;
 constexpr uint32_t kTapChannels = 2;
 // How long a start waits for the capture node and then for the applications to be moved in.
 constexpr int kStartTimeoutMs = 1000;
@@ -115,25 +115,6 @@ constexpr int kStartTimeoutMs = 1000;
 constexpr const char* kMarkerKey = "com.local.Ombrel.tap";
 constexpr const char* kTargetObject = "target.object";
 constexpr const char* kTargetNode = "target.node";
-
-AudioStreamBasicDescription floatFormat(uint32_t channels) {
-  AudioStreamBasicDescription format{};
-  format.sampleRate = kGraphRate;
-  format.formatID = kAudioFormatLinearPCM;
-  format.formatFlags = kAudioFormatFlagIsFloat;
-  format.bitsPerChannel = 32;
-  format.channelsPerFrame = channels;
-  format.framesPerPacket = 1;
-  format.bytesPerFrame = 4 * channels;
-  format.bytesPerPacket = format.bytesPerFrame;
-  return format;
-}
-
-template <class T>
-std::vector<uint8_t> bytesOf(const T& value) {
-  const auto* raw = reinterpret_cast<const uint8_t*>(&value);
-  return std::vector<uint8_t>(raw, raw + sizeof(T));
-}
 
 std::vector<uint8_t> bufferList(const std::vector<uint32_t>& channels) {
   std::vector<uint8_t> bytes(AudioBufferListSize(uint32_t(channels.size())), 0);
@@ -694,6 +675,12 @@ struct PipeWireBackend::Connection {
     return found == aggregates.end() ? nullptr : &found->second;
   }
 
+  // The aggregate whose registered proc is `proc`, or null.
+  Aggregate* aggregateWithProc(AudioObjectID id, AudioDeviceIOProcID proc) {
+    Aggregate* aggregate = findAggregate(id);
+    return aggregate != nullptr && proc != nullptr && aggregate->proc == proc ? aggregate : nullptr;
+  }
+
   OSStatus start(Aggregate& aggregate) {
     if (aggregate.started) return kAudioHardwareNoError;
     // Without the session manager's metadata nothing can be moved: nothing would be processed.
@@ -1061,9 +1048,8 @@ OSStatus PipeWireBackend::createIOProcID(AudioObjectID device, AudioDeviceIOProc
 OSStatus PipeWireBackend::destroyIOProcID(AudioObjectID device, AudioDeviceIOProcID id) {
   Locked lock(connection_->loop);
   Connection& c = *connection_;
-  Connection::Aggregate* aggregate = c.findAggregate(device);
-  if (aggregate == nullptr || id == nullptr || aggregate->proc != id)
-    return kAudioHardwareBadObjectError;
+  Connection::Aggregate* aggregate = c.aggregateWithProc(device, id);
+  if (aggregate == nullptr) return kAudioHardwareBadObjectError;
   c.stop(*aggregate);
   if (aggregate->streams) aggregate->streams->setProc(device, nullptr, nullptr);
   aggregate->proc = nullptr;
@@ -1073,18 +1059,16 @@ OSStatus PipeWireBackend::destroyIOProcID(AudioObjectID device, AudioDeviceIOPro
 OSStatus PipeWireBackend::startDevice(AudioObjectID device, AudioDeviceIOProcID id) {
   Locked lock(connection_->loop);
   Connection& c = *connection_;
-  Connection::Aggregate* aggregate = c.findAggregate(device);
-  if (aggregate == nullptr || id == nullptr || aggregate->proc != id)
-    return kAudioHardwareBadObjectError;
+  Connection::Aggregate* aggregate = c.aggregateWithProc(device, id);
+  if (aggregate == nullptr) return kAudioHardwareBadObjectError;
   return c.start(*aggregate);
 }
 
 OSStatus PipeWireBackend::stopDevice(AudioObjectID device, AudioDeviceIOProcID id) {
   Locked lock(connection_->loop);
   Connection& c = *connection_;
-  Connection::Aggregate* aggregate = c.findAggregate(device);
-  if (aggregate == nullptr || id == nullptr || aggregate->proc != id)
-    return kAudioHardwareBadObjectError;
+  Connection::Aggregate* aggregate = c.aggregateWithProc(device, id);
+  if (aggregate == nullptr) return kAudioHardwareBadObjectError;
   c.stop(*aggregate);
   return kAudioHardwareNoError;
 }
