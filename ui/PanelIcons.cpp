@@ -38,6 +38,9 @@ const QHash<QString, QString>& symbolFiles() {
       {"display", "monitor"},
       {"cable.connector", "cable"},
       {"bolt", "zap"},
+      {"pause.circle", "circle-pause"},
+      {"wifi.slash", "wifi-off"},
+      {"square.stack", "square-stack"},
   };
   return files;
 }
