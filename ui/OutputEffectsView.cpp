@@ -7,7 +7,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
-#include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -138,9 +137,7 @@ EqualizerView::EqualizerView(ModelBridge& bridge, std::string deviceID, QWidget*
 
   // 2, 3. Presets and reset.
   auto* actions = new QHBoxLayout();
-  presets_ = new QToolButton(this);
-  presets_->setPopupMode(QToolButton::InstantPopup);
-  presets_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  presets_ = new QPushButton(this);
   presets_->setCursor(Qt::PointingHandCursor);
   auto* menu = new QMenu(presets_);
   for (const EqualizerPreset& preset : equalizerPresets()) {

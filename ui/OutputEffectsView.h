@@ -16,7 +16,6 @@
 
 class QLabel;
 class QPushButton;
-class QToolButton;
 
 namespace velmora::ui {
 
@@ -81,7 +80,7 @@ class EqualizerView : public QFrame {
   ModelBridge& bridge_;
   std::string deviceID_;
   PanelSwitch* switch_;
-  QToolButton* presets_;
+  QPushButton* presets_;
   QPushButton* reset_;
   EqualizerGainCurve* curve_;
   std::array<QLabel*, settings::DeviceEQ::frequencies.size()> values_{};

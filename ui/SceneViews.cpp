@@ -469,4 +469,59 @@ void SceneDetailView::confirmDeletion() {
       [this](const settings::AudioScene& current) { bridge_.model().deleteScene(current.id); });
 }
 
+// ---- ScenesSection
+
+ScenesSection::ScenesSection(ModelBridge& bridge, QWidget* parent)
+    : QWidget(parent), bridge_(bridge) {
+  layout_ = new QVBoxLayout(this);
+  layout_->setContentsMargins(0, 0, 0, 0);
+  layout_->setSpacing(12);
+
+  listPage_ = new QWidget(this);
+  auto* listLayout = new QVBoxLayout(listPage_);
+  listLayout->setContentsMargins(0, 0, 0, 0);
+  listLayout->setSpacing(12);
+  listLayout->addWidget(
+      secondary(QStringLiteral("保存当前的设备、音量和音效配置，需要时一键应用。"), listPage_));
+  listLayout->addWidget(new ScenesView(
+      bridge, [this](const std::string& id) { choose(id); }, listPage_));
+  layout_->addWidget(listPage_);
+
+  backBar_ = new QWidget(this);
+  auto* backLayout = new QHBoxLayout(backBar_);
+  backLayout->setContentsMargins(0, 0, 0, 0);
+  auto* back = new PanelIconButton("chevron.left", 28, backBar_);
+  back->setText(QStringLiteral("场景"));
+  back->setAccessibleName(QStringLiteral("场景"));
+  back->setToolTip(QStringLiteral("返回场景列表"));
+  back->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_BracketLeft));
+  connect(back, &QAbstractButton::clicked, this, [this] { choose(std::nullopt); });
+  backLayout->addWidget(back);
+  backLayout->addStretch(1);
+  layout_->addWidget(backBar_);
+  showScene(std::nullopt);
+}
+
+void ScenesSection::choose(const std::optional<std::string>& sceneID) {
+  showScene(sceneID);
+  if (onSceneChanged) onSceneChanged(sceneID_);
+}
+
+void ScenesSection::showScene(const std::optional<std::string>& sceneID) {
+  if (detail_ && (!sceneID || detail_->sceneID() != *sceneID)) {
+    // The page's own button may be the sender that brought us here.
+    layout_->removeWidget(detail_);
+    detail_->hide();
+    detail_->deleteLater();
+    detail_ = nullptr;
+  }
+  sceneID_ = sceneID;
+  if (sceneID_ && !detail_) {
+    detail_ = new SceneDetailView(bridge_, *sceneID_, this);
+    layout_->addWidget(detail_, 1);
+  }
+  listPage_->setVisible(!sceneID_);
+  backBar_->setVisible(sceneID_.has_value());
+}
+
 }  // namespace velmora::ui

@@ -142,4 +142,26 @@ class SceneDetailView : public QWidget {
   QMessageBox* confirmation_ = nullptr;
 };
 
+// The settings window's scenes section: the list under its subtitle, or with a scene open, a
+// back button and that scene's page. The window's navigation holds which scene is open; the
+// section reports the user's choice through `onSceneChanged` and follows `showScene`.
+class ScenesSection : public QWidget {
+  Q_OBJECT
+ public:
+  explicit ScenesSection(ModelBridge& bridge, QWidget* parent = nullptr);
+  void showScene(const std::optional<std::string>& sceneID);
+  const std::optional<std::string>& sceneID() const { return sceneID_; }
+  std::function<void(const std::optional<std::string>&)> onSceneChanged;
+
+ private:
+  void choose(const std::optional<std::string>& sceneID);
+
+  ModelBridge& bridge_;
+  std::optional<std::string> sceneID_;
+  QWidget* listPage_;
+  QWidget* backBar_;
+  SceneDetailView* detail_ = nullptr;
+  QVBoxLayout* layout_;
+};
+
 }  // namespace velmora::ui

@@ -4,9 +4,9 @@
 
 #include <QAccessible>
 #include <QMenu>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
-#include <QToolButton>
 #include <cmath>
 
 #include "PanelHarness.h"
@@ -83,14 +83,14 @@ struct EffectsPage : PanelHarness {
     return QAccessible::queryAccessibleInterface(band(hertz));
   }
   void choose(const QString& preset) {
-    auto* menuButton = find<QToolButton>(presetText());
+    auto* menuButton = find<QPushButton>(presetText());
     for (QAction* action : menuButton->menu()->actions()) {
       if (action->text() == preset) action->trigger();
     }
     settle();
   }
   QString presetText() const {
-    for (auto* button : panel->findChildren<QToolButton*>()) {
+    for (auto* button : panel->findChildren<QPushButton*>()) {
       if (button->text().startsWith("预设 · ")) return button->text();
     }
     return {};

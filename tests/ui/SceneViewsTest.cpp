@@ -20,8 +20,10 @@ using velmora::ui::SceneSummaryText;
 struct SceneViews : velmora::test::PanelHarness {
   explicit SceneViews(const velmora::platform::sim::Scenario& scenario = withHeadsetMic())
       : PanelHarness(scenario) {
-    list = new velmora::ui::ScenesView(
-        *bridge, [this](const std::string& id) { opened.push_back(id); }, &host);
+    section = new velmora::ui::ScenesSection(*bridge, &host);
+    section->onSceneChanged = [this](const std::optional<std::string>& id) {
+      opened.push_back(id);
+    };
     host.show();
     settle();
   }
@@ -33,12 +35,6 @@ struct SceneViews : velmora::test::PanelHarness {
   const std::vector<AudioScene>& scenes() const {
     static const std::vector<AudioScene> none;
     return state().preferences.advanced ? state().preferences.advanced->scenes : none;
-  }
-  void open(const std::string& id) {
-    delete detail;
-    detail = new velmora::ui::SceneDetailView(*bridge, id, &host);
-    detail->show();
-    settle();
   }
   // Visible text, names and tool tips of the host's widgets.
   bool shows(const QString& key) const {
@@ -63,7 +59,8 @@ struct SceneViews : velmora::test::PanelHarness {
   }
   // Answers the open confirmation and returns what it asked.
   QString answer(const QString& button) {
-    QMessageBox* box = detail->confirmation();
+    auto* detail = section->findChild<velmora::ui::SceneDetailView*>();
+    QMessageBox* box = detail ? detail->confirmation() : nullptr;
     if (!box) return "no confirmation";
     const QString asked = box->windowTitle() + "|" + box->text();
     for (QAbstractButton* b : box->buttons()) {
@@ -74,9 +71,8 @@ struct SceneViews : velmora::test::PanelHarness {
   }
 
   QWidget host;
-  velmora::ui::ScenesView* list = nullptr;
-  velmora::ui::SceneDetailView* detail = nullptr;
-  std::vector<std::string> opened;
+  velmora::ui::ScenesSection* section = nullptr;
+  std::vector<std::optional<std::string>> opened;
 };
 
 TEST(SceneViews, SavingFromTheFieldAddsAtTheEndAndCaptionsFollowTheConfiguration) {
@@ -106,7 +102,13 @@ TEST(SceneViews, SavingFromTheFieldAddsAtTheEndAndCaptionsFollowTheConfiguration
   EXPECT_FALSE(h.shows("已调整"));
 
   h.press("外放 详情");
-  EXPECT_EQ(h.opened, std::vector<std::string>{h.scenes()[1].id});
+  h.settle();
+  EXPECT_EQ(h.section->sceneID(), h.scenes()[1].id);
+  EXPECT_FALSE(h.shows("保存当前"));
+  h.press("场景");
+  h.settle();
+  EXPECT_TRUE(h.shows("保存当前"));
+  EXPECT_EQ(h.opened, (std::vector<std::optional<std::string>>{h.scenes()[1].id, std::nullopt}));
 }
 
 TEST(SceneViews, StoppingHalfWayKeepsTheSwitchMadeAndDeletingTheOpenSceneLeavesItGone) {
@@ -121,7 +123,8 @@ TEST(SceneViews, StoppingHalfWayKeepsTheSwitchMadeAndDeletingTheOpenSceneLeavesI
   h.model->setProcessing(false);
   audio.removeDevice("dac");
   h.settle(1.5);
-  h.open(id);
+  h.press("DAC 详情");
+  h.settle();
   EXPECT_TRUE(h.shows("应用并恢复处理"));
   EXPECT_TRUE(h.shows("输出：USB DAC（离线） · 80%"));
 
