@@ -62,7 +62,7 @@ struct SceneViews : velmora::test::PanelHarness {
     auto* detail = section->findChild<velmora::ui::SceneDetailView*>();
     QMessageBox* box = detail ? detail->confirmation() : nullptr;
     if (!box) return "no confirmation";
-    const QString asked = box->windowTitle() + "|" + box->text();
+    QString asked = box->windowTitle() + "|" + box->text();
     for (QAbstractButton* b : box->buttons()) {
       if (b->text() == button) b->click();
     }
