@@ -104,6 +104,10 @@ class AppModel {
   void setAppOutput(const std::string& appID, const std::optional<std::string>& deviceID);
   void setAppFallback(const std::string& appID, bool followSystem);
   void setProcessing(bool enabled);
+  // Off leaves the levels in memory and keeps them out of the file.
+  void setRememberApps(bool enabled);
+  // Off also forgets the remembered volumes, so switching it on again starts with none.
+  void setRememberDevices(bool enabled);
   bool boostEnabled(const std::string& key) const;
   void toggleBoost(const std::string& key);
   void setEQ(const std::string& key, const settings::DeviceEQ& value);
@@ -167,6 +171,9 @@ class AppModel {
   std::optional<std::string> sceneState(const std::string& sceneID) const;
   // The scene view's stop action: abandons an application under way.
   void stopApplyingScene();
+
+  // The program's version as the build names it ("0.7.6" when the build names none).
+  static std::string appVersion();
 
   // Hotkeys and login.
   void perform(settings::HotkeyAction action);

@@ -87,6 +87,30 @@ void AppModel::setProcessing(bool enabled) {
   publish();
 }
 
+void AppModel::setRememberApps(bool enabled) {
+  checkMainQueue();
+  if (state_.preferences.rememberApps == enabled) return;
+  state_.preferences.rememberApps = enabled;
+  save();
+  publish();
+}
+
+void AppModel::setRememberDevices(bool enabled) {
+  checkMainQueue();
+  if (state_.preferences.rememberDevices == enabled &&
+      (enabled || state_.preferences.deviceVolumes.empty()))
+    return;
+  state_.preferences.rememberDevices = enabled;
+  if (!enabled) state_.preferences.deviceVolumes.clear();
+  save();
+  publish();
+}
+
+std::string AppModel::appVersion() {
+  constexpr const char* version = VELMORA_VERSION;
+  return *version != '\0' ? version : "0.7.6";
+}
+
 bool AppModel::boostEnabled(const std::string& key) const {
   const auto& advanced = state_.preferences.advanced;
   if (!advanced || !advanced->boostedOutputs) return false;

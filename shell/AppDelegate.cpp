@@ -15,6 +15,8 @@
 #include "shell/StatusNotifierItem.h"
 #include "ui/ModelBridge.h"
 #include "ui/PanelIcons.h"
+#include "ui/SceneViews.h"
+#include "ui/SettingsWindow.h"
 
 namespace velmora::shell {
 namespace {
@@ -46,9 +48,8 @@ AppDelegate::AppDelegate(platform::MainQueue& queue, Options options)
   bridge_ = std::make_unique<ui::ModelBridge>(*model_);
   popover_ = std::make_unique<Popover>(
       *bridge_,
-      [this](ui::SettingsSection, ui::DeviceSettingsTab) {
-        // The settings window comes with its own issue; until then the pop-over just closes.
-        popover_->hide();
+      [this](ui::SettingsSection section, ui::DeviceSettingsTab tab) {
+        openSettings(section, tab);
       },
       options_.simulated ? QString::fromUtf8(kSimulatedNotice) : QString());
 
@@ -76,6 +77,7 @@ AppDelegate::~AppDelegate() {
   model_->onVolumeHUD = nullptr;
   model_->onInterfaceChanged = nullptr;
   hud_->hide();
+  settingsWindow_.reset();
   model_->shutdown();
   popover_.reset();
   delete menu_;
@@ -121,6 +123,17 @@ void AppDelegate::fallBackWithoutWatcher() {
 settings::InterfaceSettings AppDelegate::interface() const {
   const auto& advanced = model_->state().preferences.advanced;
   return advanced ? advanced->interface : settings::InterfaceSettings {};
+}
+
+void AppDelegate::openSettings(ui::SettingsSection section, ui::DeviceSettingsTab tab) {
+  popover_->hide();
+  if (!settingsWindow_) {
+    settingsWindow_ = std::make_unique<ui::SettingsWindow>(
+        *bridge_, QString::fromStdString(options_.shellSettingsFile.string()));
+    settingsWindow_->setScenesSection(
+        new ui::ScenesSection(*bridge_, settingsWindow_->navigation()));
+  }
+  settingsWindow_->open(section, tab);
 }
 
 void AppDelegate::show() { popover_->showAt(std::nullopt); }

@@ -15,6 +15,7 @@
 #include "platform/dispatch/MainQueue.h"
 #include "shell/ScrollVolumeGesture.h"
 #include "shell/VolumeHUD.h"
+#include "ui/SettingsNavigation.h"
 
 class QMenu;
 class QSettings;
@@ -22,7 +23,8 @@ class QSystemTrayIcon;
 
 namespace velmora::ui {
 class ModelBridge;
-}
+class SettingsWindow;
+}  // namespace velmora::ui
 
 namespace velmora::shell {
 
@@ -60,6 +62,11 @@ class AppDelegate : public QObject {
   Popover& popover() { return *popover_; }
   StatusNotifierItem* statusItem() const { return statusItem_; }
   VolumeHUDController& hud() { return *hud_; }
+  // The panel's way into the settings: closes the pop-over, makes the window on first use and
+  // shows it at the section and tab.
+  void openSettings(ui::SettingsSection section, ui::DeviceSettingsTab tab);
+  // None until the settings were first opened.
+  ui::SettingsWindow* settingsWindow() const { return settingsWindow_.get(); }
 
  private:
   void scrollStep(int direction);
@@ -74,6 +81,7 @@ class AppDelegate : public QObject {
   std::unique_ptr<ui::ModelBridge> bridge_;
   std::unique_ptr<Popover> popover_;
   std::unique_ptr<VolumeHUDController> hud_;
+  std::unique_ptr<ui::SettingsWindow> settingsWindow_;
   StatusNotifierItem* statusItem_ = nullptr;
   QSystemTrayIcon* fallbackIcon_ = nullptr;
   QMenu* menu_ = nullptr;

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -14,9 +15,9 @@
 #include "ui/EqualizerBandSlider.h"
 #include "ui/ModelBridge.h"
 #include "ui/PanelIcons.h"
-#include "ui/PanelSwitch.h"
 #include "ui/PanelTheme.h"
 #include "ui/PlainText.h"
+#include "ui/SettingsKit.h"
 
 namespace velmora::ui {
 namespace {
@@ -123,8 +124,7 @@ EqualizerView::EqualizerView(ModelBridge& bridge, std::string deviceID, QWidget*
   title->setFont(bold);
   top->addWidget(title);
   top->addStretch(1);
-  switch_ = new PanelSwitch(this);
-  switch_->setAccessibleName(QStringLiteral("启用此设备的均衡器"));
+  switch_ = new ToggleSwitch(QStringLiteral("启用此设备的均衡器"), this);
   switch_->setToolTip(QStringLiteral("启用此设备的均衡器"));
   connect(switch_, &QAbstractButton::toggled, this, [this](bool on) {
     settings::DeviceEQ eq = record();
@@ -227,7 +227,12 @@ void EqualizerView::changeBand(size_t band, double gain) {
 void EqualizerView::refresh() {
   const settings::DeviceEQ eq = record();
   const BandGains bands = eq.normalizedBands();
-  switch_->showModelState(eq.enabled);
+  {
+    const QSignalBlocker blocker(switch_);
+    switch_->setChecked(eq.enabled);
+  }
+  switch_->setAccessibleDescription(eq.enabled ? QStringLiteral("已开启")
+                                               : QStringLiteral("已关闭"));
   const QString label = presetLabel(bands);
   presets_->setText(label);
   presets_->setAccessibleName(label);

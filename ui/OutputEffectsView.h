@@ -21,7 +21,7 @@ namespace velmora::ui {
 
 class EqualizerBandSlider;
 class ModelBridge;
-class PanelSwitch;
+class ToggleSwitch;
 
 using BandGains = std::array<float, settings::DeviceEQ::frequencies.size()>;
 
@@ -79,7 +79,7 @@ class EqualizerView : public QFrame {
 
   ModelBridge& bridge_;
   std::string deviceID_;
-  PanelSwitch* switch_;
+  ToggleSwitch* switch_;
   QPushButton* presets_;
   QPushButton* reset_;
   EqualizerGainCurve* curve_;

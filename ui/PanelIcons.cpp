@@ -41,6 +41,11 @@ const QHash<QString, QString>& symbolFiles() {
       {"pause.circle", "circle-pause"},
       {"wifi.slash", "wifi-off"},
       {"square.stack", "square-stack"},
+      {"keyboard", "keyboard"},
+      {"switch.2", "toggle-right"},
+      {"chevron.up", "chevron-up"},
+      {"chevron.down", "chevron-down"},
+      {"xmark.circle.fill", "circle-x"},
   };
   return files;
 }

@@ -16,6 +16,7 @@
 #include "ui/PanelPercentage.h"
 #include "ui/PanelTheme.h"
 #include "ui/PlainText.h"
+#include "ui/SettingsNavigation.h"
 
 namespace velmora::ui {
 namespace {
@@ -471,43 +472,19 @@ void SceneDetailView::confirmDeletion() {
 
 // ---- ScenesSection
 
-ScenesSection::ScenesSection(ModelBridge& bridge, QWidget* parent)
-    : QWidget(parent), bridge_(bridge) {
+ScenesSection::ScenesSection(ModelBridge& bridge, SettingsNavigation& navigation, QWidget* parent)
+    : QWidget(parent), bridge_(bridge), navigation_(navigation) {
   layout_ = new QVBoxLayout(this);
-  layout_->setContentsMargins(0, 0, 0, 0);
-  layout_->setSpacing(12);
-
-  listPage_ = new QWidget(this);
-  auto* listLayout = new QVBoxLayout(listPage_);
-  listLayout->setContentsMargins(0, 0, 0, 0);
-  listLayout->setSpacing(12);
-  listLayout->addWidget(
-      secondary(QStringLiteral("保存当前的设备、音量和音效配置，需要时一键应用。"), listPage_));
-  listLayout->addWidget(new ScenesView(
-      bridge, [this](const std::string& id) { choose(id); }, listPage_));
-  layout_->addWidget(listPage_);
-
-  backBar_ = new QWidget(this);
-  auto* backLayout = new QHBoxLayout(backBar_);
-  backLayout->setContentsMargins(0, 0, 0, 0);
-  auto* back = new PanelIconButton("chevron.left", 28, backBar_);
-  back->setText(QStringLiteral("场景"));
-  back->setAccessibleName(QStringLiteral("场景"));
-  back->setToolTip(QStringLiteral("返回场景列表"));
-  back->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_BracketLeft));
-  connect(back, &QAbstractButton::clicked, this, [this] { choose(std::nullopt); });
-  backLayout->addWidget(back);
-  backLayout->addStretch(1);
-  layout_->addWidget(backBar_);
-  showScene(std::nullopt);
+  layout_->setContentsMargins(20, 4, 24, 20);
+  list_ = new ScenesView(
+      bridge, [this](const std::string& id) { navigation_.setSceneID(id); }, this);
+  layout_->addWidget(list_);
+  connect(&navigation, &SettingsNavigation::changed, this, &ScenesSection::follow);
+  follow();
 }
 
-void ScenesSection::choose(const std::optional<std::string>& sceneID) {
-  showScene(sceneID);
-  if (onSceneChanged) onSceneChanged(sceneID_);
-}
-
-void ScenesSection::showScene(const std::optional<std::string>& sceneID) {
+void ScenesSection::follow() {
+  const std::optional<std::string>& sceneID = navigation_.sceneID();
   if (detail_ && (!sceneID || detail_->sceneID() != *sceneID)) {
     // The page's own button may be the sender that brought us here.
     layout_->removeWidget(detail_);
@@ -515,13 +492,11 @@ void ScenesSection::showScene(const std::optional<std::string>& sceneID) {
     detail_->deleteLater();
     detail_ = nullptr;
   }
-  sceneID_ = sceneID;
-  if (sceneID_ && !detail_) {
-    detail_ = new SceneDetailView(bridge_, *sceneID_, this);
-    layout_->addWidget(detail_, 1);
+  if (sceneID && !detail_) {
+    detail_ = new SceneDetailView(bridge_, *sceneID, this);
+    layout_->addWidget(detail_);
   }
-  listPage_->setVisible(!sceneID_);
-  backBar_->setVisible(sceneID_.has_value());
+  list_->setVisible(!sceneID);
 }
 
 }  // namespace velmora::ui

@@ -27,6 +27,7 @@ namespace velmora::ui {
 
 class ModelBridge;
 class PanelIconButton;
+class SettingsNavigation;
 
 // What a scene's summary says, line by line. A device line is absent when the scene saved no
 // device for that direction.
@@ -142,24 +143,20 @@ class SceneDetailView : public QWidget {
   QMessageBox* confirmation_ = nullptr;
 };
 
-// The settings window's scenes section: the list under its subtitle, or with a scene open, a
-// back button and that scene's page. The window's navigation holds which scene is open; the
-// section reports the user's choice through `onSceneChanged` and follows `showScene`.
+// The settings window's scenes content: the list, or with a scene open in the window's
+// navigation, that scene's page. The window draws the subtitle and the back button around it.
 class ScenesSection : public QWidget {
   Q_OBJECT
  public:
-  explicit ScenesSection(ModelBridge& bridge, QWidget* parent = nullptr);
-  void showScene(const std::optional<std::string>& sceneID);
-  const std::optional<std::string>& sceneID() const { return sceneID_; }
-  std::function<void(const std::optional<std::string>&)> onSceneChanged;
+  ScenesSection(ModelBridge& bridge, SettingsNavigation& navigation, QWidget* parent = nullptr);
+  SceneDetailView* detail() const { return detail_; }
 
  private:
-  void choose(const std::optional<std::string>& sceneID);
+  void follow();
 
   ModelBridge& bridge_;
-  std::optional<std::string> sceneID_;
-  QWidget* listPage_;
-  QWidget* backBar_;
+  SettingsNavigation& navigation_;
+  ScenesView* list_;
   SceneDetailView* detail_ = nullptr;
   QVBoxLayout* layout_;
 };

@@ -2,7 +2,9 @@
 // launch opens the panel, scrolling on the icon steps the volume, compact resizes the pop-over.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QScreen>
 #include <filesystem>
 
 #include "platform/dispatch/ManualScheduler.h"
@@ -10,7 +12,9 @@
 #include "shell/AppDelegate.h"
 #include "shell/Popover.h"
 #include "tests/model/ModelHarness.h"
+#include "ui/MainPanel.h"
 #include "ui/PanelTheme.h"
+#include "ui/SettingsWindow.h"
 
 namespace velmora::shell {
 namespace {
@@ -101,6 +105,58 @@ TEST(AppDelegate, AnOutputWithoutVolumeSaysSoAndOpensThePanel) {
   EXPECT_EQ(delegate.model().state().errorMessage,
             "当前设备不支持系统音量调节，请使用设备自身的音量控制。");
   EXPECT_TRUE(delegate.popover().isVisible());
+}
+
+QAbstractButton* button(QWidget* root, const QString& name) {
+  for (auto* b : root->findChildren<QAbstractButton*>()) {
+    if ((b->accessibleName() == name || b->text() == name) && b->isVisibleTo(root)) return b;
+  }
+  ADD_FAILURE() << "no button " << name.toStdString();
+  return nullptr;
+}
+
+TEST(AppDelegate, ThePanelOpensOneSettingsWindowWhereItAsks) {
+  Program program;
+  AppDelegate& delegate = program.start();
+  program.advance(1.0);
+  delegate.show();
+  ui::MainPanel* panel = delegate.popover().panel();
+  button(panel, "打开设置窗口")->click();
+  ui::SettingsWindow* window = delegate.settingsWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_FALSE(delegate.popover().isVisible());
+  EXPECT_EQ(window->navigation().section(), ui::SettingsSection::general);
+
+  window->close();
+  delegate.show();
+  panel->setDestination(ui::PanelDestination{ui::PanelDestination::Kind::app, "com.example.music"});
+  QCoreApplication::processEvents();
+  button(panel, "管理多输出")->click();
+  EXPECT_EQ(delegate.settingsWindow(), window) << "made once, kept";
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(window->navigation().section(), ui::SettingsSection::devices);
+  EXPECT_EQ(window->navigation().deviceTab(), ui::DeviceSettingsTab::multi);
+}
+
+TEST(AppDelegate, HUDOptionsInTheSettingsWindowReachTheHUD) {
+  Program program;
+  AppDelegate& delegate = program.start();
+  program.advance(1.0);
+  delegate.openSettings(ui::SettingsSection::general, ui::DeviceSettingsTab::favorites);
+  ui::SettingsWindow* window = delegate.settingsWindow();
+  delegate.model().setSystemVolume(0.3f);
+  ASSERT_TRUE(delegate.hud().window() && delegate.hud().window()->isVisible());
+  button(window, "显示音量浮窗")->click();
+  EXPECT_FALSE(delegate.hud().window()->isVisible()) << "switched off, gone at once";
+
+  button(window, "显示音量浮窗")->click();
+  program.advance(0.0);
+  button(window, "屏幕中央")->click();
+  button(window, "预览浮窗")->click();
+  EXPECT_TRUE(delegate.hud().window()->isVisible());
+  EXPECT_EQ(delegate.hud().window()->geometry(),
+            hudFrame(QGuiApplication::primaryScreen()->availableGeometry(), "center"));
 }
 
 }  // namespace

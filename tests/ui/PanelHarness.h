@@ -43,8 +43,9 @@ class PanelHarness : public ModelHarness {
   template <typename T = QWidget>
   std::vector<T*> all(const QString& key) const {
     std::vector<T*> found;
-    for (T* widget : panel->findChildren<T*>()) {
-      if (!widget->isVisibleTo(panel.get())) continue;
+    QWidget* root = scope != nullptr ? scope : panel.get();
+    for (T* widget : root->findChildren<T*>()) {
+      if (!widget->isVisibleTo(root)) continue;
       if (widget->accessibleName() == key || shownToolTip(widget) == key || textOf(widget) == key) {
         found.push_back(widget);
       }
@@ -78,6 +79,8 @@ class PanelHarness : public ModelHarness {
 
   std::unique_ptr<ui::ModelBridge> bridge;
   std::unique_ptr<ui::MainPanel> panel;
+  // Where controls are looked for; the panel unless a test sets another window.
+  QWidget* scope = nullptr;
   std::vector<std::pair<ui::SettingsSection, ui::DeviceSettingsTab>> openedSettings;
 };
 

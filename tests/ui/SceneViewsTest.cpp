@@ -10,6 +10,7 @@
 
 #include "PanelHarness.h"
 #include "ui/SceneViews.h"
+#include "ui/SettingsWindow.h"
 
 namespace {
 
@@ -17,14 +18,15 @@ using velmora::model::AudioDirection;
 using velmora::settings::AudioScene;
 using velmora::ui::SceneSummaryText;
 
+// The scenes section in the settings window, as the program installs it.
 struct SceneViews : velmora::test::PanelHarness {
   explicit SceneViews(const velmora::platform::sim::Scenario& scenario = withHeadsetMic())
-      : PanelHarness(scenario) {
-    section = new velmora::ui::ScenesSection(*bridge, &host);
-    section->onSceneChanged = [this](const std::optional<std::string>& id) {
-      opened.push_back(id);
-    };
-    host.show();
+      : PanelHarness(scenario),
+        window(*bridge, QString::fromStdString((folder / "shell.conf").string())) {
+    section = new velmora::ui::ScenesSection(*bridge, window.navigation());
+    window.setScenesSection(section);
+    scope = &window;
+    window.open(velmora::ui::SettingsSection::scenes, velmora::ui::DeviceSettingsTab::favorites);
     settle();
   }
   static velmora::platform::sim::Scenario withHeadsetMic() {
@@ -36,31 +38,23 @@ struct SceneViews : velmora::test::PanelHarness {
     static const std::vector<AudioScene> none;
     return state().preferences.advanced ? state().preferences.advanced->scenes : none;
   }
-  // Visible text, names and tool tips of the host's widgets.
-  bool shows(const QString& key) const {
-    for (QWidget* widget : host.findChildren<QWidget*>()) {
-      if (!widget->isVisibleTo(&host)) continue;
-      if (widget->accessibleName() == key || shownToolTip(widget) == key || textOf(widget) == key)
-        return true;
-    }
-    return false;
-  }
   void press(const QString& key) {
-    for (auto* button : host.findChildren<QAbstractButton*>()) {
-      if (button->isVisibleTo(&host) && (button->text() == key || button->accessibleName() == key))
+    // The first of several alike (the list's rows each have "应用").
+    for (auto* button : window.findChildren<QAbstractButton*>()) {
+      if (button->isVisibleTo(&window) &&
+          (button->text() == key || button->accessibleName() == key || shownToolTip(button) == key))
         return button->click();
     }
     ADD_FAILURE() << "no button " << key.toStdString();
   }
   void save(const QString& name) {
-    host.findChild<QLineEdit*>()->setText(name);
+    section->findChild<QLineEdit*>()->setText(name);
     press("保存当前");
     settle();
   }
   // Answers the open confirmation and returns what it asked.
   QString answer(const QString& button) {
-    auto* detail = section->findChild<velmora::ui::SceneDetailView*>();
-    QMessageBox* box = detail ? detail->confirmation() : nullptr;
+    QMessageBox* box = section->detail() ? section->detail()->confirmation() : nullptr;
     if (!box) return "no confirmation";
     QString asked = box->windowTitle() + "|" + box->text();
     for (QAbstractButton* b : box->buttons()) {
@@ -70,9 +64,8 @@ struct SceneViews : velmora::test::PanelHarness {
     return asked;
   }
 
-  QWidget host;
+  velmora::ui::SettingsWindow window;
   velmora::ui::ScenesSection* section = nullptr;
-  std::vector<std::optional<std::string>> opened;
 };
 
 TEST(SceneViews, SavingFromTheFieldAddsAtTheEndAndCaptionsFollowTheConfiguration) {
@@ -87,7 +80,7 @@ TEST(SceneViews, SavingFromTheFieldAddsAtTheEndAndCaptionsFollowTheConfiguration
   h.save("外放");
   ASSERT_EQ(h.scenes().size(), 2u);
   EXPECT_EQ(h.scenes()[1].name, "外放");
-  EXPECT_TRUE(h.host.findChild<QLineEdit*>()->text().isEmpty());
+  EXPECT_TRUE(h.section->findChild<QLineEdit*>()->text().isEmpty());
   EXPECT_FALSE(h.shows("还没有保存的场景"));
   EXPECT_TRUE(h.shows("当前配置")) << "the scene just saved is the active one";
 
@@ -103,12 +96,25 @@ TEST(SceneViews, SavingFromTheFieldAddsAtTheEndAndCaptionsFollowTheConfiguration
 
   h.press("外放 详情");
   h.settle();
-  EXPECT_EQ(h.section->sceneID(), h.scenes()[1].id);
+  EXPECT_EQ(h.window.navigation().sceneID(), h.scenes()[1].id);
   EXPECT_FALSE(h.shows("保存当前"));
-  h.press("场景");
+  EXPECT_TRUE(h.shows("用当前配置更新"));
+  h.press("返回场景列表");
   h.settle();
   EXPECT_TRUE(h.shows("保存当前"));
-  EXPECT_EQ(h.opened, (std::vector<std::optional<std::string>>{h.scenes()[1].id, std::nullopt}));
+
+  // A scene open, then the panel's settings button: the window opens at the scene list.
+  h.press("外放 详情");
+  h.window.hide();
+  h.scope = h.panel.get();
+  h.click("打开设置窗口");
+  h.scope = &h.window;
+  h.window.open(h.openedSettings.back().first, h.openedSettings.back().second);
+  h.press("场景");  // the sidebar's
+  h.settle();
+  EXPECT_EQ(h.window.navigation().sceneID(), std::nullopt);
+  EXPECT_TRUE(h.shows("保存当前"));
+  EXPECT_FALSE(h.shows("用当前配置更新"));
 }
 
 TEST(SceneViews, StoppingHalfWayKeepsTheSwitchMadeAndDeletingTheOpenSceneLeavesItGone) {
