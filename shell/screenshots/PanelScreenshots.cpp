@@ -10,7 +10,6 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QTest>
-#include <QVBoxLayout>
 #include <QWindow>
 #include <filesystem>
 #include <functional>
@@ -25,6 +24,7 @@
 #include "ui/ModelBridge.h"
 #include "ui/PanelTheme.h"
 #include "ui/SceneViews.h"
+#include "ui/SettingsWindow.h"
 #include "ui/ShortcutRecorder.h"
 
 using namespace velmora;
@@ -83,6 +83,8 @@ void shoot(QWidget& panel, const QString& folder, const QString& name) {
       QCoreApplication::processEvents();
     }
     panel.repaint();
+    // The X server shows the new pixels a moment later; a grab at once may catch the old ones.
+    QTest::qWait(300);
     QPixmap picture = panel.screen()->grabWindow(panel.winId());
     if (picture.isNull()) picture = panel.grab();
     const QString file = folder + "/" + name + (dark ? "-dark" : "-light") + ".png";
@@ -195,33 +197,19 @@ int main(int argc, char** argv) {
     stage.model->applyScene(stage.model->state().preferences.advanced->scenes[1]);
     stage.advance(0.0);
     stage.model->clearError();
-    QWidget scenes;
-    scenes.setWindowTitle("Velmora");
-    scenes.resize(500, 560);
-    auto* scenesLayout = new QVBoxLayout(&scenes);
-    scenesLayout->setContentsMargins(20, 20, 20, 20);
-    auto* list = new ui::ScenesView(bridge, {}, &scenes);
-    scenesLayout->addWidget(list);
-    const auto repaint = [&scenes] {
-      ui::applyPanelPalette(&scenes);
-      ui::reapplyTextRoles(&scenes);
-    };
-    QObject::connect(&ui::PanelTheme::instance(), &ui::PanelTheme::changed, &scenes, repaint);
-    repaint();
-    scenes.setAutoFillBackground(true);
-    scenes.show();
-    if (!QTest::qWaitForWindowExposed(&scenes)) throw std::runtime_error("no scene window");
-    shoot(scenes, folder, "scenes-list");
-    list->hide();
-    auto* detail = new ui::SceneDetailView(
-        bridge, stage.model->state().preferences.advanced->scenes[1].id, &scenes);
-    scenesLayout->addWidget(detail);
-    shoot(scenes, folder, "scene-detail");
+    ui::SettingsWindow window(bridge,
+                              QString::fromStdString((stage.folder / "shell.conf").string()));
+    window.setScenesSection(new ui::ScenesSection(bridge, window.navigation()));
+    window.open(ui::SettingsSection::scenes, ui::DeviceSettingsTab::favorites);
+    if (!QTest::qWaitForWindowExposed(&window)) throw std::runtime_error("no settings window");
+    shoot(window, folder, "scenes-list");
+    window.navigation().setSceneID(stage.model->state().preferences.advanced->scenes[1].id);
+    shoot(window, folder, "scene-detail");
     stage.model->stopApplyingScene();
     stage.machine.bluetooth().holdConnections(false);
     stage.model->bluetoothQueue().sync([] {});
     stage.advance(0.0);
-    scenes.hide();
+    window.hide();
 
     // The shortcut recorder: unset, bound, and recording.
     QWidget recorders;
