@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Builds the panel and photographs it on the simulated machine, light and dark, on a virtual X
-# server with a compositor: PNGs under docs/screenshots/.
+# Builds the panel and the settings window and photographs them on the simulated machine, light
+# and dark, on a virtual X server with a compositor: PNGs under docs/screenshots/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake --preset default >/dev/null
-nice -n 19 cmake --build --preset default -j1 --target velmora_panel_screenshots velmora
+nice -n 19 cmake --build --preset default -j1 --target velmora_panel_screenshots velmora_settings_screenshots velmora
 
 out=docs/screenshots
 mkdir -p "$out"
@@ -34,6 +34,7 @@ xcompmgr >/dev/null 2>&1 &
 compositor_pid=$!
 
 QT_QPA_PLATFORM=xcb ./build/default/shell/velmora_panel_screenshots "$out"
+QT_QPA_PLATFORM=xcb ./build/default/shell/velmora_settings_screenshots "$out"
 
 # The program itself: its pop-over opened from the tray at the top right, the volume display after
 # a hotkey, and the shortcut recorder's states (drawn by the program above).

@@ -116,6 +116,7 @@ void AutomaticRulesView::fill(Section& section) {
   }
   // What the rows say: rebuilt only when any of it changed.
   std::vector<std::string> shown;
+  shown.reserve(candidates.size() + others.size() + 1);
   for (const auto& b : candidates) {
     shown.push_back(b.id + '\n' + b.displayName() + '\n' +
                     (model.presentDevice(b, direction) ? "1" : "0"));

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -112,9 +113,6 @@ DeviceListRow::DeviceListRow(ModelBridge& bridge, QWidget* parent)
   restore_ = new QPushButton(QStringLiteral("恢复原设备名称"), this);
   restore_->setFlat(true);
   restore_->setCursor(Qt::PointingHandCursor);
-  restore_->setStyleSheet(
-      QStringLiteral("QPushButton { border: none; padding: 0;"
-                     " color: palette(highlight); text-align: left; }"));
   keepSpaceWhenHidden(restore_);
   connect(restore_, &QPushButton::clicked, this, [this] {
     // An empty name removes the alias.
@@ -127,6 +125,8 @@ DeviceListRow::DeviceListRow(ModelBridge& bridge, QWidget* parent)
 
   const auto visibility = [this](AudioDirection direction) {
     auto* box = new QCheckBox(this);
+    // Only the indicator, so that it sits in the middle of its column under the head.
+    box->setFixedWidth(box->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box));
     keepSpaceWhenHidden(box);
     connect(box, &QCheckBox::toggled, this, [this, direction](bool on) {
       bridge_.model().setDeviceVisible(bookmark_, direction, on);
@@ -182,6 +182,10 @@ void DeviceListRow::setBookmark(const settings::DeviceBookmark& bookmark) {
   setTextRole(caption_,
               caption == QStringLiteral("可用") ? PanelColor::accent : PanelColor::textSecondary);
   restore_->setAccessibleName(QStringLiteral("恢复原设备名称 ") + qstr(bookmark.name));
+  const QString link =
+      QStringLiteral("QPushButton { border: none; padding: 0; text-align: left; color: %1; }")
+          .arg(PanelTheme::color(PanelColor::accent).name());
+  if (restore_->styleSheet() != link) restore_->setStyleSheet(link);
   restore_->setVisible(bookmark.alias.has_value());
   {
     const QSignalBlocker in(input_);
@@ -285,7 +289,8 @@ DeviceManagerView::DeviceManagerView(ModelBridge& bridge, QWidget* parent)
   for (const QString& text : {QStringLiteral("输入"), QStringLiteral("输出")}) {
     heads->addWidget(fixedColumn(head(text), visibilityWidth, this));
   }
-  heads->addSpacing(reorderWidth);
+  // A spacer takes no layout spacing before it, unlike the rows' reorder column.
+  heads->addSpacing(columnSpacing + reorderWidth);
   layout->addLayout(heads);
 
   rows_ = new QVBoxLayout();
@@ -310,6 +315,8 @@ DeviceManagerView::DeviceManagerView(ModelBridge& bridge, QWidget* parent)
       this));
   layout->addStretch(1);
   connect(&bridge_, &ModelBridge::changed, this, &DeviceManagerView::refresh);
+  // Symbols and the restore link are drawn in the appearance's colours.
+  connect(&PanelTheme::instance(), &PanelTheme::changed, this, &DeviceManagerView::refresh);
   refresh();
 }
 

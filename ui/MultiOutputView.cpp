@@ -102,6 +102,7 @@ void MultiOutputView::refresh() {
                         .arg(int(keys.size()) - present));
 
   std::vector<std::string> shown;
+  shown.reserve(outputs.size() + unknown.size());
   for (const settings::DeviceBookmark& b : outputs) {
     shown.push_back(b.id + '\n' + b.displayName() + '\n' + (chosen(multi, b.id) ? "1" : "0") +
                     (model.presentDevice(b, AudioDirection::output) ? "1" : "0"));

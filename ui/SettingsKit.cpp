@@ -112,17 +112,27 @@ SegmentedPicker::SegmentedPicker(const QString& accessibleName, const QStringLis
     layout->addWidget(button);
   }
   group_->setExclusive(true);
+  // A styled widget keeps its own palette, so it follows the appearance itself.
+  connect(&PanelTheme::instance(), &PanelTheme::changed, this, &SegmentedPicker::restyle);
   connect(group_, &QButtonGroup::idClicked, this, &SegmentedPicker::picked);
-  setStyleSheet(QStringLiteral(
-      "QPushButton { padding: 5px 14px; border: 1px solid palette(mid); background: palette(base);"
-      " color: palette(text); }"
-      "QPushButton[segment=\"first\"] { border-top-left-radius: 7px;"
-      " border-bottom-left-radius: 7px; }"
-      "QPushButton[segment=\"last\"] { border-top-right-radius: 7px;"
-      " border-bottom-right-radius: 7px; }"
-      "QPushButton:checked { background: palette(highlight); color: palette(highlighted-text);"
-      " border-color: palette(highlight); }"));
+  restyle();
   setCurrent(0);
+}
+
+void SegmentedPicker::restyle() {
+  const auto hex = [](PanelColor color) { return PanelTheme::color(color).name(); };
+  const QString sheet =
+      QStringLiteral(
+          "QPushButton { padding: 5px 14px; border: 1px solid %1; background: %2; color: %3; }"
+          "QPushButton[segment=\"first\"] { border-top-left-radius: 7px;"
+          " border-bottom-left-radius: 7px; }"
+          "QPushButton[segment=\"last\"] { border-top-right-radius: 7px;"
+          " border-bottom-right-radius: 7px; }"
+          "QPushButton:checked { background: %4; color: %2; border-color: %4; }"
+          "QPushButton:disabled { color: %5; }")
+          .arg(hex(PanelColor::border), hex(PanelColor::card), hex(PanelColor::textPrimary),
+               hex(PanelColor::accent), hex(PanelColor::textSecondary));
+  if (sheet != styleSheet()) setStyleSheet(sheet);
 }
 
 int SegmentedPicker::current() const { return group_->checkedId(); }

@@ -60,6 +60,8 @@ class SegmentedPicker : public QWidget {
   void picked(int index);
 
  private:
+  void restyle();
+
   QButtonGroup* group_;
 };
 

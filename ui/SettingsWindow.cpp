@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFocusEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHideEvent>
@@ -82,15 +83,23 @@ class SidebarButton : public QAbstractButton {
     painter.setFont(font);
     painter.setPen(ink);
     painter.drawText(rect().adjusted(38, 0, -6, 0), Qt::AlignVCenter | Qt::AlignLeft, text());
-    if (hasFocus()) {
+    if (hasFocus() && keyboardFocus_) {
       painter.setPen(QPen(PanelTheme::color(PanelColor::accent), 1.5));
       painter.setBrush(Qt::NoBrush);
       painter.drawRoundedRect(QRectF(rect()).adjusted(0.75, 0.75, -0.75, -0.75), 8, 8);
     }
   }
 
+  // The ring shows where the keyboard is; a click or the window's first focus needs none.
+  void focusInEvent(QFocusEvent* event) override {
+    keyboardFocus_ =
+        event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason;
+    QAbstractButton::focusInEvent(event);
+  }
+
  private:
   QString symbol_;
+  bool keyboardFocus_ = false;
 };
 
 // The sidebar's own background, a shade off the content's.

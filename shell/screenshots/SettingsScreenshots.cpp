@@ -1,0 +1,144 @@
+// Renders the settings window on the simulated machine, every section and device tab, light and
+// dark, and writes one PNG per page and appearance into the folder given as the only argument.
+// Run it on an X server (scripts/screenshots.sh starts a virtual one).
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+#include <filesystem>
+#include <iostream>
+
+#include "model/AppModel.h"
+#include "platform/dispatch/ManualScheduler.h"
+#include "platform/sim/ScenarioFile.h"
+#include "platform/sim/SimulatedMachine.h"
+#include "ui/ModelBridge.h"
+#include "ui/PanelTheme.h"
+#include "ui/SettingsWindow.h"
+
+using namespace velmora;
+
+namespace {
+
+struct Stage {
+  Stage()
+      : machine(platform::sim::builtInScenario()),
+        folder(std::filesystem::temp_directory_path() /
+               ("velmora-settings-screenshots-" + std::to_string(::getpid()))),
+        queue(clock) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    model = std::make_unique<model::AppModel>(true,
+                                              settings::PreferencesStore(folder / "settings.json"),
+                                              model::AppModel::Services{queue, [](double) {}});
+  }
+  ~Stage() {
+    model.reset();
+    std::filesystem::remove_all(folder);
+  }
+  void advance(double seconds) {
+    queue.advance(seconds);
+    model->utilityQueue().sync([] {});
+    model->engine().queue().sync([] {});
+    queue.runPending();
+    QCoreApplication::processEvents();
+  }
+
+  platform::sim::SimulatedMachine machine;
+  std::filesystem::path folder;
+  platform::ManualClock clock;
+  platform::ManualScheduler queue;
+  std::unique_ptr<model::AppModel> model;
+};
+
+// The scroll area of the page on show, scrolled to its end or its top.
+void scrollTo(QWidget& window, bool end) {
+  for (auto* scroll : window.findChildren<QScrollArea*>()) {
+    if (!scroll->isVisible()) continue;
+    QScrollBar* bar = scroll->verticalScrollBar();
+    bar->setValue(end ? bar->maximum() : bar->minimum());
+  }
+}
+
+void shoot(QWidget& window, const QString& folder, const QString& name, bool end = false) {
+  for (const bool dark : {false, true}) {
+    ui::PanelTheme::setOverride(ui::Appearance{dark, false});
+    for (int turn = 0; turn < 5; ++turn) {
+      QCoreApplication::sendPostedEvents();
+      QCoreApplication::processEvents();
+    }
+    scrollTo(window, end);
+    QCoreApplication::processEvents();
+    window.repaint();
+    QPixmap picture = window.screen()->grabWindow(window.winId());
+    if (picture.isNull()) picture = window.grab();
+    const QString file = folder + "/" + name + (dark ? "-dark" : "-light") + ".png";
+    if (!picture.save(file)) throw std::runtime_error("cannot write " + file.toStdString());
+    std::cout << file.toStdString() << "\n";
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc != 2) {
+    std::cerr << "usage: velmora_settings_screenshots FOLDER\n";
+    return 2;
+  }
+  const QString folder = QString::fromLocal8Bit(argv[1]);
+  QDir().mkpath(folder);
+  try {
+    Stage stage;
+    stage.advance(0.0);
+    stage.advance(1.5);
+    ui::ModelBridge bridge(*stage.model);
+    ui::SettingsWindow window(bridge,
+                              QString::fromStdString((stage.folder / "shell.conf").string()));
+    window.open(ui::SettingsSection::general, ui::DeviceSettingsTab::favorites);
+    window.move(20, 20);
+    if (!QTest::qWaitForWindowExposed(&window)) throw std::runtime_error("the window never showed");
+
+    shoot(window, folder, "settings-general");
+    shoot(window, folder, "settings-general-hotkeys", true);
+
+    // The device list: the DAC renamed, a paired speaker not connected, the HDMI display hidden.
+    stage.model->renameDevice("audio:usb-dac-0d8c-0014", "书房 DAC");
+    window.open(ui::SettingsSection::devices, ui::DeviceSettingsTab::favorites);
+    stage.advance(0.0);
+    shoot(window, folder, "settings-devices");
+
+    stage.model->setAutomatic(model::AudioDirection::output, true);
+    stage.model->setAutomaticDevice("audio:usb-dac-0d8c-0014", model::AudioDirection::output, true);
+    stage.advance(0.0);
+    window.open(ui::SettingsSection::devices, ui::DeviceSettingsTab::automatic);
+    stage.advance(0.0);
+    shoot(window, folder, "settings-automatic");
+
+    for (const auto* id :
+         {"audio:BuiltInSpeakerDevice", "audio:usb-dac-0d8c-0014", "audio:hdmi-display-1"}) {
+      stage.model->setMultiDevice(id, true);
+    }
+    stage.model->setMultiLevel("audio:hdmi-display-1", 0.55f);
+    stage.model->setMultiEnabled(true);
+    stage.model->setMultiDevice("bluetooth:A4-C3-F0-85-1E-22", true);
+    stage.model->canIncludeMultiDevice();  // a fifth is refused, and the banner says why
+    window.open(ui::SettingsSection::devices, ui::DeviceSettingsTab::multi);
+    stage.advance(0.0);
+    shoot(window, folder, "settings-multi-output");
+    stage.model->clearError();
+
+    window.open(ui::SettingsSection::scenes, ui::DeviceSettingsTab::favorites);
+    stage.advance(0.0);
+    shoot(window, folder, "settings-scenes");
+  } catch (const std::exception& error) {
+    std::cerr << "velmora_settings_screenshots: " << error.what() << "\n";
+    return 1;
+  }
+  return 0;
+}
