@@ -10,10 +10,12 @@
 #include <QScreen>
 #include <QSettings>
 #include <QTest>
+#include <algorithm>
 #include <functional>
 
 #include "PanelHarness.h"
 #include "ui/DeviceManagerView.h"
+#include "ui/GeneralSettingsView.h"
 #include "ui/SettingsWindow.h"
 
 namespace velmora::test {
@@ -199,6 +201,26 @@ TEST(SettingsWindow, HotkeyClearButtonRemovesTheBinding) {
   h.settle();
   EXPECT_EQ(recorder->text(), "点击设置");
   EXPECT_EQ(h.state().preferences.shortcuts.count("panel"), 0U);
+
+  // Without global grabs the card names the command the desktop's own shortcuts run.
+  const auto namesCommand = [&h] {
+    const ui::GeneralSettingsView view(*h.bridge);
+    const auto labels = view.findChildren<QLabel*>();
+    return std::any_of(labels.begin(), labels.end(),
+                       [](const QLabel* l) { return l->text().contains("velmora --action"); });
+  };
+  const QByteArray session = qgetenv("XDG_SESSION_TYPE");
+  const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
+  qputenv("XDG_SESSION_TYPE", "x11");
+  qunsetenv("WAYLAND_DISPLAY");
+  EXPECT_FALSE(namesCommand());
+  qputenv("WAYLAND_DISPLAY", "wayland-0");
+  EXPECT_TRUE(namesCommand());
+  qputenv("XDG_SESSION_TYPE", session);
+  if (wayland.isEmpty())
+    qunsetenv("WAYLAND_DISPLAY");
+  else
+    qputenv("WAYLAND_DISPLAY", wayland);
 }
 
 TEST(SettingsWindow, NameFieldCommitsOnReturnRestoresOnEscapeAndKeepsADraft) {
@@ -331,12 +353,14 @@ TEST(SettingsWindow, ApplyingPrioritiesNowActsOnlyWithTheSwitchOn) {
 TEST(SettingsWindow, MultiOutputTakesTwoToFourDistinctDevices) {
   SettingsHarness h;
   h.open(SettingsSection::devices, DeviceSettingsTab::multi);
+  h.click("Speakers 加入多输出");
+  h.settle();
   h.click("同时播放到多个设备");
   h.settle();
   EXPECT_EQ(h.state().errorMessage, "请先勾选至少两个输出设备。");
   EXPECT_FALSE(h.find<QAbstractButton>("同时播放到多个设备")->isChecked());
 
-  const QString outputs[] = {"Speakers", "USB DAC", "HDMI", "USB 音箱", kTV};
+  const QString outputs[] = {"USB DAC", "HDMI", "USB 音箱", kTV};
   for (const QString& name : outputs) {
     h.click(name + " 加入多输出");
     h.settle();
