@@ -15,6 +15,7 @@
 #include "shell/StatusNotifierItem.h"
 #include "ui/ModelBridge.h"
 #include "ui/PanelIcons.h"
+#include "ui/SceneViews.h"
 #include "ui/SettingsWindow.h"
 
 namespace velmora::shell {
@@ -129,6 +130,8 @@ void AppDelegate::openSettings(ui::SettingsSection section, ui::DeviceSettingsTa
   if (!settingsWindow_) {
     settingsWindow_ = std::make_unique<ui::SettingsWindow>(
         *bridge_, QString::fromStdString(options_.shellSettingsFile.string()));
+    settingsWindow_->setScenesSection(
+        new ui::ScenesSection(*bridge_, settingsWindow_->navigation()));
   }
   settingsWindow_->open(section, tab);
 }

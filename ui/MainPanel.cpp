@@ -12,6 +12,7 @@
 #include "ui/AppDetailView.h"
 #include "ui/MixerView.h"
 #include "ui/ModelBridge.h"
+#include "ui/OutputEffectsView.h"
 #include "ui/PanelIconButton.h"
 #include "ui/PanelIcons.h"
 #include "ui/PanelTheme.h"
@@ -97,7 +98,12 @@ void ErrorBanner::paintEvent(QPaintEvent*) {
 // ---- MainPanel
 
 MainPanel::MainPanel(ModelBridge& bridge, OpenSettings openSettings, QWidget* parent)
-    : QWidget(parent), bridge_(bridge), openSettings_(std::move(openSettings)) {
+    : QWidget(parent),
+      bridge_(bridge),
+      openSettings_(std::move(openSettings)),
+      effectsPage_([this](const std::string& bookmarkID) -> QWidget* {
+        return new OutputEffectsView(bridge_, bookmarkID);
+      }) {
   setAccessibleName(QStringLiteral("Velmora"));
   // The panel speaks Chinese: a CJK face first, so no character falls back to an empty box.
   QFont panelFont = font();

@@ -49,7 +49,8 @@ class ErrorBanner : public QFrame {
 class MainPanel : public QWidget {
   Q_OBJECT
  public:
-  // Builds the output effects page of a bookmark id; without one the page is left empty.
+  // Builds the output effects page of a bookmark id; the panel's own unless replaced, and left
+  // empty when set to nothing.
   using EffectsPage = std::function<QWidget*(const std::string& bookmarkID)>;
 
   MainPanel(ModelBridge& bridge, OpenSettings openSettings, QWidget* parent = nullptr);

@@ -38,6 +38,8 @@ const QHash<QString, QString>& symbolFiles() {
       {"display", "monitor"},
       {"cable.connector", "cable"},
       {"bolt", "zap"},
+      {"pause.circle", "circle-pause"},
+      {"wifi.slash", "wifi-off"},
       {"square.stack", "square-stack"},
       {"keyboard", "keyboard"},
       {"switch.2", "toggle-right"},

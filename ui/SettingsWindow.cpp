@@ -249,7 +249,7 @@ QWidget* SettingsWindow::buildScenesPage() {
   scenesBack_->setToolTip(QStringLiteral("返回场景列表"));
   connect(scenesBack_, &QAbstractButton::clicked, this,
           [this] { navigation_.setSceneID(std::nullopt); });
-  header->addWidget(scenesBack_);
+  header->addWidget(scenesBack_, 0, Qt::AlignLeft);
   scenesSubtitle_ =
       noteLabel(QStringLiteral("保存当前的设备、音量和音效配置，需要时一键应用。"), scenes);
   scenesSubtitle_->setContentsMargins(4, 0, 0, 0);

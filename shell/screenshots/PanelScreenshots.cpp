@@ -23,6 +23,8 @@
 #include "ui/MixerView.h"
 #include "ui/ModelBridge.h"
 #include "ui/PanelTheme.h"
+#include "ui/SceneViews.h"
+#include "ui/SettingsWindow.h"
 #include "ui/ShortcutRecorder.h"
 
 using namespace velmora;
@@ -72,7 +74,7 @@ struct Stage {
   std::unique_ptr<model::AppModel> model;
 };
 
-void shoot(ui::MainPanel& panel, const QString& folder, const QString& name) {
+void shoot(QWidget& panel, const QString& folder, const QString& name) {
   for (const bool dark : {false, true}) {
     ui::PanelTheme::setOverride(ui::Appearance{dark, false});
     // New rows are laid out and shown over a few turns of the event loop; let them all pass.
@@ -81,6 +83,8 @@ void shoot(ui::MainPanel& panel, const QString& folder, const QString& name) {
       QCoreApplication::processEvents();
     }
     panel.repaint();
+    // The X server shows the new pixels a moment later; a grab at once may catch the old ones.
+    QTest::qWait(300);
     QPixmap picture = panel.screen()->grabWindow(panel.winId());
     if (picture.isNull()) picture = panel.grab();
     const QString file = folder + "/" + name + (dark ? "-dark" : "-light") + ".png";
@@ -157,6 +161,55 @@ int main(int argc, char** argv) {
     panel.setDestination(ui::PanelDestination{ui::PanelDestination::Kind::app, kBrowser});
     stage.advance(0.0);
     shoot(panel, folder, "app-detail-error");
+    stage.model->clearError();
+
+    // The built-in speakers' equaliser: on with a shape of the user's own, then switched off with
+    // processing paused; the unplugged DAC's stored settings.
+    const std::string speakers = "audio:BuiltInSpeakerDevice";
+    stage.model->setEQ(speakers, settings::DeviceEQ{true, {4.5f, 2.0f, -1.0f, 1.5f, 3.0f}});
+    panel.setDestination(ui::PanelDestination{ui::PanelDestination::Kind::outputEffects, speakers});
+    stage.advance(0.0);
+    shoot(panel, folder, "effects-on");
+    stage.model->setEQ(speakers, settings::DeviceEQ{false, {4.5f, 2.0f, -1.0f, 1.5f, 3.0f}});
+    stage.model->setProcessing(false);
+    stage.advance(0.0);
+    shoot(panel, folder, "effects-off");
+    stage.model->setProcessing(true);
+    stage.model->setEQ("audio:usb-dac-0d8c-0014", settings::DeviceEQ{true, {-2, -1, 3, 2, 0}});
+    panel.setDestination(
+        ui::PanelDestination{ui::PanelDestination::Kind::outputEffects, "audio:usb-dac-0d8c-0014"});
+    stage.advance(0.0);
+    shoot(panel, folder, "effects-offline");
+    panel.setDestination(std::nullopt);
+
+    // Scenes: the current configuration saved, and a scene for the living-room speaker being
+    // applied while the speaker still connects; then that scene's page.
+    stage.model->saveScene("日常", std::nullopt);
+    stage.model->saveScene("客厅", std::nullopt);
+    stage.model->updateAdvanced([](settings::AdvancedPreferences& a) {
+      settings::AudioScene& scene = a.scenes.back();
+      scene.outputDeviceID = "bluetooth:F0-2B-7C-11-09-5A";
+      scene.systemVolume = 0.4f;
+      scene.multiOutput = {true, {"audio:BuiltInSpeakerDevice", "audio:usb-dac-0d8c-0014"}, {}};
+    });
+    stage.model->saveScene("日常", stage.model->state().preferences.advanced->scenes[0].id);
+    stage.machine.bluetooth().holdConnections(true);
+    stage.model->applyScene(stage.model->state().preferences.advanced->scenes[1]);
+    stage.advance(0.0);
+    stage.model->clearError();
+    ui::SettingsWindow window(bridge,
+                              QString::fromStdString((stage.folder / "shell.conf").string()));
+    window.setScenesSection(new ui::ScenesSection(bridge, window.navigation()));
+    window.open(ui::SettingsSection::scenes, ui::DeviceSettingsTab::favorites);
+    if (!QTest::qWaitForWindowExposed(&window)) throw std::runtime_error("no settings window");
+    shoot(window, folder, "scenes-list");
+    window.navigation().setSceneID(stage.model->state().preferences.advanced->scenes[1].id);
+    shoot(window, folder, "scene-detail");
+    stage.model->stopApplyingScene();
+    stage.machine.bluetooth().holdConnections(false);
+    stage.model->bluetoothQueue().sync([] {});
+    stage.advance(0.0);
+    window.hide();
 
     // The shortcut recorder: unset, bound, and recording.
     QWidget recorders;

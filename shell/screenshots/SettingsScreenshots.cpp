@@ -19,6 +19,7 @@
 #include "platform/sim/SimulatedMachine.h"
 #include "ui/ModelBridge.h"
 #include "ui/PanelTheme.h"
+#include "ui/SceneViews.h"
 #include "ui/SettingsWindow.h"
 
 using namespace velmora;
@@ -133,6 +134,8 @@ int main(int argc, char** argv) {
     shoot(window, folder, "settings-multi-output");
     stage.model->clearError();
 
+    // No scene saved yet: the scenes section's empty list.
+    window.setScenesSection(new ui::ScenesSection(bridge, window.navigation()));
     window.open(ui::SettingsSection::scenes, ui::DeviceSettingsTab::favorites);
     stage.advance(0.0);
     shoot(window, folder, "settings-scenes");

@@ -1,0 +1,190 @@
+// The output effects page: its arithmetic as tables, then the page as a user and assistive
+// technology work it, and what the machine plays after a band is raised with the control.
+#include <gtest/gtest.h>
+
+#include <QAccessible>
+#include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <cmath>
+
+#include "PanelHarness.h"
+#include "ui/EqualizerBandSlider.h"
+#include "ui/OutputEffectsView.h"
+
+namespace {
+
+using velmora::test::PanelHarness;
+using velmora::ui::BandGains;
+using velmora::ui::EqualizerBandSlider;
+using velmora::ui::PanelDestination;
+
+constexpr const char* kSpeakers = "audio:speakers";
+
+TEST(EffectsArithmetic, PointerGainsCurvePointsPresetLabelsAndStatusLines) {
+  struct Pointer {
+    double y, height, gain;
+  };
+  const Pointer pointers[] = {
+      {0, 128, 12.0},    {-40, 128, 12.0}, {6, 128, 12.0},    {64, 128, 0.0}, {122, 128, -12.0},
+      {500, 128, -12.0}, {35, 128, 6.0},   {64.97, 128, 0.0},  // −0.2 snaps to +0.0, not −0.0
+      {6, 10, 12.0},     {7, 10, -12.0},  // a track shorter than its insets spans the whole range
+  };
+  for (const Pointer& p : pointers) {
+    const double gain = EqualizerBandSlider::gainAt(p.y, p.height);
+    EXPECT_EQ(gain, p.gain) << p.y << " of " << p.height;
+    EXPECT_FALSE(std::signbit(gain) && gain == 0.0) << p.y;
+  }
+  EXPECT_EQ(EqualizerBandSlider::gainText(-0.2), "+0.0 dB");
+  EXPECT_EQ(EqualizerBandSlider::gainText(3.4), "+3.5 dB");
+  EXPECT_EQ(EqualizerBandSlider::snapped(NAN), 0.0);
+
+  // Curve points: columns' middles; +12 at the top inset, −12 at the bottom one.
+  const auto points = velmora::ui::gainCurvePoints({12, 0, -12, 6, 40}, {300, 60});
+  const double xs[] = {30, 90, 150, 210, 270};
+  const double ys[] = {6, 30, 54, 18, 6};
+  for (size_t i = 0; i < points.size(); ++i) {
+    EXPECT_DOUBLE_EQ(points[i].x(), xs[i]) << i;
+    EXPECT_DOUBLE_EQ(points[i].y(), ys[i]) << i;
+  }
+  EXPECT_DOUBLE_EQ(velmora::ui::gainCurvePoints({-12, 0, 0, 0, 0}, {100, 8})[0].y(), 7.0);
+
+  const std::pair<BandGains, const char*> labels[] = {
+      {{0, 0, 0, 0, 0}, "预设 · 平直"},       {{5, 3, 0, 0, 0}, "预设 · 低音增强"},
+      {{-2, -1, 3, 2, 0}, "预设 · 人声清晰"}, {{1, 0, 0, -2, -4}, "预设 · 柔和"},
+      {{5, 3.5, 0, 0, 0}, "预设 · 自定"},
+  };
+  for (const auto& [gains, label] : labels) EXPECT_EQ(velmora::ui::presetLabel(gains), label);
+
+  using velmora::ui::effectsStatus;
+  EXPECT_EQ(effectsStatus(true, true), std::nullopt);
+  EXPECT_EQ(effectsStatus(true, false)->text, "处理已暂停 · 设置已保存，尚未生效");
+  EXPECT_EQ(effectsStatus(false, true)->text, "设备离线 · 设置已保存");
+  EXPECT_EQ(effectsStatus(false, false)->text, "设备离线 · 处理已暂停 · 设置已保存");
+}
+
+struct EffectsPage : PanelHarness {
+  explicit EffectsPage(
+      const velmora::platform::sim::Scenario& scenario = velmora::test::modelMachine())
+      : PanelHarness(scenario) {
+    panel->setDestination(PanelDestination{PanelDestination::Kind::outputEffects, kSpeakers});
+    settle();
+  }
+  velmora::settings::DeviceEQ eq() const {
+    const auto& advanced = state().preferences.advanced;
+    if (!advanced || !advanced->equalizers.count(kSpeakers)) return {};
+    return advanced->equalizers.at(kSpeakers);
+  }
+  EqualizerBandSlider* band(int hertz) {
+    return find<EqualizerBandSlider>("均衡器 " + QString::number(hertz) + " Hz");
+  }
+  QAccessibleInterface* accessible(int hertz) {
+    return QAccessible::queryAccessibleInterface(band(hertz));
+  }
+  void choose(const QString& preset) {
+    auto* menuButton = find<QPushButton>(presetText());
+    for (QAction* action : menuButton->menu()->actions()) {
+      if (action->text() == preset) action->trigger();
+    }
+    settle();
+  }
+  QString presetText() const {
+    for (auto* button : panel->findChildren<QPushButton*>()) {
+      if (button->text().startsWith("预设 · ")) return button->text();
+    }
+    return {};
+  }
+  QStringList values() const {
+    QStringList shown;
+    for (auto* label : panel->findChildren<QLabel*>()) {
+      static const QRegularExpression gain("^[+-]\\d+\\.\\d$");
+      if (gain.match(label->text()).hasMatch()) shown << label->text();
+    }
+    return shown;
+  }
+};
+
+TEST(EffectsPage, EditsTheStoredEqualiserByPresetResetPointerKeysAndAssistiveTechnology) {
+  EffectsPage h;
+  EXPECT_FALSE(h.find<QAbstractButton>("启用此设备的均衡器")->isChecked());
+  EXPECT_EQ(h.values(), QStringList(5, "+0.0"));
+  EXPECT_EQ(h.presetText(), "预设 · 平直");
+  EXPECT_FALSE(h.band(80)->isEnabled()) << "inert while the equaliser is off";
+  EXPECT_TRUE(h.shows("处理已暂停 · 设置已保存，尚未生效"));
+
+  h.choose("柔和");
+  EXPECT_EQ(h.eq(), (velmora::settings::DeviceEQ{true, {1, 0, 0, -2, -4}}));
+  EXPECT_EQ(h.values(), (QStringList{"+1.0", "+0.0", "+0.0", "-2.0", "-4.0"}));
+  h.click("恢复平直");
+  h.settle();
+  EXPECT_EQ(h.eq(), (velmora::settings::DeviceEQ{true, {0, 0, 0, 0, 0}}));
+
+  // By hand, through the value interface and its actions.
+  QAccessibleInterface* bass = h.accessible(80);
+  ASSERT_NE(bass->valueInterface(), nullptr);
+  bass->valueInterface()->setCurrentValue(4.5);
+  bass->actionInterface()->doAction(QAccessibleActionInterface::increaseAction());
+  h.accessible(250)->valueInterface()->setCurrentValue(3.2);  // snapped to 3.0
+  h.settle();
+  EXPECT_EQ(bass->text(QAccessible::Value), "+5.0 dB");
+  EXPECT_EQ(h.presetText(), "预设 · 低音增强");
+  h.accessible(250)->actionInterface()->doAction(QAccessibleActionInterface::increaseAction());
+  h.settle();
+  EXPECT_EQ(h.presetText(), "预设 · 自定");
+  EXPECT_EQ(h.accessible(250)->text(QAccessible::Value), "+3.5 dB");
+  EXPECT_EQ(h.band(250)->toolTip(), "+3.5 dB");
+
+  // Pointer and keys: above the track is +12, which the arrows cannot pass; from +0.0 one step.
+  QTest::mousePress(h.band(1000), Qt::LeftButton, {}, QPoint(14, -20));
+  QTest::mouseRelease(h.band(1000), Qt::LeftButton, {}, QPoint(14, -20));
+  QTest::keyClick(h.band(1000), Qt::Key_Up);
+  QTest::keyClick(h.band(1000), Qt::Key_Right);
+  QTest::keyClick(h.band(4000), Qt::Key_Up);
+  h.settle();
+  EXPECT_EQ(h.values(), (QStringList{"+5.0", "+3.5", "+12.0", "+0.5", "+0.0"}));
+  EXPECT_EQ(h.eq().bands, (std::vector<float>{5, 3.5, 12, 0.5, 0}));
+
+  // Off: the bands are inert to every input.
+  h.find<QAbstractButton>("启用此设备的均衡器")->click();
+  h.settle();
+  EXPECT_FALSE(h.eq().enabled);
+  h.accessible(80)->actionInterface()->doAction(QAccessibleActionInterface::decreaseAction());
+  QTest::keyClick(h.band(80), Qt::Key_Down);
+  h.settle();
+  EXPECT_EQ(h.eq().bands[0], 5.0f);
+  h.choose("柔和");
+  EXPECT_TRUE(h.eq().enabled) << "a preset turns the equaliser on";
+}
+
+TEST(EffectsPage, UnpluggedDeviceStillEditsItsStoredSettings) {
+  EffectsPage h;
+  h.machine.audio().removeDevice("speakers");
+  h.settle(1.5);
+  EXPECT_TRUE(h.shows("设备离线 · 处理已暂停 · 设置已保存"));
+  h.model->setProcessing(true);
+  h.settle();
+  EXPECT_TRUE(h.shows("设备离线 · 设置已保存"));
+  h.choose("人声清晰");
+  EXPECT_EQ(h.eq(), (velmora::settings::DeviceEQ{true, {-2, -1, 3, 2, 0}}));
+}
+
+TEST(EffectsPage, SixDecibelsSetByTheControlAreHeardInTheBandAndNotFarFromIt) {
+  auto scenario = velmora::test::modelMachine();
+  // Two tones at −20 dBFS: one in the 1 kHz band, one far below it.
+  scenario.processes = {
+      {100, "com.example.music", "/opt/music", {{1000.0, 0.1f}, {100.0, 0.1f}}, true, {}}};
+  EffectsPage h(scenario);
+  h.model->setProcessing(true);
+  h.find<QAbstractButton>("启用此设备的均衡器")->click();
+  h.settle();
+  for (int step = 0; step < 12; ++step) QTest::keyClick(h.band(1000), Qt::Key_Up);
+  h.settle();
+  ASSERT_EQ(h.eq().bands[2], 6.0f);
+  h.machine.audio().render(4);
+  h.settle(1.5);
+  const double apart = 20.0 * std::log10(h.tone("speakers", 1000.0) / h.tone("speakers", 100.0));
+  EXPECT_NEAR(apart, 6.0, 0.3);
+}
+
+}  // namespace
