@@ -276,17 +276,21 @@ TEST_F(Processing, TheModelsVolumeMuteSoloAndMultiOutputAreHeardOnTheSinks) {
   auto model =
       std::make_unique<model::AppModel>(true, settings::PreferencesStore(folder / "settings.json"),
                                         model::AppModel::Services{mainQueue_});
-  // Refreshes until both applications' sessions run as set.
+  // Refreshes until both applications' sessions run as set. Each rebuild waits for the server to
+  // move the streams, which a loaded machine under a sanitizer can stretch to many seconds.
+  constexpr double kHangLimitSeconds = 60.0;
   auto settle = [&] {
-    return pw::eventually([&] {
-      mainQueue_.advance(model::AppModel::kRefreshInterval);
-      model->utilityQueue().sync([] {});
-      model->engine().queue().sync([] {});
-      mainQueue_.runPending();
-      const auto& statuses = model->state().statuses;
-      return statuses.count(music.id) && statuses.at(music.id).active && statuses.count(other.id) &&
-             statuses.at(other.id).active;
-    });
+    return pw::eventually(
+        [&] {
+          mainQueue_.advance(model::AppModel::kRefreshInterval);
+          model->utilityQueue().sync([] {});
+          model->engine().queue().sync([] {});
+          mainQueue_.runPending();
+          const auto& statuses = model->state().statuses;
+          return statuses.count(music.id) && statuses.at(music.id).active &&
+                 statuses.count(other.id) && statuses.at(other.id).active;
+        },
+        kHangLimitSeconds);
   };
 
   model->setAppVolume(music.id, 0.5f);
