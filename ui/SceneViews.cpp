@@ -168,6 +168,8 @@ SceneApplyControl::SceneApplyControl(ModelBridge& bridge, std::string sceneID, Q
   connect(stop_, &QPushButton::clicked, this, [this] {
     if (bridge_.state().applyingSceneID == sceneID_) bridge_.model().stopApplyingScene();
   });
+  // The style's own margin leaves a long CJK label touching the frame.
+  stop_->setMinimumWidth(stop_->sizeHint().width() + 16);
   layout->addWidget(stop_);
   missing_ = plainLabel(QStringLiteral("已保存设备 · 离线"), this);
   setTextRole(missing_, PanelColor::warning);
