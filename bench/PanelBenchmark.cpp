@@ -6,29 +6,15 @@
 #include <chrono>
 #include <filesystem>
 
-#include "model/AppModel.h"
-#include "platform/dispatch/ManualScheduler.h"
-#include "platform/sim/SimulatedMachine.h"
+#include "bench/ViewStage.h"
 #include "ui/MainPanel.h"
-#include "ui/ModelBridge.h"
 
 namespace {
 
 using namespace velmora;
 
 platform::sim::Scenario panelMachine() {
-  platform::sim::Scenario s;
-  for (int d = 0; d < 8; ++d) {
-    platform::sim::ScenarioDevice device;
-    device.uid = "device-" + std::to_string(d);
-    device.name = "设备 " + std::to_string(d);
-    device.output.streams = {2};
-    device.output.volume = {{0, 0.5f, true}};
-    if (d % 2 == 0) device.input.streams = {1};
-    s.devices.push_back(device);
-  }
-  s.defaultOutputUID = "device-0";
-  s.defaultInputUID = "device-0";
+  platform::sim::Scenario s = bench::machineWithDevices(8, 2);
   for (int a = 0; a < 40; ++a) {
     const std::string id = "com.example.app" + std::to_string(a);
     const std::string path = "/Applications/App " + std::to_string(a) + ".app";
@@ -45,37 +31,17 @@ platform::sim::Scenario panelMachine() {
   return s;
 }
 
-struct Stage {
-  Stage() : machine(panelMachine()), queue(clock) {
-    std::filesystem::remove_all(folder);
-    model = std::make_unique<model::AppModel>(true,
-                                              settings::PreferencesStore(folder / "settings.json"),
-                                              model::AppModel::Services{queue, [](double) {}});
-    queue.advance(1.0);
-    for (const settings::DeviceBookmark& b : model->bookmarks()) {
-      model->setDeviceVisible(b, model::AudioDirection::output, true);
+bench::ViewStage panelStage() {
+  return bench::ViewStage(panelMachine(), "velmora-panel-benchmark", [](model::AppModel& model) {
+    for (const settings::DeviceBookmark& b : model.bookmarks()) {
+      model.setDeviceVisible(b, model::AudioDirection::output, true);
     }
-    model->setProcessing(true);
-    queue.advance(1.0);
-    model->engine().queue().sync([] {});
-    queue.runPending();
-    bridge = std::make_unique<ui::ModelBridge>(*model);
-  }
-  ~Stage() {
-    bridge.reset();
-    model.reset();
-    std::filesystem::remove_all(folder);
-  }
-  platform::sim::SimulatedMachine machine;
-  std::filesystem::path folder = std::filesystem::temp_directory_path() / "velmora-panel-benchmark";
-  platform::ManualClock clock;
-  platform::ManualScheduler queue;
-  std::unique_ptr<model::AppModel> model;
-  std::unique_ptr<ui::ModelBridge> bridge;
-};
+    model.setProcessing(true);
+  });
+}
 
 void buildPanel(benchmark::State& state) {
-  Stage stage;
+  bench::ViewStage stage(panelStage());
   for (auto _ : state) {
     ui::MainPanel panel(*stage.bridge, {});
     panel.adjustSize();
@@ -84,7 +50,7 @@ void buildPanel(benchmark::State& state) {
 }
 
 void publishOneVolume(benchmark::State& state) {
-  Stage stage;
+  bench::ViewStage stage(panelStage());
   ui::MainPanel panel(*stage.bridge, {});
   panel.show();
   QCoreApplication::processEvents();

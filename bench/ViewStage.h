@@ -1,0 +1,71 @@
+// What the view benchmarks measure against: a simulated machine, a model on virtual time with its
+// settings in a folder of its own, and the bridge the views bind to.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "model/AppModel.h"
+#include "platform/dispatch/ManualScheduler.h"
+#include "platform/sim/SimulatedMachine.h"
+#include "ui/ModelBridge.h"
+
+namespace velmora::bench {
+
+// `count` stereo outputs named "设备 n"; every `inputEvery`-th one also records.
+inline platform::sim::Scenario machineWithDevices(int count, int inputEvery) {
+  platform::sim::Scenario s;
+  for (int d = 0; d < count; ++d) {
+    platform::sim::ScenarioDevice device;
+    device.uid = "device-" + std::to_string(d);
+    device.name = "设备 " + std::to_string(d);
+    device.output.streams = {2};
+    device.output.volume = {{0, 0.5f, true}};
+    if (d % inputEvery == 0) device.input.streams = {1};
+    s.devices.push_back(device);
+  }
+  s.defaultOutputUID = "device-0";
+  s.defaultInputUID = "device-0";
+  return s;
+}
+
+struct ViewStage {
+  // `prepare` runs once the model has seen the machine; the views are built after its changes
+  // have been refreshed and published.
+  ViewStage(platform::sim::Scenario scenario, const std::string& name,
+            const std::function<void(model::AppModel&)>& prepare)
+      : machine(std::move(scenario)),
+        folder(std::filesystem::temp_directory_path() / name),
+        queue(clock) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    model = std::make_unique<model::AppModel>(true,
+                                              settings::PreferencesStore(folder / "settings.json"),
+                                              model::AppModel::Services{queue, [](double) {}});
+    queue.advance(1.0);
+    prepare(*model);
+    queue.advance(1.0);
+    model->utilityQueue().sync([] {});
+    model->engine().queue().sync([] {});
+    queue.runPending();
+    bridge = std::make_unique<ui::ModelBridge>(*model);
+  }
+  ~ViewStage() {
+    bridge.reset();
+    model.reset();
+    std::filesystem::remove_all(folder);
+  }
+  ViewStage(const ViewStage&) = delete;
+  ViewStage& operator=(const ViewStage&) = delete;
+
+  platform::sim::SimulatedMachine machine;
+  std::filesystem::path folder;
+  platform::ManualClock clock;
+  platform::ManualScheduler queue;
+  std::unique_ptr<model::AppModel> model;
+  std::unique_ptr<ui::ModelBridge> bridge;
+};
+
+}  // namespace velmora::bench
