@@ -19,6 +19,7 @@
 #include "platform/dispatch/ManualScheduler.h"
 #include "platform/sim/ScenarioFile.h"
 #include "platform/sim/SimulatedMachine.h"
+#include "shell/screenshots/Photograph.h"
 #include "ui/MainPanel.h"
 #include "ui/MixerView.h"
 #include "ui/ModelBridge.h"
@@ -75,22 +76,7 @@ struct Stage {
 };
 
 void shoot(QWidget& panel, const QString& folder, const QString& name) {
-  for (const bool dark : {false, true}) {
-    ui::PanelTheme::setOverride(ui::Appearance{dark, false});
-    // New rows are laid out and shown over a few turns of the event loop; let them all pass.
-    for (int turn = 0; turn < 5; ++turn) {
-      QCoreApplication::sendPostedEvents();
-      QCoreApplication::processEvents();
-    }
-    panel.repaint();
-    // The X server shows the new pixels a moment later; a grab at once may catch the old ones.
-    QTest::qWait(300);
-    QPixmap picture = panel.screen()->grabWindow(panel.winId());
-    if (picture.isNull()) picture = panel.grab();
-    const QString file = folder + "/" + name + (dark ? "-dark" : "-light") + ".png";
-    if (!picture.save(file)) throw std::runtime_error("cannot write " + file.toStdString());
-    std::cout << file.toStdString() << "\n";
-  }
+  screenshots::photograph(panel, folder, name);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "platform/dispatch/ManualScheduler.h"
 #include "platform/sim/ScenarioFile.h"
 #include "platform/sim/SimulatedMachine.h"
+#include "shell/screenshots/Photograph.h"
 #include "ui/ModelBridge.h"
 #include "ui/PanelTheme.h"
 #include "ui/SceneViews.h"
@@ -67,21 +68,7 @@ void scrollTo(QWidget& window, bool end) {
 }
 
 void shoot(QWidget& window, const QString& folder, const QString& name, bool end = false) {
-  for (const bool dark : {false, true}) {
-    ui::PanelTheme::setOverride(ui::Appearance{dark, false});
-    for (int turn = 0; turn < 5; ++turn) {
-      QCoreApplication::sendPostedEvents();
-      QCoreApplication::processEvents();
-    }
-    scrollTo(window, end);
-    QCoreApplication::processEvents();
-    window.repaint();
-    QPixmap picture = window.screen()->grabWindow(window.winId());
-    if (picture.isNull()) picture = window.grab();
-    const QString file = folder + "/" + name + (dark ? "-dark" : "-light") + ".png";
-    if (!picture.save(file)) throw std::runtime_error("cannot write " + file.toStdString());
-    std::cout << file.toStdString() << "\n";
-  }
+  screenshots::photograph(window, folder, name, [&window, end] { scrollTo(window, end); });
 }
 
 }  // namespace
