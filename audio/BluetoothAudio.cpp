@@ -89,14 +89,7 @@ void connect(const std::string& address) {
 }
 
 std::string normalizedAddress(std::string_view address) {
-  std::string result(address);
-  for (char& c : result) {
-    if (c >= 'a' && c <= 'z')
-      c = char(c - 'a' + 'A');
-    else if (c == ':')
-      c = '-';
-  }
-  return result;
+  return platform::comparableBluetoothAddress(std::string(address));
 }
 
 std::optional<std::string> addressInUID(std::string_view uid) {

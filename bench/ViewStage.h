@@ -1,10 +1,12 @@
-// What the view benchmarks measure against: a simulated machine, a model on virtual time with its
-// settings in a folder of its own, and the bridge the views bind to.
+// What the view benchmarks measure and the screenshot programs photograph: a simulated machine, a
+// model on virtual time with its settings in a folder of its own, and the bridge the views bind to.
 #pragma once
 
+#include <QCoreApplication>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <string>
 
 #include "model/AppModel.h"
@@ -32,10 +34,8 @@ inline platform::sim::Scenario machineWithDevices(int count, int inputEvery) {
 }
 
 struct ViewStage {
-  // `prepare` runs once the model has seen the machine; the views are built after its changes
-  // have been refreshed and published.
-  ViewStage(platform::sim::Scenario scenario, const std::string& name,
-            const std::function<void(model::AppModel&)>& prepare)
+  // The model has not looked at the machine yet, and there is no bridge.
+  ViewStage(platform::sim::Scenario scenario, const std::string& name)
       : machine(std::move(scenario)),
         folder(std::filesystem::temp_directory_path() / name),
         queue(clock) {
@@ -44,21 +44,40 @@ struct ViewStage {
     model = std::make_unique<model::AppModel>(true,
                                               settings::PreferencesStore(folder / "settings.json"),
                                               model::AppModel::Services{queue, [](double) {}});
-    queue.advance(1.0);
+  }
+  // `prepare` runs once the model has seen the machine; the bridge is made after its changes have
+  // been refreshed and published.
+  ViewStage(platform::sim::Scenario scenario, const std::string& name,
+            const std::function<void(model::AppModel&)>& prepare)
+      : ViewStage(std::move(scenario), name) {
+    advance(1.0);
     prepare(*model);
-    queue.advance(1.0);
-    model->utilityQueue().sync([] {});
-    model->engine().queue().sync([] {});
-    queue.runPending();
+    advance(1.0);
     bridge = std::make_unique<ui::ModelBridge>(*model);
   }
   ~ViewStage() {
+    machine.bluetooth().holdConnections(false);  // a held connection would block the model's end
     bridge.reset();
     model.reset();
     std::filesystem::remove_all(folder);
   }
   ViewStage(const ViewStage&) = delete;
   ViewStage& operator=(const ViewStage&) = delete;
+
+  // Virtual time passes; the engine and the scans finish; the views catch up.
+  void advance(double seconds) {
+    queue.advance(seconds);
+    model->utilityQueue().sync([] {});
+    model->engine().queue().sync([] {});
+    queue.runPending();
+    QCoreApplication::processEvents();
+  }
+  settings::DeviceBookmark bookmark(const std::string& id) const {
+    for (const settings::DeviceBookmark& b : model->bookmarks()) {
+      if (b.id == id) return b;
+    }
+    throw std::runtime_error("no bookmark " + id);
+  }
 
   platform::sim::SimulatedMachine machine;
   std::filesystem::path folder;

@@ -88,25 +88,15 @@ AppDetailView::AppDetailView(ModelBridge& bridge, std::string appID,
   layout->setSpacing(10);
 
   // 1. Who, how it is processed, and its level.
-  auto* top = new QHBoxLayout();
-  top->setSpacing(8);
-  icon_ = new QLabel(this);
-  icon_->setFixedSize(32, 32);
-  top->addWidget(icon_);
-  auto* titles = new QVBoxLayout();
-  titles->setSpacing(0);
-  name_ = plainLabel(name, this);
+  const AppTitle title = makeAppTitle(name, 32, this);
+  icon_ = title.icon;
+  name_ = title.name;
+  caption_ = title.caption;
   QFont bold = name_->font();
   bold.setBold(true);
   name_->setFont(bold);
-  name_->setMinimumWidth(40);
-  caption_ = plainLabel({}, this);
   caption_->setWordWrap(true);
-  setTextRole(caption_, PanelColor::textSecondary);
-  titles->addWidget(name_);
-  titles->addWidget(caption_);
-  top->addLayout(titles, 1);
-  layout->addLayout(top);
+  layout->addLayout(title.layout);
   auto* controls = new QHBoxLayout();
   controls->setSpacing(4);
   volume_ = new AppVolumeControl(bridge, appID_, name, this);

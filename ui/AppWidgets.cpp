@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QPainter>
 #include <QSignalBlocker>
+#include <QVBoxLayout>
 
 #include "ui/ModelBridge.h"
 #include "ui/PanelIcons.h"
@@ -46,6 +47,22 @@ QPixmap appIcon(const audio::AudioApp& app, bool ownIcon, int size, qreal ratio)
 }
 
 // ---- AppVolumeControl
+
+AppTitle makeAppTitle(const QString& name, int iconSize, QWidget* parent) {
+  AppTitle title{new QHBoxLayout(), new QLabel(parent), plainLabel(name, parent),
+                 plainLabel({}, parent)};
+  title.layout->setSpacing(8);
+  title.icon->setFixedSize(iconSize, iconSize);
+  title.layout->addWidget(title.icon);
+  title.name->setMinimumWidth(40);
+  setTextRole(title.caption, PanelColor::textSecondary);
+  auto* lines = new QVBoxLayout();
+  lines->setSpacing(0);
+  lines->addWidget(title.name);
+  lines->addWidget(title.caption);
+  title.layout->addLayout(lines, 1);
+  return title;
+}
 
 AppVolumeControl::AppVolumeControl(ModelBridge& bridge, std::string appID, const QString& name,
                                    QWidget* parent)

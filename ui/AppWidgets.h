@@ -1,6 +1,7 @@
 // The per-application controls shared by the mixer's rows and the application detail page.
 #pragma once
 
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QWidget>
 #include <string>
@@ -17,6 +18,16 @@ class VolumeSlider;
 // The application's own icon when the interface shows application icons and it has one, else the
 // generic application symbol.
 QPixmap appIcon(const audio::AudioApp& app, bool ownIcon, int size, qreal ratio);
+
+// The head of a mixer row and of the detail page: the icon, the name as plain text and a caption
+// under it in the secondary colour.
+struct AppTitle {
+  QHBoxLayout* layout;
+  QLabel* icon;
+  QLabel* name;
+  QLabel* caption;
+};
+AppTitle makeAppTitle(const QString& name, int iconSize, QWidget* parent);
 
 // Slider 0…1 with the application's stored level (1 when none) and its percentage.
 class AppVolumeControl : public QWidget {

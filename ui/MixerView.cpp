@@ -92,25 +92,15 @@ AppVolumeRow::AppVolumeRow(ModelBridge& bridge, const audio::AudioApp& app,
   layout->setContentsMargins(2, 8, 2, 8);
   layout->setSpacing(4);
 
-  auto* top = new QHBoxLayout();
-  top->setSpacing(8);
-  icon_ = new QLabel(this);
-  icon_->setFixedSize(24, 24);
-  top->addWidget(icon_);
-  auto* titles = new QVBoxLayout();
-  titles->setSpacing(0);
-  name_ = plainLabel(name, this);
+  const AppTitle title = makeAppTitle(name, 24, this);
+  icon_ = title.icon;
+  name_ = title.name;
+  caption_ = title.caption;
   name_->setToolTip(plainToolTip(name));
-  name_->setMinimumWidth(40);
-  caption_ = plainLabel({}, this);
-  setTextRole(caption_, PanelColor::textSecondary);
   QFont small = caption_->font();
   small.setPointSizeF(small.pointSizeF() * 0.85);
   caption_->setFont(small);
-  titles->addWidget(name_);
-  titles->addWidget(caption_);
-  top->addLayout(titles, 1);
-  layout->addLayout(top);
+  layout->addLayout(title.layout);
 
   auto* controls = new QHBoxLayout();
   controls->setSpacing(4);

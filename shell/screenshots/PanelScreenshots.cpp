@@ -15,14 +15,11 @@
 #include <functional>
 #include <iostream>
 
-#include "model/AppModel.h"
-#include "platform/dispatch/ManualScheduler.h"
+#include "bench/ViewStage.h"
 #include "platform/sim/ScenarioFile.h"
-#include "platform/sim/SimulatedMachine.h"
 #include "shell/screenshots/Photograph.h"
 #include "ui/MainPanel.h"
 #include "ui/MixerView.h"
-#include "ui/ModelBridge.h"
 #include "ui/PanelTheme.h"
 #include "ui/SceneViews.h"
 #include "ui/SettingsWindow.h"
@@ -35,45 +32,6 @@ namespace {
 const std::string kTunes = "com.example.tunes";
 const std::string kMeet = "com.example.meet";
 const std::string kBrowser = "org.example.browser";
-
-struct Stage {
-  Stage()
-      : machine(platform::sim::builtInScenario()),
-        folder(std::filesystem::temp_directory_path() /
-               ("velmora-screenshots-" + std::to_string(::getpid()))),
-        queue(clock) {
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    model = std::make_unique<model::AppModel>(true,
-                                              settings::PreferencesStore(folder / "settings.json"),
-                                              model::AppModel::Services{queue, [](double) {}});
-  }
-  ~Stage() {
-    machine.bluetooth().holdConnections(false);
-    model.reset();
-    std::filesystem::remove_all(folder);
-  }
-  // Virtual time passes; the engine and the scans finish; the views catch up.
-  void advance(double seconds) {
-    queue.advance(seconds);
-    model->utilityQueue().sync([] {});
-    model->engine().queue().sync([] {});
-    queue.runPending();
-    QCoreApplication::processEvents();
-  }
-  settings::DeviceBookmark bookmark(const std::string& id) const {
-    for (const settings::DeviceBookmark& b : model->bookmarks()) {
-      if (b.id == id) return b;
-    }
-    throw std::runtime_error("no bookmark " + id);
-  }
-
-  platform::sim::SimulatedMachine machine;
-  std::filesystem::path folder;
-  platform::ManualClock clock;
-  platform::ManualScheduler queue;
-  std::unique_ptr<model::AppModel> model;
-};
 
 void shoot(QWidget& panel, const QString& folder, const QString& name) {
   screenshots::photograph(panel, folder, name);
@@ -90,7 +48,8 @@ int main(int argc, char** argv) {
   const QString folder = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(folder);
   try {
-    Stage stage;
+    bench::ViewStage stage(platform::sim::builtInScenario(),
+                           "velmora-screenshots-" + std::to_string(::getpid()));
     stage.advance(0.0);
     ui::ModelBridge bridge(*stage.model);
     ui::MainPanel panel(bridge, {});

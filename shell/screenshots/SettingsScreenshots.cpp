@@ -13,12 +13,9 @@
 #include <filesystem>
 #include <iostream>
 
-#include "model/AppModel.h"
-#include "platform/dispatch/ManualScheduler.h"
+#include "bench/ViewStage.h"
 #include "platform/sim/ScenarioFile.h"
-#include "platform/sim/SimulatedMachine.h"
 #include "shell/screenshots/Photograph.h"
-#include "ui/ModelBridge.h"
 #include "ui/PanelTheme.h"
 #include "ui/SceneViews.h"
 #include "ui/SettingsWindow.h"
@@ -26,37 +23,6 @@
 using namespace velmora;
 
 namespace {
-
-struct Stage {
-  Stage()
-      : machine(platform::sim::builtInScenario()),
-        folder(std::filesystem::temp_directory_path() /
-               ("velmora-settings-screenshots-" + std::to_string(::getpid()))),
-        queue(clock) {
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    model = std::make_unique<model::AppModel>(true,
-                                              settings::PreferencesStore(folder / "settings.json"),
-                                              model::AppModel::Services{queue, [](double) {}});
-  }
-  ~Stage() {
-    model.reset();
-    std::filesystem::remove_all(folder);
-  }
-  void advance(double seconds) {
-    queue.advance(seconds);
-    model->utilityQueue().sync([] {});
-    model->engine().queue().sync([] {});
-    queue.runPending();
-    QCoreApplication::processEvents();
-  }
-
-  platform::sim::SimulatedMachine machine;
-  std::filesystem::path folder;
-  platform::ManualClock clock;
-  platform::ManualScheduler queue;
-  std::unique_ptr<model::AppModel> model;
-};
 
 // The scroll area of the page on show, scrolled to its end or its top.
 void scrollTo(QWidget& window, bool end) {
@@ -82,7 +48,8 @@ int main(int argc, char** argv) {
   const QString folder = QString::fromLocal8Bit(argv[1]);
   QDir().mkpath(folder);
   try {
-    Stage stage;
+    bench::ViewStage stage(platform::sim::builtInScenario(),
+                           "velmora-settings-screenshots-" + std::to_string(::getpid()));
     stage.advance(0.0);
     stage.advance(1.5);
     ui::ModelBridge bridge(*stage.model);
