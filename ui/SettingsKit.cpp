@@ -74,10 +74,11 @@ void ToggleSwitch::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setRenderHint(QPainter::Antialiasing);
   const QRectF track = QRectF(rect()).adjusted(1, 1, -1, -1);
-  QColor fill =
-      isChecked() ? PanelTheme::color(PanelColor::accent) : PanelTheme::color(PanelColor::subdued);
-  if (!isEnabled()) fill.setAlphaF(0.45f);
-  painter.setPen(isChecked() ? Qt::NoPen : QPen(PanelTheme::color(PanelColor::border), 1));
+  // Off is the secondary text colour, thinned: it stays visible on a white card and a dark one.
+  QColor fill = PanelTheme::color(isChecked() ? PanelColor::accent : PanelColor::textSecondary);
+  if (!isChecked()) fill.setAlphaF(0.45f);
+  if (!isEnabled()) fill.setAlphaF(fill.alphaF() * 0.45f);
+  painter.setPen(Qt::NoPen);
   painter.setBrush(fill);
   painter.drawRoundedRect(track, track.height() / 2, track.height() / 2);
   const qreal knob = track.height() - 4;
