@@ -16,7 +16,7 @@ namespace {
 
 using velmora::platform::SerialQueue;
 
-TEST(SerialQueue, TasksRunOneAtATimeOnTheWorkerInEachSubmittersOrder) {
+TEST(SerialQueue, RunsTasksOneAtATimeInEachSubmittersOrderAndRefusesSyncFromItself) {
   SerialQueue queue("test.serial.order");
   std::vector<int> next(4, 0);  // per submitter: the index of the task that must run next
   bool running = false;         // these are touched on the worker only
@@ -40,11 +40,7 @@ TEST(SerialQueue, TasksRunOneAtATimeOnTheWorkerInEachSubmittersOrder) {
   char name[16] = {};
   queue.sync([&] { pthread_getname_np(pthread_self(), name, sizeof name); });
   EXPECT_STREQ(name, "test.serial.ord") << "the worker is named after the label, cut to fit";
-}
 
-TEST(SerialQueue, SyncIsRefusedFromInsideItsOwnQueueOnlyAndRethrows) {
-  SerialQueue queue("test.reentry");
-  SerialQueue other("test.other");
   std::string message;  // the inner sync's refusal, rethrown by the outer one
   bool innerRan = false;
   try {
@@ -52,11 +48,12 @@ TEST(SerialQueue, SyncIsRefusedFromInsideItsOwnQueueOnlyAndRethrows) {
   } catch (const std::logic_error& error) {
     message = error.what();
   }
+  EXPECT_FALSE(innerRan);
+  EXPECT_NE(message.find("test.serial.order"), std::string::npos) << message;
+  SerialQueue other("test.other");
   bool ranFromOther = false;
   other.sync([&] { queue.sync([&] { ranFromOther = queue.isCurrent(); }); });
   EXPECT_TRUE(ranFromOther) << "sync from another queue is fine, and the queue carried on";
-  EXPECT_FALSE(innerRan);
-  EXPECT_NE(message.find("test.reentry"), std::string::npos) << message;
 }
 
 TEST(SerialQueue, TheDestructorRunsEverythingQueuedIncludingWhatTasksQueue) {

@@ -1,79 +1,77 @@
-// Scenario files: the built-in machine, and bad files rejected with the file and the problem named.
+// Scenario files: a file gives the machine it describes, and a bad one is rejected with the file
+// and the problem named.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "platform/sim/ScenarioFile.h"
+#include "tests/support/ScenarioBuilders.h"
 
 namespace {
 
 using namespace velmora::platform::sim;
 
-std::string errorOf(const std::string& json) {
-  try {
-    parseScenario(json, "test.json");
-  } catch (const ScenarioError& error) {
-    return error.what();
-  }
-  return "";
-}
+TEST(ScenarioFile, AFileReadsAsWrittenWithLeftOutFieldsAtTheirDefaults) {
+  const auto folder = std::filesystem::temp_directory_path() / "velmora-scenario-test";
+  std::filesystem::create_directories(folder);
+  const auto file = folder / "one.json";
+  std::ofstream(file) << R"({"devices": [{"uid": "dac", "name": "DAC", "transport": "usb ",
+      "output": {"streams": [2], "volume": [{"element": 1, "value": 0.7, "settable": false}],
+                 "mute": {}}, "input": {"streams": [1, 2]}}],
+    "defaultOutput": "dac", "processes": [{"pid": 7, "tones": [{"frequency": 300}]}],
+    "paired": [{}, {"address": "aa:bb:cc:dd:ee:ff", "name": "Buds",
+                    "services": ["0x110B", "0x111e"], "majorClass": 4, "connected": true}]})";
+  const Scenario s = loadScenarioFile(file.string());
+  ScenarioDevice dac = velmora::test::simDevice("dac", "DAC", {2}, {1, 2}, {{1, 0.7f, false}});
+  dac.transport = kAudioDeviceTransportTypeUSB;
+  dac.output.mute = MuteControl{};
+  EXPECT_EQ(s.devices, std::vector{dac});
+  EXPECT_EQ(s.defaultOutputUID, "dac");
+  EXPECT_EQ(s.processes.at(0).tones, (std::vector<Tone>{{300.0, 0.5f}}));
+  EXPECT_EQ(s.pairedDevices, (std::vector<ScenarioPairedDevice>{
+                                 {}, {"aa:bb:cc:dd:ee:ff", "Buds", {0x110B, 0x111E}, 4, true}}));
 
-TEST(ScenarioFile, TheBuiltInMachineReadsAsWritten) {
-  const Scenario s = builtInScenario();
-  ASSERT_EQ(s.devices.size(), 6u);
-  const ScenarioDevice& dac = s.devices[2];
-  EXPECT_EQ(dac.transport, uint32_t(kAudioDeviceTransportTypeUSB));
-  EXPECT_EQ(dac.output.volume, (std::vector<VolumeElement>{{1, 0.7f, true}, {2, 0.7f, true}}));
-  EXPECT_FALSE(dac.output.mute.has_value());
-  EXPECT_EQ(s.devices[0].output.mute, MuteControl{});
-  EXPECT_TRUE(s.devices[3].output.volume.empty()) << "the display has no volume";
-  EXPECT_EQ(s.devices[4].input.channels(), 1u);
-  EXPECT_EQ(s.defaultOutputUID, "BuiltInSpeakerDevice");
-  ASSERT_EQ(s.processes.size(), 5u);
-  EXPECT_TRUE(s.processes[4].bundleID.empty()) << "a command-line process without bundle";
-  // The connected headphones are paired under the address in their UID; the speaker is off.
-  ASSERT_EQ(s.pairedDevices.size(), 3u);
-  EXPECT_EQ(*s.pairedDevices[0].address + ":output", s.devices[4].uid);
-  EXPECT_EQ(std::pair(s.pairedDevices[0].connected, s.pairedDevices[1].connected),
-            std::pair(true, false));
+  EXPECT_THROW(loadScenarioFile(folder.string()), ScenarioError) << "a folder is not a scenario";
+  EXPECT_THROW(loadScenarioFile((folder / "missing.json").string()), ScenarioError);
+  std::filesystem::remove_all(folder);
 }
 
 TEST(ScenarioFile, BadScenariosNameTheFileAndWhatIsWrongWhere) {
-  const std::pair<const char*, const char*> cases[] = {
-      {"{", "test.json: not valid JSON"},
-      {"[]", "test.json: expected an object"},
-      {"{}", "test.json: missing \"devices\""},
-      {R"({"devices": [{"uid": "a"}]})", "test.json: devices[0]: missing \"name\""},
-      {R"({"devices": [{"uid": "a", "name": "A", "transport": "usb"}]})",
-       "test.json: devices[0].transport: expected a four-character code"},
-      {R"({"devices": [{"uid": "a", "name": "A", "output": {"streams": [0]}}]})",
-       "test.json: devices[0].output.streams[0]: a stream has 1 to 64 channels"},
-      {R"({"devices": [{"uid": "a", "name": "A"}, {"uid": "a", "name": "B"}]})",
-       "test.json: devices[1].uid: \"a\" is used twice"},
-      {R"({"devices": [], "defaultOutput": "x"})",
-       "test.json: defaultOutput: no device has the UID \"x\""},
-      {R"({"devices": [], "processes": [{"pid": -3}]})",
-       "test.json: processes[0].pid: a process id is a positive whole number"},
-      {R"({"devices": [], "processes": [{"pid": 3, "tones": [{"frequency": 440, "level": 2}]}]})",
-       "test.json: processes[0].tones[0].level: a level is 0 to 1"},
-      {R"({"devices": [], "paired": [{"majorClass": 4.5}]})",
-       "test.json: paired[0].majorClass: a major device class is 0 to 31"},
-      {R"({"devices": [{"uid": "a", "name": "A", "input": {"volume": [{"value": 1}]}}]})",
-       "test.json: devices[0].input.volume[0]: missing \"element\""},
+  const auto none = [](const std::string& rest) { return R"({"devices": [], )" + rest + "}"; };
+  const auto device = [](const std::string& rest) {
+    return R"({"devices": [{"uid": "a", "name": "A", )" + rest + "}]}";
   };
-  for (const auto& [json, expected] : cases)
-    EXPECT_TRUE(errorOf(json).starts_with(expected)) << errorOf(json);
-
-  const auto folder = std::filesystem::temp_directory_path() / "velmora-scenario-test";
-  std::filesystem::create_directories(folder);
-  EXPECT_THROW(loadScenarioFile(folder.string()), ScenarioError) << "a folder is not a scenario";
-  EXPECT_THROW(loadScenarioFile((folder / "missing.json").string()), ScenarioError);
-  const auto file = folder / "one.json";
-  std::ofstream(file)
-      << R"({"devices": [{"uid": "a", "name": "A", "output": {"streams": [2]}}], "defaultOutput": "a"})";
-  EXPECT_EQ(loadScenarioFile(file.string()).devices.at(0).output.channels(), 2u);
-  std::filesystem::remove_all(folder);
+  const std::pair<std::string, std::string> cases[] = {
+      {"{", "not valid JSON"},
+      {"[]", "expected an object"},
+      {"{}", "missing \"devices\""},
+      {R"({"devices": [{"uid": "a"}]})", "devices[0]: missing \"name\""},
+      {device(R"("transport": "usb")"), "devices[0].transport: expected a four-character code"},
+      {device(R"("output": {"streams": [0]})"), "devices[0].output.streams[0]: a stream has 1 to"},
+      {device(R"("input": {"volume": [{"value": 1}]})"), "devices[0].input.volume[0]: missing"},
+      {R"({"devices": [{"uid": "a", "name": "A"}, {"uid": "a", "name": "B"}]})",
+       "devices[1].uid: \"a\" is used twice"},
+      {none(R"("defaultOutput": "x")"), "defaultOutput: no device has the UID \"x\""},
+      {none(R"("processes": [{"pid": -3}])"), "processes[0].pid: a process id is a positive"},
+      {none(R"("processes": [{"pid": 3, "tones": [{"frequency": 440, "level": 2}]}])"),
+       "processes[0].tones[0].level: a level is 0 to 1"},
+      {none(R"("paired": {})"), "paired: expected a list"},
+      {none(R"("paired": [{"address": 1}])"), "paired[0].address: expected text"},
+      {none(R"("paired": [{"services": ["0x110B", "110B"]}])"),
+       "paired[0].services[1]: expected a 16-bit service class"},
+      {none(R"("paired": [{"majorClass": 4.5}])"), "paired[0].majorClass: a major device class"},
+      {none(R"("paired": [{}, {"majorClass": 32}])"), "paired[1].majorClass: a major device"},
+  };
+  for (const auto& [json, expected] : cases) {
+    std::string error;
+    try {
+      parseScenario(json, "t.json");
+    } catch (const ScenarioError& thrown) {
+      error = thrown.what();
+    }
+    EXPECT_TRUE(error.starts_with("t.json: " + expected)) << json << " gave: " << error;
+  }
 }
 
 }  // namespace

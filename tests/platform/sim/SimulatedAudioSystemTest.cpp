@@ -30,11 +30,10 @@ using velmora::test::simDevice;
 
 Scenario machine() {
   Scenario s;
-  s.devices = {simDevice("speakers", "speakers", {2}), simDevice("dac", "dac", {2}),
+  s.devices = {simDevice("speakers", "speakers", {2}, {}, {{0, 1.0f, true}}),
+               simDevice("dac", "dac", {2}, {}, {{1, 0.5f, true}, {2, 0.7f, false}}),
                simDevice("headset", "headset", {1}, {1})};
-  s.devices[0].output.volume = {{0, 1.0f, true}};
   s.devices[0].output.mute = MuteControl{};
-  s.devices[1].output.volume = {{1, 0.5f, true}, {2, 0.7f, false}};
   s.devices[1].sampleRate = 96000;
   s.defaultOutputUID = "speakers";
   s.processes = {{100, "com.example.music", "/bin/music", {{440.0, 0.5f}}, true, {}},
@@ -62,18 +61,15 @@ struct Simulated : ::testing::Test {
   OSStatus createTap(AudioObjectID process, AudioObjectID* tap) {
     return system.createProcessTap({{process}, "t", true, TapMuteBehavior::mutedWhenTapped}, tap);
   }
-  std::string tapOn(int32_t pid, AudioObjectID* tap) {  // returns the tap's UID
-    EXPECT_EQ(createTap(system.processObjectID(pid), tap), 0);
-    std::string uid;
-    EXPECT_EQ(system.getPropertyString(*tap, at(kAudioTapPropertyUID), &uid), 0);
-    return uid;
-  }
-  AudioObjectID aggregateOn(Strings uids, const std::string& tapUID) {
+  // An aggregate of the devices (the first the main one) with a tap on the music process.
+  AudioObjectID aggregateOn(Strings uids, AudioObjectID* tap) {
+    EXPECT_EQ(createTap(system.processObjectID(100), tap), 0);
     AggregateDeviceDescription d;
     d.uid = "com.local.Ombrel.aggregate.test-" + uids[0];
     d.mainSubDevice = uids[0];
     for (size_t i = 0; i < uids.size(); ++i) d.subDevices.push_back({uids[i], i > 0});
-    d.taps = {{tapUID, true}};
+    d.taps = {{{}, true}};
+    EXPECT_EQ(system.getPropertyString(*tap, at(kAudioTapPropertyUID), &d.taps[0].uid), 0);
     AudioObjectID aggregate = 0;
     EXPECT_EQ(system.createAggregateDevice(d, &aggregate), 0);
     return aggregate;
@@ -104,9 +100,7 @@ TEST_F(Simulated, VolumeElementsHaveTheirOwnSettableFlagsAndScaleTheirChannels) 
   };
   EXPECT_FALSE(system.hasProperty(dac, volume(0)));
   EXPECT_FALSE(system.hasProperty(dac, at(kAudioDevicePropertyMute, kOut)));
-  bool settable = true;
-  ASSERT_EQ(system.isPropertySettable(dac, volume(2), &settable), 0);
-  EXPECT_FALSE(settable);
+  // Whether an element reads as settable is checked through the HAL wrappers (tests/audio).
   EXPECT_EQ(write(dac, volume(2), 0.25f), kAudioHardwareIllegalOperationError);
   EXPECT_EQ(write(dac, volume(1), 0.25f), 0);
   float value = 0;
@@ -125,7 +119,7 @@ TEST_F(Simulated, VolumeElementsHaveTheirOwnSettableFlagsAndScaleTheirChannels) 
 
 TEST_F(Simulated, TappedProcessIsSilentOnItsDeviceExactlyWhileTheTapIsRead) {
   AudioObjectID tap = 0;
-  const AudioObjectID aggregate = aggregateOn({"dac"}, tapOn(100, &tap));
+  const AudioObjectID aggregate = aggregateOn({"dac"}, &tap);
   int calls = 0;
   const AudioDeviceIOProcID proc = procOn(aggregate, passThrough, &calls);
   system.render(10);
@@ -157,12 +151,15 @@ TEST_F(Simulated, TappedProcessIsSilentOnItsDeviceExactlyWhileTheTapIsRead) {
   EXPECT_EQ(system.liveProcessingObjects(), 0u);
   system.render(10);
   EXPECT_NEAR(played("speakers", 440.0), 0.5, 0.01) << "torn down: its sound is back";
+  const AudioObjectID gone = system.processObjectID(100);
+  ASSERT_TRUE(system.removeProcess(100));
+  EXPECT_EQ(createTap(gone, &tap), kAudioHardwareBadObjectError);
 }
 
 TEST_F(Simulated, AggregateLaysOutStreamsFromItsDescription) {
   AudioObjectID tap = 0;
   system.setTapFormat(SimulatedAudioSystem::floatFormat(2, false));
-  const AudioObjectID aggregate = aggregateOn({"dac", "headset"}, tapOn(100, &tap));
+  const AudioObjectID aggregate = aggregateOn({"dac", "headset"}, &tap);
   Strings members;
   const auto grup = at(kAudioAggregateDevicePropertyFullSubDeviceList);
   ASSERT_EQ(system.getPropertyStrings(aggregate, grup, &members), 0);
@@ -211,20 +208,6 @@ TEST_F(Simulated, AggregateLaysOutStreamsFromItsDescription) {
   ASSERT_EQ(system.startDevice(aggregate, proc), 0);
   system.render(1);
   EXPECT_EQ(seen, "in1off in1 in1 out2 out1 ") << "the microphone switched off";
-}
-
-// The injected faults are tested where the engine meets them: a failing call once and then not,
-// outputs that appear on a later look (a size query counts), a channel too many.
-TEST_F(Simulated, ObjectIdsAreNeverReused) {
-  const AudioObjectID before = system.deviceID("dac");
-  EXPECT_GT(system.reconnectDevice("dac"), before);
-  uint32_t alive = 0;
-  EXPECT_EQ(read(before, at(kAudioDevicePropertyDeviceIsAlive), &alive),
-            kAudioHardwareBadObjectError);
-  const AudioObjectID gone = system.processObjectID(200);
-  ASSERT_TRUE(system.removeProcess(200));
-  AudioObjectID tap = 0;
-  EXPECT_EQ(createTap(gone, &tap), kAudioHardwareBadObjectError);
 }
 
 }  // namespace

@@ -1,14 +1,20 @@
-// The simulated disk of application bundles. Identity resolution on top of it (hidden entries,
-// nested folders, icons) is tested in tests/audio; here the path spellings a scenario may use.
+// The simulated disk of application bundles and Bluetooth stack. Identity resolution on top of the
+// disk (hidden entries, nested folders, icons) is tested in tests/audio; here the path spellings a
+// scenario may use.
 #include <gtest/gtest.h>
 
 #include "platform/sim/SimulatedApplicationServices.h"
+#include "platform/sim/SimulatedMachine.h"
 
 namespace {
 
+using velmora::platform::bluetoothService;
 using velmora::platform::Image;
+using velmora::platform::kBluetoothServiceAudioSink;
 using velmora::platform::sim::Scenario;
+using velmora::platform::sim::ScenarioPairedDevice;
 using velmora::platform::sim::SimulatedApplicationServices;
+using velmora::platform::sim::SimulatedMachine;
 using Paths = std::vector<std::string>;
 
 TEST(SimulatedApplicationServices, PathsAreStandardisedEverywhere) {
@@ -40,6 +46,24 @@ TEST(SimulatedApplicationServices, PathsAreStandardisedEverywhere) {
             (Image{"/Applications/Editor.app/Contents/Resources/Icon.icns", ""}));
   EXPECT_EQ(services.imageAt("/Applications/Beta/Editor.app/Contents/Resources/Icon.icns"),
             std::nullopt);
+}
+
+TEST(SimulatedBluetooth, MachineServesItsPairedListWhileItLives) {
+  Scenario scenario;
+  scenario.pairedDevices = {
+      ScenarioPairedDevice{"aa:bb:cc:dd:ee:ff", "Buds", {kBluetoothServiceAudioSink}, 4, false}};
+  {
+    SimulatedMachine machine(scenario);
+    EXPECT_FALSE(machine.bluetooth().setConnected("AA:BB:CC:DD:EE:FF", true))
+        << "spelled as the stack spells it";
+    EXPECT_TRUE(machine.bluetooth().setConnected("aa:bb:cc:dd:ee:ff", true));
+    EXPECT_TRUE(bluetoothService().pairedDevices().at(0).connected);
+    machine.bluetooth().setPairedDevices({});
+    EXPECT_TRUE(bluetoothService().pairedDevices().empty());
+    EXPECT_EQ(machine.bluetooth().pairedDevicesRequests(), 2);
+  }
+  EXPECT_TRUE(bluetoothService().pairedDevices().empty())
+      << "the neutral service once the machine is gone";
 }
 
 }  // namespace
