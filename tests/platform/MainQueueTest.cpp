@@ -152,7 +152,7 @@ TEST(ManualScheduler, RunsEachTimerAtItsExactDueTimeAndLeavesNothingPending) {
   ManualClock clock;
   ManualScheduler scheduler{clock};
   Log log;
-  const auto record = [&](std::string name) {
+  const auto record = [&](const std::string& name) {
     return [&, name] { log.emplace_back(name, clock.now()); };
   };
   scheduler.after(0.5, record("after 0.5"));
