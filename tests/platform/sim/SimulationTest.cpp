@@ -1,13 +1,21 @@
-// The simulated audio system keeps the promises the rest of the program relies on.
+// The simulated machine keeps the promises the rest of the program relies on: its audio system,
+// scenario files (a bad one rejected with the file and the problem named), the disk of application
+// bundles and the Bluetooth stack. Identity resolution on top of the simulated disk (registered and
+// hidden bundles, nested folders, icons) is tested in tests/audio.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <span>
 #include <string>
 
 #include "platform/audio/AudioHardware.h"
+#include "platform/sim/ScenarioFile.h"
+#include "platform/sim/SimulatedApplicationServices.h"
 #include "platform/sim/SimulatedAudioSystem.h"
+#include "platform/sim/SimulatedMachine.h"
 #include "tests/support/Goertzel.h"
 #include "tests/support/ScenarioBuilders.h"
 
@@ -189,6 +197,111 @@ TEST_F(Simulated, AggregateLaysOutStreamsFromItsDescription) {
   ASSERT_EQ(system.startDevice(aggregate, proc), 0);
   system.render(1);
   EXPECT_EQ(seen, "in1off in1 in1 out2 out1 ") << "the microphone switched off";
+}
+
+TEST(ScenarioFile, AFileReadsAsWrittenWithLeftOutFieldsAtTheirDefaults) {
+  const auto folder = std::filesystem::temp_directory_path() / "velmora-scenario-test";
+  std::filesystem::create_directories(folder);
+  const auto file = folder / "one.json";
+  std::ofstream(file) << R"({"devices": [{"uid": "dac", "name": "DAC", "transport": "usb ",
+      "output": {"streams": [2], "volume": [{"element": 1, "value": 0.7, "settable": false}],
+                 "mute": {}}, "input": {"streams": [1, 2]}}],
+    "defaultOutput": "dac", "processes": [{"pid": 7, "tones": [{"frequency": 300}]}],
+    "paired": [{}, {"address": "aa:bb:cc:dd:ee:ff", "name": "Buds",
+                    "services": ["0x110B", "0x111e"], "majorClass": 4, "connected": true}]})";
+  const Scenario s = loadScenarioFile(file.string());
+  ScenarioDevice dac = simDevice("dac", "DAC", {2}, {1, 2}, {{1, 0.7f, false}});
+  dac.transport = kAudioDeviceTransportTypeUSB;
+  dac.output.mute = MuteControl{};
+  EXPECT_EQ(s.devices, std::vector{dac});
+  EXPECT_EQ(s.defaultOutputUID, "dac");
+  EXPECT_EQ(s.processes.at(0).tones, (std::vector<Tone>{{300.0, 0.5f}}));
+  EXPECT_EQ(s.pairedDevices, (std::vector<ScenarioPairedDevice>{
+                                 {}, {"aa:bb:cc:dd:ee:ff", "Buds", {0x110B, 0x111E}, 4, true}}));
+
+  EXPECT_THROW(loadScenarioFile(folder.string()), ScenarioError) << "a folder is not a scenario";
+  EXPECT_THROW(loadScenarioFile((folder / "missing.json").string()), ScenarioError);
+  std::filesystem::remove_all(folder);
+}
+
+TEST(ScenarioFile, BadScenariosNameTheFileAndWhatIsWrongWhere) {
+  const auto none = [](const std::string& rest) { return R"({"devices": [], )" + rest + "}"; };
+  const auto device = [](const std::string& rest) {
+    return R"({"devices": [{"uid": "a", "name": "A", )" + rest + "}]}";
+  };
+  const std::pair<std::string, std::string> cases[] = {
+      {"{", "not valid JSON"},
+      {"[]", "expected an object"},
+      {"{}", "missing \"devices\""},
+      {R"({"devices": [{"uid": "a"}]})", "devices[0]: missing \"name\""},
+      {device(R"("transport": "usb")"), "devices[0].transport: expected a four-character code"},
+      {device(R"("output": {"streams": [0]})"), "devices[0].output.streams[0]: a stream has 1 to"},
+      {device(R"("input": {"volume": [{"value": 1}]})"), "devices[0].input.volume[0]: missing"},
+      {R"({"devices": [{"uid": "a", "name": "A"}, {"uid": "a", "name": "B"}]})",
+       "devices[1].uid: \"a\" is used twice"},
+      {none(R"("defaultOutput": "x")"), "defaultOutput: no device has the UID \"x\""},
+      {none(R"("processes": [{"pid": -3}])"), "processes[0].pid: a process id is a positive"},
+      {none(R"("processes": [{"pid": 3, "tones": [{"frequency": 440, "level": 2}]}])"),
+       "processes[0].tones[0].level: a level is 0 to 1"},
+      {none(R"("paired": {})"), "paired: expected a list"},
+      {none(R"("paired": [{"address": 1}])"), "paired[0].address: expected text"},
+      {none(R"("paired": [{"services": ["0x110B", "110B"]}])"),
+       "paired[0].services[1]: expected a 16-bit service class"},
+      {none(R"("paired": [{"majorClass": 4.5}])"), "paired[0].majorClass: a major device class"},
+      {none(R"("paired": [{}, {"majorClass": 32}])"), "paired[1].majorClass: a major device"},
+  };
+  for (const auto& [json, expected] : cases) {
+    std::string error;
+    try {
+      parseScenario(json, "t.json");
+    } catch (const ScenarioError& thrown) {
+      error = thrown.what();
+    }
+    EXPECT_TRUE(error.starts_with("t.json: " + expected)) << json << " gave: " << error;
+  }
+}
+
+TEST(SimulatedApplicationServices, PathsAreStandardisedEverywhere) {
+  Scenario scenario;
+  for (const char* path :
+       {"/Applications/Editor.app", "/Applications/Beta/Editor.app", "/Applications/.Hidden.app",
+        "//Applications/./Zoo/../zoo.app/", "/Applications/Abacus.app"}) {
+    scenario.bundles.emplace_back().path = path;
+  }
+  scenario.bundles[0].resourceFiles = {"Icon.icns"};
+  scenario.folders = {"/Applications/Empty"};
+  SimulatedApplicationServices services(std::move(scenario), nullptr);
+
+  EXPECT_EQ(services.listDirectory("//Applications/./Beta/.."),
+            (Strings{"/Applications/Abacus.app", "/Applications/Beta", "/Applications/Editor.app",
+                     "/Applications/Empty", "/Applications/zoo.app"}))
+      << "bundles, their parents and declared folders, in name order";
+  EXPECT_TRUE(services.isDirectory("/Applications/.Hidden.app")) << "hidden, not absent";
+  EXPECT_EQ(services.bundle("/Applications/Tools/../Editor.app/")->path,
+            "/Applications/Editor.app");
+  EXPECT_FALSE(services.bundle("/Applications/Editor.app/Contents"));
+  EXPECT_EQ(services.imageAt("/Applications/Editor.app/Contents/./Resources//Icon.icns"),
+            (Image{"/Applications/Editor.app/Contents/Resources/Icon.icns", ""}));
+  EXPECT_EQ(services.imageAt("/Applications/Beta/Editor.app/Contents/Resources/Icon.icns"),
+            std::nullopt);
+}
+
+TEST(SimulatedBluetooth, MachineServesItsPairedListWhileItLives) {
+  Scenario scenario;
+  scenario.pairedDevices = {
+      ScenarioPairedDevice{"aa:bb:cc:dd:ee:ff", "Buds", {kBluetoothServiceAudioSink}, 4, false}};
+  {
+    SimulatedMachine machine(scenario);
+    EXPECT_FALSE(machine.bluetooth().setConnected("AA:BB:CC:DD:EE:FF", true))
+        << "spelled as the stack spells it";
+    EXPECT_TRUE(machine.bluetooth().setConnected("aa:bb:cc:dd:ee:ff", true));
+    EXPECT_TRUE(bluetoothService().pairedDevices().at(0).connected);
+    machine.bluetooth().setPairedDevices({});
+    EXPECT_TRUE(bluetoothService().pairedDevices().empty());
+    EXPECT_EQ(machine.bluetooth().pairedDevicesRequests(), 2);
+  }
+  EXPECT_TRUE(bluetoothService().pairedDevices().empty())
+      << "the neutral service once the machine is gone";
 }
 
 }  // namespace
