@@ -89,12 +89,17 @@ struct Simulated : ::testing::Test {
   }
 };
 
-// Counts its calls in *calls and copies the tap (the last input buffer, stereo like the DAC) to
-// the first output buffer: the sound of a session that passes its application through.
+// Records each call as the buffers it is given ("in1off": a stream switched off, without data) in
+// the std::vector<std::string> at `calls`, and copies the tap (the last input buffer, stereo like
+// the DAC) to the first output buffer: the sound of a session that passes its application through.
 OSStatus passThrough(AudioObjectID, const AudioTimeStamp*, const AudioBufferList* in,
                      const AudioTimeStamp*, AudioBufferList* out, const AudioTimeStamp*,
                      void* calls) {
-  ++*static_cast<int*>(calls);
+  std::string& shapes = static_cast<Strings*>(calls)->emplace_back();
+  for (auto& b : std::span(in->buffers, in->numberBuffers))
+    shapes += "in" + std::to_string(b.numberChannels) + (b.data ? " " : "off ");
+  for (auto& b : std::span(out->buffers, out->numberBuffers))
+    shapes += "out" + std::to_string(b.numberChannels) + " ";
   const AudioBuffer& tap = in->buffers[in->numberBuffers - 1];
   std::memcpy(out->buffers[0].data, tap.data,
               std::min(tap.dataByteSize, out->buffers[0].dataByteSize));
@@ -128,7 +133,7 @@ TEST_F(Simulated, VolumeElementsHaveTheirOwnSettableFlagsAndScaleTheirChannels) 
 TEST_F(Simulated, TappedProcessIsSilentOnItsDeviceExactlyWhileTheTapIsRead) {
   AudioObjectID tap = 0;
   const AudioObjectID aggregate = aggregateOn({"dac"}, &tap);
-  int calls = 0;
+  Strings calls;
   const AudioDeviceIOProcID proc = procOn(aggregate, passThrough, &calls);
   system.render(10);
   EXPECT_NEAR(played("speakers", 440.0), 0.5, 0.01) << "an unread tap silences nothing";
@@ -136,7 +141,7 @@ TEST_F(Simulated, TappedProcessIsSilentOnItsDeviceExactlyWhileTheTapIsRead) {
   ASSERT_EQ(system.startDevice(aggregate, proc), 0);
   ASSERT_TRUE(system.addTone(100, {3000.0, 0.2f}));  // a stream opened later is captured too
   system.render(10);
-  EXPECT_EQ(calls, 10);
+  EXPECT_EQ(calls.size(), 10u);
   EXPECT_NEAR(played("speakers", 440.0), 0.0, 0.001) << "silent on its own device";
   EXPECT_NEAR(played("speakers", 1000.0), 0.25, 0.01) << "others untouched";
   EXPECT_NEAR(played("dac", 440.0), 0.25, 0.01) << "heard where the proc put it";
@@ -147,11 +152,11 @@ TEST_F(Simulated, TappedProcessIsSilentOnItsDeviceExactlyWhileTheTapIsRead) {
   ASSERT_EQ(system.stopDevice(aggregate, proc), 0);
   system.render(10);
   EXPECT_NEAR(played("speakers", 440.0), 0.5, 0.01) << "stopped: heard as usual";
-  EXPECT_EQ(calls, 10) << "a stopped proc is not called";
+  EXPECT_EQ(calls.size(), 10u) << "a stopped proc is not called";
   ASSERT_EQ(system.startDevice(aggregate, proc), 0);
   system.setIOProcsSilent(true);  // an injected fault: the proc is never called ...
   system.render(10);
-  EXPECT_EQ(calls, 10);
+  EXPECT_EQ(calls.size(), 10u);
   EXPECT_NEAR(played("speakers", 440.0), 0.0, 0.001) << "... and its tap still silences";
   ASSERT_EQ(system.destroyIOProcID(aggregate, proc), 0);
   ASSERT_EQ(system.destroyAggregateDevice(aggregate), 0);
@@ -176,18 +181,8 @@ TEST_F(Simulated, AggregateLaysOutStreamsFromItsDescription) {
   // The proc gets a buffer per stream, shaped like it (the DAC, then the mono headset out; the
   // microphone, then a stream per channel of the non-interleaved tap in); one switched off has no
   // data. The streams' formats are read only to accept 32-bit float, which every engine test needs.
-  const auto shapes = [](AudioObjectID, const AudioTimeStamp*, const AudioBufferList* in,
-                         const AudioTimeStamp*, AudioBufferList* out, const AudioTimeStamp*,
-                         void* text) -> OSStatus {
-    std::string& s = *static_cast<std::string*>(text);
-    for (auto& b : std::span(in->buffers, in->numberBuffers))
-      s += "in" + std::to_string(b.numberChannels) + (b.data ? " " : "off ");
-    for (auto& b : std::span(out->buffers, out->numberBuffers))
-      s += "out" + std::to_string(b.numberChannels) + " ";
-    return 0;
-  };
-  std::string seen;
-  const AudioDeviceIOProcID proc = procOn(aggregate, shapes, &seen);
+  Strings seen;
+  const AudioDeviceIOProcID proc = procOn(aggregate, passThrough, &seen);
   struct {  // laid out like AudioHardwareIOProcStreamUsage for three streams
     AudioDeviceIOProcID proc;
     uint32_t count, on[3];
@@ -196,7 +191,7 @@ TEST_F(Simulated, AggregateLaysOutStreamsFromItsDescription) {
   ASSERT_EQ(write(aggregate, at(kAudioDevicePropertyIOProcStreamUsage, kIn), usage), 0);
   ASSERT_EQ(system.startDevice(aggregate, proc), 0);
   system.render(1);
-  EXPECT_EQ(seen, "in1off in1 in1 out2 out1 ") << "the microphone switched off";
+  EXPECT_EQ(seen, Strings{"in1off in1 in1 out2 out1 "}) << "the microphone switched off";
 }
 
 TEST(ScenarioFile, AFileReadsAsWrittenWithLeftOutFieldsAtTheirDefaults) {
