@@ -59,28 +59,13 @@ class ChildProcess {
   bool quiet = false;
 
   pid_t pid() const { return pid_; }
-  bool running() {
-    if (pid_ <= 0) return false;
-    int status = 0;
-    const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) {
-      exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      pid_ = 0;
-      return false;
-    }
-    return true;
-  }
+  bool running() { return pid_ > 0 && !reap(WNOHANG); }
   void signal(int number) {
     if (pid_ > 0) ::kill(pid_, number);
   }
   // The exit status after the program ended (128 + signal when killed); -1 while running.
   int wait() {
-    if (pid_ > 0) {
-      int status = 0;
-      ::waitpid(pid_, &status, 0);
-      exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      pid_ = 0;
-    }
+    if (pid_ > 0) reap(0);
     return exitStatus_;
   }
   void stop() {
@@ -90,6 +75,15 @@ class ChildProcess {
   }
 
  private:
+  // Collects the exit status once the program has ended; with WNOHANG only if it already has.
+  bool reap(int options) {
+    int status = 0;
+    if (::waitpid(pid_, &status, options) != pid_ && options == WNOHANG) return false;
+    exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    pid_ = 0;
+    return true;
+  }
+
   bool spawn(std::vector<std::string> argv, std::vector<std::string> env) {
     std::vector<char*> args, envp;
     for (std::string& arg : argv) args.push_back(arg.data());

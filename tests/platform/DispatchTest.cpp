@@ -1,0 +1,310 @@
+// The dispatch queues. What every main queue promises (MainQueue.h), run against both
+// ManualScheduler in virtual time and RunLoop on the real clock with timers of a few milliseconds;
+// then what each adds of its own, and the serial queue. A RunLoop that fails to wake hangs, and the
+// test run times out; the serial queue is waited on with sync, never with sleeps.
+#include <gtest/gtest.h>
+#include <pthread.h>
+
+#include <atomic>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/dispatch/Clock.h"
+#include "platform/dispatch/ManualScheduler.h"
+#include "platform/dispatch/RunLoop.h"
+#include "platform/dispatch/SerialQueue.h"
+
+namespace {
+
+using velmora::platform::MainQueue;
+using velmora::platform::ManualClock;
+using velmora::platform::ManualScheduler;
+using velmora::platform::RunLoop;
+using velmora::platform::SerialQueue;
+using velmora::platform::TimerHandle;
+
+// Lets `seconds` of the queue's time pass, running what falls due.
+struct Manual {
+  ManualClock clock;
+  ManualScheduler queue{clock};
+  void runFor(double seconds) { queue.advance(seconds); }
+};
+
+struct Real {
+  RunLoop queue;
+  void runFor(double seconds) {
+    queue.after(seconds, [this] { queue.stop(); });
+    queue.run();
+  }
+};
+
+template <class Driver>
+struct MainQueueContract : ::testing::Test {
+  Driver driver;
+  MainQueue& queue = driver.queue;
+  std::vector<std::string> log;
+
+  auto record(std::string name) {
+    return [this, name = std::move(name)] { log.push_back(name); };
+  }
+};
+
+using Drivers = ::testing::Types<Manual, Real>;
+TYPED_TEST_SUITE(MainQueueContract, Drivers);
+
+// When a task posted by a task runs against timers already due is each queue's own affair.
+TYPED_TEST(MainQueueContract, PostsInOrderAndTimersByDueTime) {
+  auto& q = this->queue;
+  // Margins of 10 ms, so that a loaded machine cannot reorder the real clock's timers.
+  q.after(0.04, this->record("after 40 ms"));
+  q.after(0.02, this->record("after 20 ms"));
+  q.post([this, &q] {
+    this->record("posted")();
+    q.post(this->record("posted by posted"));
+    q.after(0.01, this->record("made by posted"));
+  });
+  q.post(this->record("posted second"));
+  this->driver.runFor(0.05);
+  EXPECT_EQ(this->log, (std::vector<std::string>{"posted", "posted second", "posted by posted",
+                                                 "made by posted", "after 20 ms", "after 40 ms"}));
+}
+
+TYPED_TEST(MainQueueContract, EveryKeepsItsCadenceAndCancelledTimersNeverRun) {
+  auto& q = this->queue;
+  const double start = q.clock().now();
+  std::vector<double> runs;
+  TimerHandle repeating;
+  repeating = q.every(0.002, [&] {
+    runs.push_back(q.clock().now() - start);
+    if (runs.size() == 3) repeating.cancel();  // from inside its own task
+  });
+  TimerHandle cancelled = q.after(0.001, this->record("cancelled"));
+  const TimerHandle copy = cancelled;
+  cancelled.cancel();
+  EXPECT_FALSE(copy.active()) << "copies share one timer";
+  TimerHandle sameTime;
+  q.after(0.003, [&] { sameTime.cancel(); });
+  sameTime = q.after(0.003, this->record("cancelled by a timer due before it"));
+  TimerHandle oneShot;
+  bool activeWhileRunning = true;
+  oneShot = q.after(0.001, [&] { activeWhileRunning = oneShot.active(); });
+
+  this->driver.runFor(0.1);  // ample: a stalled real clock skips runs rather than bunching them
+  EXPECT_TRUE(this->log.empty());
+  EXPECT_FALSE(activeWhileRunning) << "a one-shot is done once it runs";
+  ASSERT_EQ(runs.size(), 3u);
+  for (size_t run = 0; run < runs.size(); ++run) {
+    EXPECT_GE(runs[run], 0.002 * double(run + 1) - 1e-9) << "never early, one interval apart";
+  }
+  EXPECT_FALSE(repeating.active());
+  EXPECT_THROW(q.every(0.0, [] {}), std::invalid_argument);
+}
+
+TYPED_TEST(MainQueueContract, ARepeatingTimerThatThrowsStopsAndLeavesTheCallThatRanIt) {
+  TimerHandle handle = this->queue.every(0.001, [] { throw std::runtime_error("refresh failed"); });
+  EXPECT_THROW(this->driver.runFor(0.003), std::runtime_error);
+  EXPECT_FALSE(handle.active());
+}
+
+TYPED_TEST(MainQueueContract, PostsFromOtherThreadsRunOnTheQueueInEachPostersOrder) {
+  auto& q = this->queue;
+  std::vector<int> next(4, 0);  // per poster: the index of the task that must run next
+  std::atomic<int> misplaced{0};
+  std::vector<std::thread> posters;
+  q.post([&] {  // started from a task, so that the posts race the queue at work
+    posters.reserve(next.size());
+    for (int& expected : next) {
+      posters.emplace_back([&] {
+        for (int i = 0; i < 200; ++i) {
+          q.post([&, i] { misplaced += !q.isCurrent() || expected++ != i; });
+        }
+      });
+    }
+  });
+  this->driver.runFor(0.001);
+  for (auto& poster : posters) poster.join();
+  this->driver.runFor(0.001);
+  EXPECT_EQ(misplaced.load(), 0);
+  EXPECT_EQ(next, std::vector<int>(4, 200));
+
+  std::thread other([&] {
+    EXPECT_FALSE(q.isCurrent());
+    EXPECT_THROW(q.after(1.0, [] {}), std::logic_error);
+    EXPECT_THROW(q.every(1.0, [] {}), std::logic_error);
+  });
+  other.join();
+}
+
+TYPED_TEST(MainQueueContract, HandlesTurnInactiveWhenTheQueueGoes) {
+  TimerHandle once, repeating;
+  {
+    TypeParam driver;
+    once = driver.queue.after(1.0, [] {});
+    repeating = driver.queue.every(1.0, [] {});
+  }
+  EXPECT_FALSE(once.active() || repeating.active()) << "they will never run";
+  once.cancel();
+}
+
+// Virtual time: each run as (name, clock reading while it ran).
+TEST(ManualScheduler, RunsEachTimerAtItsExactDueTimeAndLeavesNothingPending) {
+  using Log = std::vector<std::pair<std::string, double>>;
+  ManualClock clock;
+  ManualScheduler scheduler{clock};
+  Log log;
+  const auto record = [&](const std::string& name) {
+    return [&, name] { log.emplace_back(name, clock.now()); };
+  };
+  scheduler.after(0.5, record("after 0.5"));
+  TimerHandle repeating = scheduler.every(0.3, record("every 0.3"));
+  scheduler.after(0.3, record("after 0.3"));  // same due time as the repeating one, later made
+  scheduler.after(1.0, record("after 1.0"));
+  scheduler.after(0.6, record("after 0.6"));  // made after the repeating one, due with its 2nd run
+  scheduler.after(0.5, [&] { scheduler.after(0.2, record("made at 0.5")); });
+  for (int step = 0; step < 10; ++step) scheduler.advance(0.1);  // ten steps land on 1.0 exactly
+  EXPECT_EQ(log, (Log{{"every 0.3", 0.3},
+                      {"after 0.3", 0.3},
+                      {"after 0.5", 0.5},
+                      {"every 0.3", 0.6},
+                      {"after 0.6", 0.6},
+                      {"made at 0.5", 0.7},
+                      {"every 0.3", 0.9},
+                      {"after 1.0", 1.0}}));
+  repeating.cancel();
+
+  SCOPED_TRACE("a long advance runs a repeating timer once per interval, on its own cadence");
+  std::vector<double> refreshes;
+  repeating = scheduler.every(1.5, [&] { refreshes.push_back(clock.now()); });
+  for (int step = 0; step < 3; ++step) scheduler.advance(1.0);  // next after 2.5 is 4.0, not 4.5
+  scheduler.advance(6.0);
+  EXPECT_EQ(refreshes, (std::vector<double>{2.5, 4.0, 5.5, 7.0, 8.5, 10.0}));
+  repeating.cancel();
+
+  SCOPED_TRACE("runPending runs posts, what they post and due timers, and leaves the clock");
+  log.clear();
+  scheduler.after(0.0, record("due now"));
+  scheduler.after(0.1, record("due later"));
+  scheduler.post([&] { scheduler.post(record("posted by posted")); });
+  scheduler.runPending();
+  EXPECT_EQ(log, (Log{{"posted by posted", 10.0}, {"due now", 10.0}}));
+
+  SCOPED_TRACE("another part of the test moved the shared clock: advancing never goes back");
+  clock.advance(3.0);
+  scheduler.advance(0.5);
+  EXPECT_EQ(log.back(), (std::pair<std::string, double>{"due later", 13.0}));
+  EXPECT_EQ(clock.now(), 13.5);
+
+  scheduler.after(1.0, record("cancelled")).cancel();
+  TimerHandle().cancel();  // a handle without a timer
+  EXPECT_EQ(scheduler.pendingTimers(), 0u);
+  std::thread other([&] { EXPECT_THROW(scheduler.advance(1.0), std::logic_error); });
+  other.join();
+}
+
+TEST(ManualClock, ReadsStayMonotonicWhileAnotherThreadAdvances) {
+  ManualClock clock(5.0);
+  std::thread advancer([&] {
+    for (int i = 0; i < 1000; ++i) clock.advance(0.001);
+  });
+  double previous = 5.0;
+  for (int i = 0; i < 1000; ++i) {
+    const double now = clock.now();
+    ASSERT_GE(now, std::exchange(previous, now));
+  }
+  advancer.join();
+  EXPECT_EQ(clock.now(), 6.0);
+  EXPECT_THROW(clock.advance(-1.0), std::invalid_argument);
+}
+
+TEST(RunLoop, AnotherThreadWakesTheIdleLoopWithAPostAndEndsItWithStop) {
+  RunLoop loop;
+  std::thread poster, stopper;
+  bool ranOnLoop = false;
+  loop.post([&] {
+    poster = std::thread([&] {
+      loop.post([&] {
+        ranOnLoop = loop.isCurrent();
+        stopper = std::thread([&] { loop.stop(); });
+      });
+    });
+  });
+  loop.run();
+  poster.join();
+  stopper.join();
+  EXPECT_TRUE(ranOnLoop);
+}
+
+TEST(RunLoop, ATaskThatKeepsPostingCannotStarveTimers) {
+  RunLoop loop;
+  int runs = 0;
+  loop.every(0.002, [&] {
+    if (++runs == 3) loop.stop();
+  });
+  std::function<void()> busy = [&] { loop.post(busy); };
+  loop.post(busy);
+  loop.run();  // a starved timer never stops the loop: the test run times out
+  EXPECT_EQ(runs, 3);
+}
+
+TEST(SerialQueue, RunsTasksOneAtATimeInEachSubmittersOrderAndRefusesSyncFromItself) {
+  SerialQueue queue("test.serial.order");
+  std::vector<int> next(4, 0);  // per submitter: the index of the task that must run next
+  bool running = false;         // these are touched on the worker only
+  int misplaced = 0;            // out of order, overlapping another task, or off the worker
+  std::vector<std::thread> submitters;
+  submitters.reserve(next.size());
+  for (int& expected : next) {
+    submitters.emplace_back([&] {
+      for (int i = 0; i < 500; ++i) {
+        queue.async([&, i] {
+          misplaced += std::exchange(running, true) || !queue.isCurrent() || expected++ != i;
+          running = false;
+        });
+      }
+    });
+  }
+  for (auto& submitter : submitters) submitter.join();
+  queue.sync([] {});  // the plain variables are safe to read now: the sanitizer checks it
+  EXPECT_EQ(misplaced, 0);
+  EXPECT_EQ(next, std::vector<int>(4, 500)) << "sync returned before earlier tasks ran";
+  char name[16] = {};
+  queue.sync([&] { pthread_getname_np(pthread_self(), name, sizeof name); });
+  EXPECT_STREQ(name, "test.serial.ord") << "the worker is named after the label, cut to fit";
+
+  std::string message;  // the inner sync's refusal, rethrown by the outer one
+  bool innerRan = false;
+  try {
+    queue.sync([&] { queue.sync([&] { innerRan = true; }); });
+  } catch (const std::logic_error& error) {
+    message = error.what();
+  }
+  EXPECT_FALSE(innerRan);
+  EXPECT_NE(message.find("test.serial.order"), std::string::npos) << message;
+  SerialQueue other("test.other");
+  bool ranFromOther = false;
+  other.sync([&] { queue.sync([&] { ranFromOther = queue.isCurrent(); }); });
+  EXPECT_TRUE(ranFromOther) << "sync from another queue is fine, and the queue carried on";
+}
+
+TEST(SerialQueue, TheDestructorRunsEverythingQueuedIncludingWhatTasksQueue) {
+  std::atomic<bool> release{false};
+  int ran = 0;
+  {
+    SerialQueue queue("test.drain");
+    // Holds the worker, so that the tasks behind it are still queued when destruction begins.
+    queue.async([&] {
+      while (!release.load()) {
+      }
+    });
+    for (int i = 0; i < 100; ++i) queue.async([&] { ++ran; });
+    queue.async([&] { queue.async([&] { ++ran; }); });
+    release.store(true);
+  }
+  EXPECT_EQ(ran, 101);
+}
+
+}  // namespace

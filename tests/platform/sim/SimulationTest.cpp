@@ -1,0 +1,302 @@
+// The simulated machine keeps the promises the rest of the program relies on: its audio system,
+// scenario files (a bad one rejected with the file and the problem named), the disk of application
+// bundles and the Bluetooth stack. Identity resolution on top of the simulated disk (registered and
+// hidden bundles, nested folders, icons) is tested in tests/audio.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <span>
+#include <string>
+
+#include "platform/audio/AudioHardware.h"
+#include "platform/sim/ScenarioFile.h"
+#include "platform/sim/SimulatedApplicationServices.h"
+#include "platform/sim/SimulatedAudioSystem.h"
+#include "platform/sim/SimulatedMachine.h"
+#include "tests/support/Goertzel.h"
+#include "tests/support/ScenarioBuilders.h"
+
+namespace {
+
+using namespace velmora::platform;
+using namespace velmora::platform::sim;
+using Strings = std::vector<std::string>;
+
+constexpr AudioObjectPropertyScope kOut = kAudioObjectPropertyScopeOutput;
+constexpr AudioObjectPropertyScope kIn = kAudioObjectPropertyScopeInput;
+
+AudioObjectPropertyAddress at(AudioObjectPropertySelector selector,
+                              AudioObjectPropertyScope scope = kAudioObjectPropertyScopeGlobal,
+                              AudioObjectPropertyElement element = 0) {
+  return {selector, scope, element};
+}
+
+using velmora::test::simDevice;
+
+Scenario machine() {
+  Scenario s;
+  s.devices = {simDevice("speakers", "speakers", {2}, {}, {{0, 1.0f, true}}),
+               simDevice("dac", "dac", {2}, {}, {{1, 0.5f, true}, {2, 0.7f, false}}),
+               simDevice("headset", "headset", {1}, {1})};
+  s.devices[0].output.mute = MuteControl{};
+  s.devices[1].sampleRate = 96000;
+  s.defaultOutputUID = "speakers";
+  s.processes = {{100, "com.example.music", "/bin/music", {{440.0, 0.5f}}, true, {}},
+                 {200, "com.example.game", "/bin/game", {{1000.0, 0.25f}}, true, {}}};
+  return s;
+}
+
+// The machine above, and short forms of the calls the tests make on it.
+struct Simulated : ::testing::Test {
+  SimulatedAudioSystem system{machine()};
+
+  double played(const std::string& uid, double frequency, uint32_t channel = 0) {
+    return velmora::test::toneAmplitude(system.meter(uid).recent(channel, 4096), frequency);
+  }
+  template <class T>
+  OSStatus read(AudioObjectID object, const AudioObjectPropertyAddress& address, T* value) {
+    uint32_t size = sizeof(T);
+    return system.getPropertyData(object, address, &size, value);
+  }
+  template <class T>
+  OSStatus write(AudioObjectID object, const AudioObjectPropertyAddress& address, const T& value) {
+    return system.setPropertyData(object, address, 0, nullptr, sizeof(T), &value);
+  }
+  // A tap on the process that mutes it while read.
+  OSStatus createTap(AudioObjectID process, AudioObjectID* tap) {
+    return system.createProcessTap({{process}, "t", true, TapMuteBehavior::mutedWhenTapped}, tap);
+  }
+  // An aggregate of the devices (the first the main one) with a tap on the music process.
+  AudioObjectID aggregateOn(Strings uids, AudioObjectID* tap) {
+    EXPECT_EQ(createTap(system.processObjectID(100), tap), 0);
+    AggregateDeviceDescription d;
+    d.uid = "com.local.Ombrel.aggregate.test-" + uids[0];
+    d.mainSubDevice = uids[0];
+    for (size_t i = 0; i < uids.size(); ++i) d.subDevices.push_back({uids[i], i > 0});
+    d.taps = {{{}, true}};
+    EXPECT_EQ(system.getPropertyString(*tap, at(kAudioTapPropertyUID), &d.taps[0].uid), 0);
+    AudioObjectID aggregate = 0;
+    EXPECT_EQ(system.createAggregateDevice(d, &aggregate), 0);
+    return aggregate;
+  }
+  AudioDeviceIOProcID procOn(AudioObjectID aggregate, AudioDeviceIOProc proc, void* data) {
+    AudioDeviceIOProcID id = nullptr;
+    EXPECT_EQ(system.createIOProcID(aggregate, proc, data, &id), 0);
+    return id;
+  }
+};
+
+// Records each call as the buffers it is given ("in1off": a stream switched off, without data) in
+// the std::vector<std::string> at `calls`, and copies the tap (the last input buffer, stereo like
+// the DAC) to the first output buffer: the sound of a session that passes its application through.
+OSStatus passThrough(AudioObjectID, const AudioTimeStamp*, const AudioBufferList* in,
+                     const AudioTimeStamp*, AudioBufferList* out, const AudioTimeStamp*,
+                     void* calls) {
+  std::string& shapes = static_cast<Strings*>(calls)->emplace_back();
+  for (auto& b : std::span(in->buffers, in->numberBuffers))
+    shapes += "in" + std::to_string(b.numberChannels) + (b.data ? " " : "off ");
+  for (auto& b : std::span(out->buffers, out->numberBuffers))
+    shapes += "out" + std::to_string(b.numberChannels) + " ";
+  const AudioBuffer& tap = in->buffers[in->numberBuffers - 1];
+  std::memcpy(out->buffers[0].data, tap.data,
+              std::min(tap.dataByteSize, out->buffers[0].dataByteSize));
+  return 0;
+}
+
+TEST_F(Simulated, VolumeElementsHaveTheirOwnSettableFlagsAndScaleTheirChannels) {
+  const AudioObjectID dac = system.deviceID("dac");
+  const auto volume = [](uint32_t element) {
+    return at(kAudioDevicePropertyVolumeScalar, kOut, element);
+  };
+  EXPECT_FALSE(system.hasProperty(dac, volume(0)));
+  EXPECT_FALSE(system.hasProperty(dac, at(kAudioDevicePropertyMute, kOut)));
+  // Whether an element reads as settable is checked through the HAL wrappers (tests/audio).
+  EXPECT_EQ(write(dac, volume(2), 0.25f), kAudioHardwareIllegalOperationError);
+  EXPECT_EQ(write(dac, volume(1), 0.25f), 0);
+  float value = 0;
+  ASSERT_EQ(read(dac, volume(1), &value), 0);
+  EXPECT_EQ(value, 0.25f) << "a write is visible to the next read";
+  ASSERT_TRUE(system.setDefaultDevice("dac", false));
+  system.render(10);
+  EXPECT_NEAR(played("dac", 440.0, 0), 0.125, 0.01) << "channel 1 at 0.25";
+  EXPECT_NEAR(played("dac", 440.0, 1), 0.35, 0.01) << "channel 2 at 0.7";
+
+  ASSERT_TRUE(system.setDefaultDevice("speakers", false));
+  ASSERT_EQ(write(system.deviceID("speakers"), at(kAudioDevicePropertyMute, kOut), 1u), 0);
+  system.render(10);
+  EXPECT_EQ(system.meter("speakers").peak(0, 4096), 0.0f) << "muted";
+}
+
+TEST_F(Simulated, TappedProcessIsSilentOnItsDeviceExactlyWhileTheTapIsRead) {
+  AudioObjectID tap = 0;
+  const AudioObjectID aggregate = aggregateOn({"dac"}, &tap);
+  Strings calls;
+  const AudioDeviceIOProcID proc = procOn(aggregate, passThrough, &calls);
+  system.render(10);
+  EXPECT_NEAR(played("speakers", 440.0), 0.5, 0.01) << "an unread tap silences nothing";
+
+  ASSERT_EQ(system.startDevice(aggregate, proc), 0);
+  ASSERT_TRUE(system.addTone(100, {3000.0, 0.2f}));  // a stream opened later is captured too
+  system.render(10);
+  EXPECT_EQ(calls.size(), 10u);
+  EXPECT_NEAR(played("speakers", 440.0), 0.0, 0.001) << "silent on its own device";
+  EXPECT_NEAR(played("speakers", 1000.0), 0.25, 0.01) << "others untouched";
+  EXPECT_NEAR(played("dac", 440.0), 0.25, 0.01) << "heard where the proc put it";
+  EXPECT_NEAR(played("dac", 3000.0), 0.1, 0.01);
+  EXPECT_NEAR(played("dac", 1000.0), 0.0, 0.001)
+      << "the tap holds only its process, and processes play on the default output only";
+
+  ASSERT_EQ(system.stopDevice(aggregate, proc), 0);
+  system.render(10);
+  EXPECT_NEAR(played("speakers", 440.0), 0.5, 0.01) << "stopped: heard as usual";
+  EXPECT_EQ(calls.size(), 10u) << "a stopped proc is not called";
+  ASSERT_EQ(system.startDevice(aggregate, proc), 0);
+  system.setIOProcsSilent(true);  // an injected fault: the proc is never called ...
+  system.render(10);
+  EXPECT_EQ(calls.size(), 10u);
+  EXPECT_NEAR(played("speakers", 440.0), 0.0, 0.001) << "... and its tap still silences";
+  ASSERT_EQ(system.destroyIOProcID(aggregate, proc), 0);
+  ASSERT_EQ(system.destroyAggregateDevice(aggregate), 0);
+  ASSERT_EQ(system.destroyProcessTap(tap), 0);
+  EXPECT_EQ(system.liveProcessingObjects(), 0u);
+  system.render(10);
+  EXPECT_NEAR(played("speakers", 440.0), 0.5, 0.01) << "torn down: its sound is back";
+  const AudioObjectID gone = system.processObjectID(100);
+  ASSERT_TRUE(system.removeProcess(100));
+  EXPECT_EQ(createTap(gone, &tap), kAudioHardwareBadObjectError);
+}
+
+TEST_F(Simulated, AggregateLaysOutStreamsFromItsDescription) {
+  AudioObjectID tap = 0;
+  system.setTapFormat(SimulatedAudioSystem::floatFormat(2, false));
+  const AudioObjectID aggregate = aggregateOn({"dac", "headset"}, &tap);
+  // The member list is read by every engine test; a wrong one fails them all.
+  double rate = 0;
+  ASSERT_EQ(read(aggregate, at(kAudioDevicePropertyNominalSampleRate), &rate), 0);
+  EXPECT_EQ(rate, 96000.0) << "the main sub-device's rate";
+
+  // The proc gets a buffer per stream, shaped like it (the DAC, then the mono headset out; the
+  // microphone, then a stream per channel of the non-interleaved tap in); one switched off has no
+  // data. The streams' formats are read only to accept 32-bit float, which every engine test needs.
+  Strings seen;
+  const AudioDeviceIOProcID proc = procOn(aggregate, passThrough, &seen);
+  struct {  // laid out like AudioHardwareIOProcStreamUsage for three streams
+    AudioDeviceIOProcID proc;
+    uint32_t count, on[3];
+  } usage{proc, 3, {0, 1, 1}};
+  ASSERT_EQ(sizeof usage, AudioHardwareIOProcStreamUsageSize(3));
+  ASSERT_EQ(write(aggregate, at(kAudioDevicePropertyIOProcStreamUsage, kIn), usage), 0);
+  ASSERT_EQ(system.startDevice(aggregate, proc), 0);
+  system.render(1);
+  EXPECT_EQ(seen, Strings{"in1off in1 in1 out2 out1 "}) << "the microphone switched off";
+}
+
+TEST(ScenarioFile, AFileReadsAsWrittenWithLeftOutFieldsAtTheirDefaults) {
+  const auto folder = std::filesystem::temp_directory_path() / "velmora-scenario-test";
+  std::filesystem::create_directories(folder);
+  const auto file = folder / "one.json";
+  std::ofstream(file) << R"({"devices": [{"uid": "dac", "name": "DAC", "transport": "usb ",
+      "output": {"streams": [2], "volume": [{"element": 1, "value": 0.7, "settable": false}],
+                 "mute": {}}, "input": {"streams": [1, 2]}}],
+    "defaultOutput": "dac", "processes": [{"pid": 7, "tones": [{"frequency": 300}]}],
+    "paired": [{}, {"address": "aa:bb:cc:dd:ee:ff", "name": "Buds",
+                    "services": ["0x110B", "0x111e"], "majorClass": 4, "connected": true}]})";
+  const Scenario s = loadScenarioFile(file.string());
+  ScenarioDevice dac = simDevice("dac", "DAC", {2}, {1, 2}, {{1, 0.7f, false}});
+  dac.transport = kAudioDeviceTransportTypeUSB;
+  dac.output.mute = MuteControl{};
+  EXPECT_EQ(s.devices, std::vector{dac});
+  EXPECT_EQ(s.defaultOutputUID, "dac");
+  EXPECT_EQ(s.processes.at(0).tones, (std::vector<Tone>{{300.0, 0.5f}}));
+  EXPECT_EQ(s.pairedDevices, (std::vector<ScenarioPairedDevice>{
+                                 {}, {"aa:bb:cc:dd:ee:ff", "Buds", {0x110B, 0x111E}, 4, true}}));
+
+  EXPECT_THROW(loadScenarioFile(folder.string()), ScenarioError) << "a folder is not a scenario";
+  EXPECT_THROW(loadScenarioFile((folder / "missing.json").string()), ScenarioError);
+  std::filesystem::remove_all(folder);
+}
+
+TEST(ScenarioFile, BadScenariosNameTheFileAndWhatIsWrongWhere) {
+  const auto none = [](const std::string& rest) { return R"({"devices": [], )" + rest + "}"; };
+  const auto device = [](const std::string& rest) {
+    return R"({"devices": [{"uid": "a", "name": "A", )" + rest + "}]}";
+  };
+  const std::pair<std::string, std::string> cases[] = {
+      {"{", "not valid JSON"},
+      {"[]", "expected an object"},
+      {"{}", "missing \"devices\""},
+      {R"({"devices": [{"uid": "a"}]})", "devices[0]: missing \"name\""},
+      {device(R"("transport": "usb")"), "devices[0].transport: expected a four-character code"},
+      {device(R"("output": {"streams": [0]})"), "devices[0].output.streams[0]: a stream has 1 to"},
+      {device(R"("input": {"volume": [{"value": 1}]})"), "devices[0].input.volume[0]: missing"},
+      {R"({"devices": [{"uid": "a", "name": "A"}, {"uid": "a", "name": "B"}]})",
+       "devices[1].uid: \"a\" is used twice"},
+      {none(R"("defaultOutput": "x")"), "defaultOutput: no device has the UID \"x\""},
+      {none(R"("processes": [{"pid": -3}])"), "processes[0].pid: a process id is a positive"},
+      {none(R"("processes": [{"pid": 3, "tones": [{"frequency": 440, "level": 2}]}])"),
+       "processes[0].tones[0].level: a level is 0 to 1"},
+      {none(R"("paired": {})"), "paired: expected a list"},
+      {none(R"("paired": [{"address": 1}])"), "paired[0].address: expected text"},
+      {none(R"("paired": [{"services": ["0x110B", "110B"]}])"),
+       "paired[0].services[1]: expected a 16-bit service class"},
+      {none(R"("paired": [{"majorClass": 4.5}])"), "paired[0].majorClass: a major device class"},
+      {none(R"("paired": [{}, {"majorClass": 32}])"), "paired[1].majorClass: a major device"},
+  };
+  for (const auto& [json, expected] : cases) {
+    std::string error;
+    try {
+      parseScenario(json, "t.json");
+    } catch (const ScenarioError& thrown) {
+      error = thrown.what();
+    }
+    EXPECT_TRUE(error.starts_with("t.json: " + expected)) << json << " gave: " << error;
+  }
+}
+
+TEST(SimulatedApplicationServices, PathsAreStandardisedEverywhere) {
+  Scenario scenario;
+  for (const char* path :
+       {"/Applications/Editor.app", "/Applications/Beta/Editor.app", "/Applications/.Hidden.app",
+        "//Applications/./Zoo/../zoo.app/", "/Applications/Abacus.app"}) {
+    scenario.bundles.emplace_back().path = path;
+  }
+  scenario.bundles[0].resourceFiles = {"Icon.icns"};
+  scenario.folders = {"/Applications/Empty"};
+  SimulatedApplicationServices services(std::move(scenario), nullptr);
+
+  EXPECT_EQ(services.listDirectory("//Applications/./Beta/.."),
+            (Strings{"/Applications/Abacus.app", "/Applications/Beta", "/Applications/Editor.app",
+                     "/Applications/Empty", "/Applications/zoo.app"}))
+      << "bundles, their parents and declared folders, in name order";
+  EXPECT_TRUE(services.isDirectory("/Applications/.Hidden.app")) << "hidden, not absent";
+  EXPECT_EQ(services.bundle("/Applications/Tools/../Editor.app/")->path,
+            "/Applications/Editor.app");
+  EXPECT_FALSE(services.bundle("/Applications/Editor.app/Contents"));
+  EXPECT_EQ(services.imageAt("/Applications/Editor.app/Contents/./Resources//Icon.icns"),
+            (Image{"/Applications/Editor.app/Contents/Resources/Icon.icns", ""}));
+  EXPECT_EQ(services.imageAt("/Applications/Beta/Editor.app/Contents/Resources/Icon.icns"),
+            std::nullopt);
+}
+
+TEST(SimulatedBluetooth, MachineServesItsPairedListWhileItLives) {
+  Scenario scenario;
+  scenario.pairedDevices = {
+      ScenarioPairedDevice{"aa:bb:cc:dd:ee:ff", "Buds", {kBluetoothServiceAudioSink}, 4, false}};
+  {
+    SimulatedMachine machine(scenario);
+    EXPECT_FALSE(machine.bluetooth().setConnected("AA:BB:CC:DD:EE:FF", true))
+        << "spelled as the stack spells it";
+    EXPECT_TRUE(machine.bluetooth().setConnected("aa:bb:cc:dd:ee:ff", true));
+    EXPECT_TRUE(bluetoothService().pairedDevices().at(0).connected);
+    machine.bluetooth().setPairedDevices({});
+    EXPECT_TRUE(bluetoothService().pairedDevices().empty());
+    EXPECT_EQ(machine.bluetooth().pairedDevicesRequests(), 2);
+  }
+  EXPECT_TRUE(bluetoothService().pairedDevices().empty())
+      << "the neutral service once the machine is gone";
+}
+
+}  // namespace
