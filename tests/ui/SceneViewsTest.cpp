@@ -158,31 +158,27 @@ TEST(SceneViews, SummariesClaimOnlyWhatTheSceneSaved) {
   scene.boostedOutputs = {{{"audio:speakers", true}, {"audio:dac", false}}};
   scene.multiOutput = {true, {"audio:speakers", "audio:dac"}, {}};
   scene.processingEnabled = true;
-  struct Case {
-    const char* story;
-    std::optional<std::string> output, input;
-    std::optional<float> inputVolume;
-    bool outputMuted;
-    std::optional<QString> outputLine, inputLine;
-  };
-  const Case cases[] = {
-      {"no devices saved", std::nullopt, std::nullopt, 0.4f, false, std::nullopt, std::nullopt},
+  // The story; the output and input saved, the input's volume, the output muted; the two lines.
+  using ID = std::optional<std::string>;
+  using Line = std::optional<QString>;
+  const std::tuple<const char*, ID, ID, std::optional<float>, bool, Line, Line> cases[] = {
+      {"no devices saved", {}, {}, 0.4f, false, {}, {}},
       {"present and muted; input without volume", "audio:speakers", "audio:mic", std::nullopt, true,
        "输出：Speakers · 50% · 静音", "输入：Microphone"},
       {"removed from the list", "audio:gone", "audio:mic", 0.7f, false,
        "输出：已保存设备 · 离线 · 50%", "输入：Microphone · 70%"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.story);
-    scene.outputDeviceID = c.output;
-    scene.inputDeviceID = c.input;
-    scene.inputVolume = c.inputVolume;
+  for (const auto& [story, output, input, inputVolume, muted, outputLine, inputLine] : cases) {
+    SCOPED_TRACE(story);
+    scene.outputDeviceID = output;
+    scene.inputDeviceID = input;
+    scene.inputVolume = inputVolume;
     scene.systemVolume = 0.5f;
-    scene.systemMuted = c.outputMuted;
+    scene.systemMuted = muted;
     EXPECT_EQ(velmora::ui::sceneSummaryText(*h.model, scene),
-              (SceneSummaryText{c.outputLine, c.inputLine, "1 个应用设置 · 均衡器 1 · 增强 1",
+              (SceneSummaryText{outputLine, inputLine, "1 个应用设置 · 均衡器 1 · 增强 1",
                                 "多输出 开启 · 2 个设备 · 处理开启"}));
-    EXPECT_EQ(velmora::ui::sceneDeviceMissing(*h.model, scene), c.output == "audio:gone");
+    EXPECT_EQ(velmora::ui::sceneDeviceMissing(*h.model, scene), output == "audio:gone");
   }
 }
 
