@@ -79,7 +79,9 @@ TEST(PanelHeader, CompactModeAndPublishedVolumesMoveTheViewsWithoutCallingBack) 
   // Assistive technology finds the controls by their accessible names and works them.
   for (const char* name :
        {"紧凑模式", "打开设置窗口", "系统输出音量", "输入音量", "当前输出：Speakers"}) {
-    EXPECT_EQ(h.accessible(name)->text(QAccessible::Name), name);
+    QAccessibleInterface* control = h.accessible(name);
+    ASSERT_NE(control, nullptr) << name;
+    EXPECT_EQ(control->text(QAccessible::Name), name);
   }
   auto* compact = h.find<QAbstractButton>("紧凑模式");
   h.expectSwitch(compact, false, "切换为紧凑模式");
