@@ -1,5 +1,5 @@
-// The panel as a user meets it: header, banner, device cards and rows, application rows and the
-// detail page, on the simulated machine in virtual time.
+// The panel as a user and assistive technology meet it: header, banner, device cards and rows,
+// application rows and the detail page, on the simulated machine in virtual time.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
