@@ -1,5 +1,6 @@
 // The tray program's own behaviour offscreen, on the simulated machine in virtual time: the first
-// launch opens the panel, scrolling on the icon steps the volume, compact resizes the pop-over.
+// launch opens the panel, scrolling on the icon steps the volume, compact resizes the pop-over,
+// the panel's buttons open the settings window, whose options reach the volume display.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -57,8 +58,17 @@ class Program {
   std::unique_ptr<AppDelegate> delegate;
 };
 
-TEST(AppDelegate, TheFirstLaunchOpensThePanelLaterOnesOnlyWhenAsked) {
+QAbstractButton* button(QWidget* root, const QString& name) {
+  for (auto* b : root->findChildren<QAbstractButton*>()) {
+    if ((b->accessibleName() == name || b->text() == name) && b->isVisibleTo(root)) return b;
+  }
+  ADD_FAILURE() << "no button " << name.toStdString();
+  return nullptr;
+}
+
+TEST(AppDelegate, LaunchesScrollingTheSettingsWindowAndTheHUDOptions) {
   Program program;
+  // The first launch opens the panel; later ones only when asked.
   const std::pair<bool, bool> launches[] = {{false, true}, {false, false}, {true, true}};
   for (const auto& [show, opens] : launches) {
     AppDelegate& delegate = program.start(show);
@@ -67,11 +77,7 @@ TEST(AppDelegate, TheFirstLaunchOpensThePanelLaterOnesOnlyWhenAsked) {
     program.advance(0.01);
     EXPECT_EQ(delegate.popover().isVisible(), opens) << show;
   }
-}
-
-TEST(AppDelegate, ScrollingOnTheIconStepsTheOutputVolumeByNotches) {
-  Program program;
-  AppDelegate& delegate = program.start();
+  AppDelegate& delegate = *program.delegate;
   program.advance(1.0);
   const float start = program.volume();
   delegate.scroll(120);
@@ -81,17 +87,45 @@ TEST(AppDelegate, ScrollingOnTheIconStepsTheOutputVolumeByNotches) {
   delegate.scroll(60);
   delegate.scroll(-240);
   EXPECT_FLOAT_EQ(program.volume(), start);
-
-  delegate.model().updateAdvanced(
-      [](settings::AdvancedPreferences& advanced) { advanced.interface.scrollVolume = false; });
-  delegate.scroll(120);
-  EXPECT_FLOAT_EQ(program.volume(), start) << "scrolling switched off";
-
   delegate.model().updateAdvanced([](settings::AdvancedPreferences& advanced) {
-    advanced.interface.scrollVolume = true;
+    advanced.interface.scrollVolume = false;
     advanced.interface.compact = true;
   });
+  delegate.scroll(120);
+  EXPECT_FLOAT_EQ(program.volume(), start) << "scrolling switched off";
   EXPECT_EQ(delegate.popover().height(), ui::PanelTheme::compactHeight);
+
+  // The panel opens one settings window, where it asks.
+  ui::MainPanel* panel = delegate.popover().panel();
+  button(panel, "打开设置窗口")->click();
+  ui::SettingsWindow* window = delegate.settingsWindow();
+  ASSERT_NE(window, nullptr);
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_FALSE(delegate.popover().isVisible());
+  EXPECT_EQ(window->navigation().section(), ui::SettingsSection::general);
+  window->close();
+  delegate.show();
+  panel->setDestination(ui::PanelDestination{ui::PanelDestination::Kind::app, "com.example.music"});
+  QCoreApplication::processEvents();
+  button(panel, "管理多输出")->click();
+  EXPECT_EQ(delegate.settingsWindow(), window) << "made once, kept";
+  EXPECT_TRUE(window->isVisible());
+  EXPECT_EQ(window->navigation().section(), ui::SettingsSection::devices);
+  EXPECT_EQ(window->navigation().deviceTab(), ui::DeviceSettingsTab::multi);
+
+  // The HUD options in the window reach the HUD.
+  delegate.openSettings(ui::SettingsSection::general, ui::DeviceSettingsTab::favorites);
+  delegate.model().setSystemVolume(0.3f);
+  ASSERT_TRUE(delegate.hud().window() && delegate.hud().window()->isVisible());
+  button(window, "显示音量浮窗")->click();
+  EXPECT_FALSE(delegate.hud().window()->isVisible()) << "switched off, gone at once";
+  button(window, "显示音量浮窗")->click();
+  program.advance(0.0);
+  button(window, "屏幕中央")->click();
+  button(window, "预览浮窗")->click();
+  EXPECT_TRUE(delegate.hud().window()->isVisible());
+  EXPECT_EQ(delegate.hud().window()->geometry(),
+            hudFrame(QGuiApplication::primaryScreen()->availableGeometry(), "center"));
 }
 
 TEST(AppDelegate, AnOutputWithoutVolumeSaysSoAndOpensThePanel) {
@@ -105,58 +139,6 @@ TEST(AppDelegate, AnOutputWithoutVolumeSaysSoAndOpensThePanel) {
   EXPECT_EQ(delegate.model().state().errorMessage,
             "当前设备不支持系统音量调节，请使用设备自身的音量控制。");
   EXPECT_TRUE(delegate.popover().isVisible());
-}
-
-QAbstractButton* button(QWidget* root, const QString& name) {
-  for (auto* b : root->findChildren<QAbstractButton*>()) {
-    if ((b->accessibleName() == name || b->text() == name) && b->isVisibleTo(root)) return b;
-  }
-  ADD_FAILURE() << "no button " << name.toStdString();
-  return nullptr;
-}
-
-TEST(AppDelegate, ThePanelOpensOneSettingsWindowWhereItAsks) {
-  Program program;
-  AppDelegate& delegate = program.start();
-  program.advance(1.0);
-  delegate.show();
-  ui::MainPanel* panel = delegate.popover().panel();
-  button(panel, "打开设置窗口")->click();
-  ui::SettingsWindow* window = delegate.settingsWindow();
-  ASSERT_NE(window, nullptr);
-  EXPECT_TRUE(window->isVisible());
-  EXPECT_FALSE(delegate.popover().isVisible());
-  EXPECT_EQ(window->navigation().section(), ui::SettingsSection::general);
-
-  window->close();
-  delegate.show();
-  panel->setDestination(ui::PanelDestination{ui::PanelDestination::Kind::app, "com.example.music"});
-  QCoreApplication::processEvents();
-  button(panel, "管理多输出")->click();
-  EXPECT_EQ(delegate.settingsWindow(), window) << "made once, kept";
-  EXPECT_TRUE(window->isVisible());
-  EXPECT_EQ(window->navigation().section(), ui::SettingsSection::devices);
-  EXPECT_EQ(window->navigation().deviceTab(), ui::DeviceSettingsTab::multi);
-}
-
-TEST(AppDelegate, HUDOptionsInTheSettingsWindowReachTheHUD) {
-  Program program;
-  AppDelegate& delegate = program.start();
-  program.advance(1.0);
-  delegate.openSettings(ui::SettingsSection::general, ui::DeviceSettingsTab::favorites);
-  ui::SettingsWindow* window = delegate.settingsWindow();
-  delegate.model().setSystemVolume(0.3f);
-  ASSERT_TRUE(delegate.hud().window() && delegate.hud().window()->isVisible());
-  button(window, "显示音量浮窗")->click();
-  EXPECT_FALSE(delegate.hud().window()->isVisible()) << "switched off, gone at once";
-
-  button(window, "显示音量浮窗")->click();
-  program.advance(0.0);
-  button(window, "屏幕中央")->click();
-  button(window, "预览浮窗")->click();
-  EXPECT_TRUE(delegate.hud().window()->isVisible());
-  EXPECT_EQ(delegate.hud().window()->geometry(),
-            hudFrame(QGuiApplication::primaryScreen()->availableGeometry(), "center"));
 }
 
 }  // namespace

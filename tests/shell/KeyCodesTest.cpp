@@ -1,6 +1,8 @@
-// Stored key codes and modifier bits against X keycodes and masks, by key position.
+// Stored key codes and modifier bits against X keycodes and masks, by key position; X's key
+// repeat in both of its forms.
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 #include "settings/Shortcut.h"
@@ -37,18 +39,8 @@ TEST(KeyCodes, CommandIsCtrlOptionIsAltControlIsSuper) {
   EXPECT_EQ(storedModifiers(x11Modifiers(0x1B00)), 0x1B00u);
 }
 
-}  // namespace
-}  // namespace velmora::shell
-
-namespace velmora::shell {
-namespace {
-
 TEST(KeyRepeatFilter, AHeldKeyActsOnceWhicheverWayXRepeatsIt) {
-  struct Event {
-    bool press;
-    uint8_t keycode;
-    uint32_t time;
-  };
+  using Event = std::tuple<bool, uint8_t, uint32_t>;  // pressed or released, keycode, time
   const std::vector<Event> detectable = {
       {true, 58, 100}, {true, 58, 130}, {true, 58, 160}, {false, 58, 170}, {true, 58, 900}};
   const std::vector<Event> pairs = {{true, 58, 100},  {false, 58, 130}, {true, 58, 130},
@@ -57,10 +49,10 @@ TEST(KeyRepeatFilter, AHeldKeyActsOnceWhicheverWayXRepeatsIt) {
   for (const auto& events : {detectable, pairs}) {
     KeyRepeatFilter filter;
     int actions = 0;
-    for (const Event& e : events) {
-      if (!e.press) {
-        filter.release(e.keycode, e.time);
-      } else if (filter.press(e.keycode, e.time)) {
+    for (const auto& [press, keycode, time] : events) {
+      if (!press) {
+        filter.release(keycode, time);
+      } else if (filter.press(keycode, time)) {
         ++actions;
       }
     }

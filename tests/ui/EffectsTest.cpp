@@ -1,5 +1,5 @@
-// The output effects page: its arithmetic as tables, then the page as a user and assistive
-// technology work it, and what the machine plays after a band is raised with the control.
+// The output effects page: pointer and curve arithmetic as tables, then the page as a user and
+// assistive technology work it, and what the machine plays after a band is raised with the control.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
@@ -16,25 +16,21 @@
 namespace {
 
 using velmora::test::PanelHarness;
-using velmora::ui::BandGains;
 using velmora::ui::EqualizerBandSlider;
 using velmora::ui::PanelDestination;
 
 constexpr const char* kSpeakers = "audio:speakers";
 
-TEST(EffectsArithmetic, PointerGainsCurvePointsPresetLabelsAndStatusLines) {
-  struct Pointer {
-    double y, height, gain;
-  };
-  const Pointer pointers[] = {
+TEST(EffectsArithmetic, PointerGainsAndCurvePoints) {
+  const std::tuple<double, double, double> pointers[] = {
       {0, 128, 12.0},    {-40, 128, 12.0}, {6, 128, 12.0},    {64, 128, 0.0}, {122, 128, -12.0},
       {500, 128, -12.0}, {35, 128, 6.0},   {64.97, 128, 0.0},  // −0.2 snaps to +0.0, not −0.0
       {6, 10, 12.0},     {7, 10, -12.0},  // a track shorter than its insets spans the whole range
   };
-  for (const Pointer& p : pointers) {
-    const double gain = EqualizerBandSlider::gainAt(p.y, p.height);
-    EXPECT_EQ(gain, p.gain) << p.y << " of " << p.height;
-    EXPECT_FALSE(std::signbit(gain) && gain == 0.0) << p.y;
+  for (const auto& [y, height, expected] : pointers) {
+    const double gain = EqualizerBandSlider::gainAt(y, height);
+    EXPECT_EQ(gain, expected) << y << " of " << height;
+    EXPECT_FALSE(std::signbit(gain) && gain == 0.0) << y;
   }
   EXPECT_EQ(EqualizerBandSlider::gainText(-0.2), "+0.0 dB");
   EXPECT_EQ(EqualizerBandSlider::gainText(3.4), "+3.5 dB");
@@ -50,18 +46,8 @@ TEST(EffectsArithmetic, PointerGainsCurvePointsPresetLabelsAndStatusLines) {
   }
   EXPECT_DOUBLE_EQ(velmora::ui::gainCurvePoints({-12, 0, 0, 0, 0}, {100, 8})[0].y(), 7.0);
 
-  const std::pair<BandGains, const char*> labels[] = {
-      {{0, 0, 0, 0, 0}, "预设 · 平直"},       {{5, 3, 0, 0, 0}, "预设 · 低音增强"},
-      {{-2, -1, 3, 2, 0}, "预设 · 人声清晰"}, {{1, 0, 0, -2, -4}, "预设 · 柔和"},
-      {{5, 3.5, 0, 0, 0}, "预设 · 自定"},
-  };
-  for (const auto& [gains, label] : labels) EXPECT_EQ(velmora::ui::presetLabel(gains), label);
-
-  using velmora::ui::effectsStatus;
-  EXPECT_EQ(effectsStatus(true, true), std::nullopt);
-  EXPECT_EQ(effectsStatus(true, false)->text, "处理已暂停 · 设置已保存，尚未生效");
-  EXPECT_EQ(effectsStatus(false, true)->text, "设备离线 · 设置已保存");
-  EXPECT_EQ(effectsStatus(false, false)->text, "设备离线 · 处理已暂停 · 设置已保存");
+  // The page shows the other status lines and the preset labels.
+  EXPECT_EQ(velmora::ui::effectsStatus(true, true), std::nullopt);
 }
 
 struct EffectsPage : PanelHarness {
@@ -80,7 +66,7 @@ struct EffectsPage : PanelHarness {
     return find<EqualizerBandSlider>("均衡器 " + QString::number(hertz) + " Hz");
   }
   QAccessibleInterface* accessible(int hertz) {
-    return QAccessible::queryAccessibleInterface(band(hertz));
+    return PanelHarness::accessible("均衡器 " + QString::number(hertz) + " Hz");
   }
   void choose(const QString& preset) {
     auto* menuButton = find<QPushButton>(presetText());
@@ -117,7 +103,6 @@ TEST(EffectsPage, EditsTheStoredEqualiserByPresetResetPointerKeysAndAssistiveTec
   EXPECT_EQ(h.eq(), (velmora::settings::DeviceEQ{true, {1, 0, 0, -2, -4}}));
   EXPECT_EQ(h.values(), (QStringList{"+1.0", "+0.0", "+0.0", "-2.0", "-4.0"}));
   h.click("恢复平直");
-  h.settle();
   EXPECT_EQ(h.eq(), (velmora::settings::DeviceEQ{true, {0, 0, 0, 0, 0}}));
 
   // By hand, through the value interface and its actions.
@@ -155,10 +140,8 @@ TEST(EffectsPage, EditsTheStoredEqualiserByPresetResetPointerKeysAndAssistiveTec
   EXPECT_EQ(h.eq().bands[0], 5.0f);
   h.choose("柔和");
   EXPECT_TRUE(h.eq().enabled) << "a preset turns the equaliser on";
-}
 
-TEST(EffectsPage, UnpluggedDeviceStillEditsItsStoredSettings) {
-  EffectsPage h;
+  // Unplugged, the page still edits what is stored for the device.
   h.machine.audio().removeDevice("speakers");
   h.settle(1.5);
   EXPECT_TRUE(h.shows("设备离线 · 处理已暂停 · 设置已保存"));

@@ -1,5 +1,5 @@
-// The panel as a user meets it: header, banner, device cards and rows, application rows and the
-// detail page, on the simulated machine in virtual time.
+// The panel as a user and assistive technology meet it: header, banner, device cards and rows,
+// application rows and the detail page, on the simulated machine in virtual time.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
@@ -10,27 +10,16 @@
 
 #include "PanelHarness.h"
 #include "platform/audio/AudioHardware.h"
-#include "ui/PanelPercentage.h"
+#include "ui/DeviceWidgets.h"
 
+namespace velmora::test {
 namespace {
 
-using velmora::model::AudioDirection;
-using velmora::platform::SettingsPage;
-using velmora::test::PanelHarness;
-using velmora::ui::PanelDestination;
+using model::AudioDirection;
+using ui::PanelDestination;
 
 constexpr const char* kMusic = "com.example.music";
 constexpr const char* kGame = "com.example.game";
-constexpr const char* kAddress = velmora::test::kHeadphonesAddress;
-using velmora::test::kHeadphonesID;
-using velmora::test::withHeadphones;
-
-QString appName(const PanelHarness& h, const std::string& id) {
-  for (const auto& app : h.state().apps) {
-    if (app.id == id) return QString::fromStdString(app.name);
-  }
-  return QString::fromStdString(id);
-}
 
 // The paired headphones shown in the output list and chosen, their connection held open.
 void startConnecting(PanelHarness& h) {
@@ -39,11 +28,10 @@ void startConnecting(PanelHarness& h) {
   h.settle();
   h.machine.bluetooth().holdConnections(true);
   h.click("降噪耳机");
-  h.settle();
 }
 
 void failBluetoothConnection(PanelHarness& h) {
-  h.machine.bluetooth().setConnectionOutcome(kAddress, 4);
+  h.machine.bluetooth().setConnectionOutcome(kHeadphonesAddress, 4);
   startConnecting(h);
   h.machine.bluetooth().holdConnections(false);
   h.model->bluetoothQueue().sync([] {});
@@ -51,173 +39,131 @@ void failBluetoothConnection(PanelHarness& h) {
 }
 
 TEST(PanelHeader, BannerShowsTheMessageOffersBluetoothSettingsOnlyForBluetoothAndCloses) {
-  struct Case {
-    const char* story;
-    std::function<void(PanelHarness&)> fail;
-    bool bluetoothButton;
-    bool desktopHasThePage;
+  const auto failVolume = [](PanelHarness& h) {
+    h.machine.audio().failCall(platform::sim::SimulatedCall::setPropertyData, -50, 1);
+    h.find<QSlider>("系统输出音量")->setValue(200);
+    h.settle();
   };
-  const Case cases[] = {
+  const std::tuple<const char*, std::function<void(PanelHarness&)>, bool, bool> cases[] = {
       {"a Bluetooth connection fails", failBluetoothConnection, true, true},
       {"the same on a desktop without Bluetooth settings", failBluetoothConnection, true, false},
-      {"a volume cannot be written",
-       [](PanelHarness& h) {
-         h.machine.audio().failCall(velmora::platform::sim::SimulatedCall::setPropertyData, -50, 1);
-         h.find<QSlider>("系统输出音量")->setValue(200);
-         h.settle();
-       },
-       false, true},
+      {"a volume cannot be written", failVolume, false, true},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.story);
+  for (const auto& [story, fail, bluetoothButton, desktopHasThePage] : cases) {
+    SCOPED_TRACE(story);
     PanelHarness h(withHeadphones());
-    h.machine.applications().setSettingsPageAvailable(SettingsPage::bluetooth, c.desktopHasThePage);
-    c.fail(h);
+    h.machine.applications().setSettingsPageAvailable(platform::SettingsPage::bluetooth,
+                                                      desktopHasThePage);
+    fail(h);
     ASSERT_TRUE(h.state().errorMessage.has_value());
     EXPECT_TRUE(h.shows(QString::fromStdString(*h.state().errorMessage)));
-    EXPECT_EQ(h.shows("打开蓝牙设置"), c.bluetoothButton);
-    if (c.bluetoothButton) {
-      EXPECT_EQ(h.find("打开蓝牙设置")->isEnabled(), c.desktopHasThePage);
+    EXPECT_EQ(h.shows("打开蓝牙设置"), bluetoothButton);
+    if (bluetoothButton) {
+      EXPECT_EQ(h.find("打开蓝牙设置")->isEnabled(), desktopHasThePage);
       h.click("打开蓝牙设置");
-      EXPECT_EQ(h.machine.applications().openedSettingsPages().size(),
-                c.desktopHasThePage ? 1u : 0u);
+      EXPECT_EQ(h.machine.applications().openedSettingsPages().size(), desktopHasThePage ? 1u : 0u);
     }
     h.click("关闭提示");
-    h.settle();
     EXPECT_FALSE(h.state().errorMessage.has_value());
     EXPECT_FALSE(h.shows("关闭提示"));
   }
 }
 
-TEST(PanelHeader, CompactModeResizesAtOnceAndIsSavedAMomentLater) {
+TEST(PanelHeader, CompactModeAndPublishedVolumesMoveTheViewsWithoutCallingBack) {
   PanelHarness h;
   int resized = 0;
+  int huds = 0;
   h.model->onInterfaceChanged = [&] { ++resized; };
+  h.model->onVolumeHUD = [&](const std::string&, float, bool, AudioDirection) { ++huds; };
   EXPECT_EQ(h.panel->height(), 610);
+  // Assistive technology finds the controls by their accessible names and works them.
+  for (const char* name :
+       {"紧凑模式", "打开设置窗口", "系统输出音量", "输入音量", "当前输出：Speakers"}) {
+    QAccessibleInterface* control = h.accessible(name);
+    ASSERT_NE(control, nullptr) << name;
+    EXPECT_EQ(control->text(QAccessible::Name), name);
+  }
   auto* compact = h.find<QAbstractButton>("紧凑模式");
-  EXPECT_EQ(compact->toolTip(), "切换为紧凑模式");
-  EXPECT_EQ(compact->accessibleDescription(), "已关闭");
-  compact->toggle();  // as assistive technology does: no click
+  h.expectSwitch(compact, false, "切换为紧凑模式");
+  h.accessible("紧凑模式")->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
   h.settle();
   EXPECT_EQ(resized, 1);
   EXPECT_EQ(h.panel->height(), 510);
-  EXPECT_TRUE(compact->isChecked());
-  EXPECT_EQ(compact->toolTip(), "切换为标准模式");
-  EXPECT_EQ(compact->accessibleDescription(), "已开启");
+  h.expectSwitch(compact, true, "切换为标准模式");
   EXPECT_EQ(h.fileText().find("\"compact\": true"), std::string::npos);
   h.settle(0.35);
-  EXPECT_NE(h.fileText().find("\"compact\": true"), std::string::npos);
+  EXPECT_NE(h.fileText().find("\"compact\": true"), std::string::npos) << "saved a moment later";
+
+  const AudioObjectID speakers = h.machine.audio().deviceID("speakers");
+  auto setHardwareVolume = [&](float value) {
+    const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar,
+                                             kAudioObjectPropertyScopeOutput, 0};
+    ASSERT_EQ(AudioObjectSetPropertyData(speakers, &address, 0, nullptr, sizeof value, &value), 0);
+    h.settle(1.5);
+  };
+  auto* slider = h.find<QSlider>("系统输出音量");
+  setHardwareVolume(0.3f);
+  EXPECT_EQ(slider->value(), 300);
+  EXPECT_TRUE(h.shows("30%"));
+  EXPECT_EQ(huds, 0) << "the slider moved by the model must not set the volume again";
+  slider->setSliderDown(true);
+  slider->setValue(450);  // the user's drag sets the volume...
+  EXPECT_EQ(huds, 1);
+  setHardwareVolume(0.9f);
+  EXPECT_EQ(slider->value(), 450) << "...and a publish during the drag moves nothing";
+  slider->setSliderDown(false);
+  setHardwareVolume(0.8f);
+  EXPECT_EQ(slider->value(), 800);
+  h.accessible("系统输出音量")->valueInterface()->setCurrentValue(250.0);
+  h.settle();
+  EXPECT_FLOAT_EQ(h.state().systemVolume, 0.25f);
 }
 
 TEST(PanelNavigation, DetailPagesAreTitledAndLeftByBackOrEscape) {
   PanelHarness h;
   h.model->setAppVolume(kGame, 0.5f);
   h.settle();
-  struct Case {
-    PanelDestination destination;
-    QString title;
-  };
-  const Case cases[] = {
-      {{PanelDestination::Kind::app, kMusic}, appName(h, kMusic)},
+  const std::pair<PanelDestination, QString> cases[] = {
+      {{PanelDestination::Kind::app, kMusic}, h.appName(kMusic)},
       {{PanelDestination::Kind::app, "com.example.gone"}, "com.example.gone"},
       {{PanelDestination::Kind::outputEffects, "audio:dac"}, "USB DAC"},
       {{PanelDestination::Kind::outputEffects, "audio:removed"}, "输出音效"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.title.toStdString());
-    h.panel->setDestination(c.destination);
+  for (const auto& [destination, title] : cases) {
+    SCOPED_TRACE(title.toStdString());
+    h.panel->setDestination(destination);
     h.settle();
-    EXPECT_TRUE(h.shows(c.title));
+    EXPECT_TRUE(h.shows(title));
     EXPECT_FALSE(h.shows("系统输出音量"));
     QTest::keyClick(h.panel.get(), Qt::Key_Escape);
     EXPECT_FALSE(h.panel->destination().has_value());
     EXPECT_TRUE(h.shows("系统输出音量"));
   }
   // The row's route button opens the detail page; its buttons open the settings window.
-  h.click(appName(h, kGame) + " 应用设置，输出已设为 跟随系统");
-  h.settle();
+  h.click(h.appName(kGame) + " 应用设置，输出已设为 跟随系统");
   EXPECT_EQ(h.panel->destination(), (PanelDestination{PanelDestination::Kind::app, kGame}));
   h.click("管理设备");
   h.click("管理多输出");
-  using velmora::ui::DeviceSettingsTab;
-  using velmora::ui::SettingsSection;
-  EXPECT_EQ(h.openedSettings, (std::vector<std::pair<SettingsSection, DeviceSettingsTab>>{
-                                  {SettingsSection::devices, DeviceSettingsTab::favorites},
-                                  {SettingsSection::devices, DeviceSettingsTab::multi}}));
+  using ui::DeviceSettingsTab;
+  EXPECT_EQ(h.openedSettings, (std::vector<std::pair<ui::SettingsSection, DeviceSettingsTab>>{
+                                  {ui::SettingsSection::devices, DeviceSettingsTab::favorites},
+                                  {ui::SettingsSection::devices, DeviceSettingsTab::multi}}));
   h.click("返回");
-  h.settle();
   EXPECT_FALSE(h.panel->destination().has_value());
 }
 
-TEST(CurrentDevice, PublishedVolumeMovesTheSliderWithoutCallingBackAndNeverUnderADrag) {
-  PanelHarness h;
-  int huds = 0;
-  h.model->onVolumeHUD = [&](const std::string&, float, bool, AudioDirection) { ++huds; };
-  const AudioObjectID speakers = h.machine.audio().deviceID("speakers");
-  auto setHardwareVolume = [&](float value) {
-    const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar,
-                                             kAudioObjectPropertyScopeOutput, 0};
-    ASSERT_EQ(AudioObjectSetPropertyData(speakers, &address, 0, nullptr, sizeof value, &value), 0);
-  };
-  auto* slider = h.find<QSlider>("系统输出音量");
-  setHardwareVolume(0.3f);
-  h.settle(1.5);
-  EXPECT_EQ(slider->value(), 300);
-  EXPECT_TRUE(h.shows("30%"));
-  EXPECT_EQ(huds, 0) << "the slider moved by the model must not set the volume again";
-
-  slider->setSliderDown(true);
-  slider->setValue(450);  // the user's drag sets the volume...
-  EXPECT_EQ(huds, 1);
-  setHardwareVolume(0.9f);
-  h.settle(1.5);
-  EXPECT_EQ(slider->value(), 450) << "...and a publish during the drag moves nothing";
-  slider->setSliderDown(false);
-  setHardwareVolume(0.8f);
-  h.settle(1.5);
-  EXPECT_EQ(slider->value(), 800);
-}
-
-TEST(CurrentDevice, OutputWithoutVolumeControlStillMutes) {
-  auto scenario = velmora::test::modelMachine();
-  scenario.devices[0].output.volume.clear();
-  PanelHarness h(scenario);
-  EXPECT_TRUE(h.shows("音量由设备控制"));
-  EXPECT_FALSE(h.shows("系统输出音量"));
-  h.click("输出静音");
-  h.settle();
-  EXPECT_TRUE(h.state().systemMuted);
-  EXPECT_TRUE(h.find<QAbstractButton>("输出取消静音")->isChecked());
-}
-
-TEST(Mixer, DeviceSectionsShowTheCurrentDeviceOrTheEmptyTexts) {
+TEST(Mixer, ApplicationRowsAndDeviceSectionsFollowProcessingSoloAndUnpluggedDevices) {
   PanelHarness h;
   EXPECT_TRUE(h.shows("当前输出：Speakers"));
   EXPECT_TRUE(h.shows("当前输入：Microphone"));
   h.model->updateAdvanced([](auto& a) { a.interface.showInput = false; });
+  h.model->setProcessing(false);
   h.settle();
   EXPECT_FALSE(h.shows("当前输入：Microphone"));
   EXPECT_FALSE(h.shows("输入音量"));
 
-  h.machine.audio().removeDevice("speakers");
-  h.machine.audio().removeDevice("dac");
-  h.settle(1.5);
-  EXPECT_TRUE(h.shows("无可用输出设备"));
-  EXPECT_FALSE(h.shows("在设置 → 设备中选择要显示的设备。")) << "the offline rows are still shown";
-  EXPECT_FALSE(h.find("USB DAC")->isEnabled()) << "an absent device cannot be chosen";
-  for (const char* id : {"audio:speakers", "audio:dac"}) {
-    h.model->setDeviceVisible(h.bookmark(id), AudioDirection::output, false);
-  }
-  h.settle();
-  EXPECT_TRUE(h.shows("在设置 → 设备中选择要显示的设备。"));
-}
-
-TEST(Mixer, ApplicationRowsTurnProcessingOnMoveSoloAndShowTheOfflineFallback) {
-  PanelHarness h;
-  h.model->setProcessing(false);
-  h.settle();
-  const QString music = appName(h, kMusic);
-  const QString game = appName(h, kGame);
+  const QString music = h.appName(kMusic);
+  const QString game = h.appName(kGame);
   auto* volume = h.find<QSlider>(music + " 音量");
   EXPECT_EQ(volume->toolTip(), "调整时开启应用音频处理");
   volume->setValue(400);  // keyboard, wheel or assistive technology: no drag needed
@@ -225,18 +171,15 @@ TEST(Mixer, ApplicationRowsTurnProcessingOnMoveSoloAndShowTheOfflineFallback) {
   EXPECT_TRUE(h.state().preferences.processingEnabled);
   EXPECT_EQ(volume->toolTip(), "调整应用音量");
   EXPECT_TRUE(h.shows("40%"));
-
   for (const QString& soloed : {music, game}) {
     h.click(soloed + " 独听");
-    h.settle();
     for (const QString& name : {music, game}) {
-      auto* solo = h.find<QAbstractButton>(name + " 独听");
-      EXPECT_EQ(solo->isChecked(), name == soloed);
-      EXPECT_EQ(solo->accessibleDescription(), name == soloed ? "已开启" : "已关闭");
-      EXPECT_EQ(solo->toolTip(), name == soloed ? "结束独听" : "独听此应用，暂时静音其他应用");
+      h.expectSwitch(h.find<QAbstractButton>(name + " 独听"), name == soloed,
+                     name == soloed ? "结束独听" : "独听此应用，暂时静音其他应用");
     }
   }
 
+  // The music's own output goes: muted until the user lets it follow the system.
   h.model->setAppOutput(kMusic, "audio:dac");
   h.machine.audio().removeDevice("dac");
   h.settle(1.5);
@@ -251,10 +194,21 @@ TEST(Mixer, ApplicationRowsTurnProcessingOnMoveSoloAndShowTheOfflineFallback) {
   h.settle();
   EXPECT_TRUE(h.shows("指定输出离线 · 已设跟随系统"));
   EXPECT_FALSE(h.shows("指定输出离线 · 已设静音"));
+
+  h.machine.audio().removeDevice("speakers");
+  h.settle(1.5);
+  EXPECT_TRUE(h.shows("无可用输出设备"));
+  EXPECT_FALSE(h.shows("在设置 → 设备中选择要显示的设备。")) << "the offline rows are still shown";
+  EXPECT_FALSE(h.find<ui::DeviceRowButton>("USB DAC")->isEnabled()) << "an absent device";
+  for (const char* id : {"audio:speakers", "audio:dac"}) {
+    h.model->setDeviceVisible(h.bookmark(id), AudioDirection::output, false);
+  }
+  h.settle();
+  EXPECT_TRUE(h.shows("在设置 → 设备中选择要显示的设备。"));
 }
 
-TEST(AppDetail, QuitApplicationKeepsItsRouteAndMultiOutputRenamesTheDefault) {
-  PanelHarness h;
+TEST(AppDetail, QuitApplicationKeepsItsRouteAConnectionCancelsAndMultiOutputRenamesTheDefault) {
+  PanelHarness h(withHeadphones());
   h.model->setAppOutput(kGame, "audio:dac");
   h.machine.audio().removeProcess(200);
   h.settle(1.5);
@@ -263,7 +217,6 @@ TEST(AppDetail, QuitApplicationKeepsItsRouteAndMultiOutputRenamesTheDefault) {
   EXPECT_TRUE(h.shows("应用当前不可用 · 下次出现时可使用已保存的配置。"));
   EXPECT_TRUE(h.find<QRadioButton>("USB DAC")->isChecked());
   EXPECT_TRUE(h.shows("该应用输出设备 · 已设为 USB DAC"));
-
   h.find<QRadioButton>("跟随系统输出")->click();
   h.settle();
   EXPECT_FALSE(h.state().preferences.apps.at(kGame).outputDeviceID.has_value());
@@ -273,32 +226,36 @@ TEST(AppDetail, QuitApplicationKeepsItsRouteAndMultiOutputRenamesTheDefault) {
   h.settle();
   EXPECT_TRUE(h.find<QRadioButton>("多输出组合（默认）")->isChecked());
   EXPECT_FALSE(h.shows("跟随系统输出"));
-}
 
-TEST(DeviceRows, AConnectingRowWaitsAndCancels) {
-  PanelHarness h(withHeadphones());
+  h.panel->setDestination(std::nullopt);
   startConnecting(h);
   auto* row = h.find<QAbstractButton>("降噪耳机");
   EXPECT_FALSE(row->isEnabled());
   EXPECT_EQ(row->accessibleDescription(), "正在连接…");
   h.click("取消连接 降噪耳机");
-  h.settle();
   EXPECT_TRUE(h.state().connectionLabels.empty());
   EXPECT_FALSE(h.shows("取消连接 降噪耳机"));
   EXPECT_EQ(h.find("降噪耳机")->accessibleDescription(), "连接蓝牙");
 }
 
-TEST(DeviceRows, NamesFromOutsideShowAsTyped) {
+TEST(CurrentDevice, AnOutputWithoutVolumeControlStillMutesAndNamesFromOutsideShowAsTyped) {
   const QString html = "<b>x</b><img src=/etc/passwd>";
-  auto scenario = velmora::test::modelMachine();
+  auto scenario = modelMachine();
+  scenario.devices[0].output.volume.clear();
   scenario.devices[0].name = html.toStdString();  // the current output
   scenario.devices[1].name = html.toStdString() + " 2";
   PanelHarness h(scenario);
+  EXPECT_TRUE(h.shows("音量由设备控制"));
+  EXPECT_FALSE(h.shows("系统输出音量"));
+  h.click("输出静音");
+  EXPECT_TRUE(h.state().systemMuted);
+  EXPECT_TRUE(h.find<QAbstractButton>("输出取消静音")->isChecked());
+
+  EXPECT_TRUE(h.shows("当前输出：" + html));
   for (const QString& name : {html, html + " 2"}) {
     SCOPED_TRACE(name.toStdString());
-    bool shown = false;
+    EXPECT_FALSE(h.all(name).empty());
     for (QWidget* widget : h.all(name)) {
-      shown = true;
       if (auto* label = qobject_cast<QLabel*>(widget)) {
         EXPECT_EQ(label->textFormat(), Qt::PlainText);
       }
@@ -306,9 +263,8 @@ TEST(DeviceRows, NamesFromOutsideShowAsTyped) {
         EXPECT_EQ(PanelHarness::shownToolTip(widget), name);
       }
     }
-    EXPECT_TRUE(shown);
   }
-  EXPECT_TRUE(h.shows("当前输出：" + html));
 }
 
 }  // namespace
+}  // namespace velmora::test

@@ -38,19 +38,16 @@ struct SceneViews : velmora::test::PanelHarness {
     static const std::vector<AudioScene> none;
     return state().preferences.advanced ? state().preferences.advanced->scenes : none;
   }
+  // The first of several alike (the list's rows each have "应用").
   void press(const QString& key) {
-    // The first of several alike (the list's rows each have "应用").
-    for (auto* button : window.findChildren<QAbstractButton*>()) {
-      if (button->isVisibleTo(&window) &&
-          (button->text() == key || button->accessibleName() == key || shownToolTip(button) == key))
-        return button->click();
-    }
-    ADD_FAILURE() << "no button " << key.toStdString();
+    const auto buttons = all<QAbstractButton>(key);
+    ASSERT_FALSE(buttons.empty()) << key.toStdString();
+    buttons.front()->click();
+    settle();
   }
   void save(const QString& name) {
     section->findChild<QLineEdit*>()->setText(name);
     press("保存当前");
-    settle();
   }
   // Answers the open confirmation and returns what it asked.
   QString answer(const QString& button) {
@@ -88,30 +85,22 @@ TEST(SceneViews, SavingFromTheFieldAddsAtTheEndAndCaptionsFollowTheConfiguration
   h.settle();
   EXPECT_TRUE(h.shows("已调整"));
   h.press("应用");  // the first row's: "开会"
-  h.settle();
   EXPECT_EQ(h.state().activeSceneID, h.scenes()[0].id);
   EXPECT_EQ(h.state().systemVolume, 0.5f);
   EXPECT_TRUE(h.shows("当前配置"));
   EXPECT_FALSE(h.shows("已调整"));
 
   h.press("外放 详情");
-  h.settle();
   EXPECT_EQ(h.window.navigation().sceneID(), h.scenes()[1].id);
   EXPECT_FALSE(h.shows("保存当前"));
   EXPECT_TRUE(h.shows("用当前配置更新"));
   h.press("返回场景列表");
-  h.settle();
   EXPECT_TRUE(h.shows("保存当前"));
 
-  // A scene open, then the panel's settings button: the window opens at the scene list.
+  // A scene open, then the window opened anew (the panel's settings button): the scene list.
   h.press("外放 详情");
-  h.window.hide();
-  h.scope = h.panel.get();
-  h.click("打开设置窗口");
-  h.scope = &h.window;
-  h.window.open(h.openedSettings.back().first, h.openedSettings.back().second);
+  h.window.open(velmora::ui::SettingsSection::general, velmora::ui::DeviceSettingsTab::favorites);
   h.press("场景");  // the sidebar's
-  h.settle();
   EXPECT_EQ(h.window.navigation().sceneID(), std::nullopt);
   EXPECT_TRUE(h.shows("保存当前"));
   EXPECT_FALSE(h.shows("用当前配置更新"));
@@ -130,12 +119,10 @@ TEST(SceneViews, StoppingHalfWayKeepsTheSwitchMadeAndDeletingTheOpenSceneLeavesI
   audio.removeDevice("dac");
   h.settle(1.5);
   h.press("DAC 详情");
-  h.settle();
   EXPECT_TRUE(h.shows("应用并恢复处理"));
   EXPECT_TRUE(h.shows("输出：USB DAC（离线） · 80%"));
 
   h.press("应用并恢复处理");
-  h.settle();
   EXPECT_EQ(h.state().inputID, audio.deviceID("mic")) << "the input switched at once";
   EXPECT_TRUE(h.shows("切换中"));
   EXPECT_TRUE(h.shows("场景切换中"));
@@ -143,7 +130,6 @@ TEST(SceneViews, StoppingHalfWayKeepsTheSwitchMadeAndDeletingTheOpenSceneLeavesI
   h.press("删除场景");
   EXPECT_EQ(h.answer("取消"), "删除场景？|删除 DAC 并停止后续切换，已完成的设备切换会保留。");
   h.press("保留已完成的设备切换");
-  h.settle();
   EXPECT_FALSE(h.state().applyingSceneID);
   EXPECT_FALSE(h.shows("切换中"));
   EXPECT_EQ(h.state().inputID, audio.deviceID("mic"));
@@ -172,31 +158,27 @@ TEST(SceneViews, SummariesClaimOnlyWhatTheSceneSaved) {
   scene.boostedOutputs = {{{"audio:speakers", true}, {"audio:dac", false}}};
   scene.multiOutput = {true, {"audio:speakers", "audio:dac"}, {}};
   scene.processingEnabled = true;
-  struct Case {
-    const char* story;
-    std::optional<std::string> output, input;
-    std::optional<float> inputVolume;
-    bool outputMuted;
-    std::optional<QString> outputLine, inputLine;
-  };
-  const Case cases[] = {
-      {"no devices saved", std::nullopt, std::nullopt, 0.4f, false, std::nullopt, std::nullopt},
+  // The story; the output and input saved, the input's volume, the output muted; the two lines.
+  using ID = std::optional<std::string>;
+  using Line = std::optional<QString>;
+  const std::tuple<const char*, ID, ID, std::optional<float>, bool, Line, Line> cases[] = {
+      {"no devices saved", {}, {}, 0.4f, false, {}, {}},
       {"present and muted; input without volume", "audio:speakers", "audio:mic", std::nullopt, true,
        "输出：Speakers · 50% · 静音", "输入：Microphone"},
       {"removed from the list", "audio:gone", "audio:mic", 0.7f, false,
        "输出：已保存设备 · 离线 · 50%", "输入：Microphone · 70%"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.story);
-    scene.outputDeviceID = c.output;
-    scene.inputDeviceID = c.input;
-    scene.inputVolume = c.inputVolume;
+  for (const auto& [story, output, input, inputVolume, muted, outputLine, inputLine] : cases) {
+    SCOPED_TRACE(story);
+    scene.outputDeviceID = output;
+    scene.inputDeviceID = input;
+    scene.inputVolume = inputVolume;
     scene.systemVolume = 0.5f;
-    scene.systemMuted = c.outputMuted;
+    scene.systemMuted = muted;
     EXPECT_EQ(velmora::ui::sceneSummaryText(*h.model, scene),
-              (SceneSummaryText{c.outputLine, c.inputLine, "1 个应用设置 · 均衡器 1 · 增强 1",
+              (SceneSummaryText{outputLine, inputLine, "1 个应用设置 · 均衡器 1 · 增强 1",
                                 "多输出 开启 · 2 个设备 · 处理开启"}));
-    EXPECT_EQ(velmora::ui::sceneDeviceMissing(*h.model, scene), c.output == "audio:gone");
+    EXPECT_EQ(velmora::ui::sceneDeviceMissing(*h.model, scene), output == "audio:gone");
   }
 }
 
