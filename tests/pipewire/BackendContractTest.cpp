@@ -9,7 +9,7 @@
 #include <set>
 
 #include "platform/sim/SimulatedAudioSystem.h"
-#include "tests/pipewire/PipeWireSession.h"
+#include "tests/pipewire/PipeWireTest.h"
 #include "tests/support/ScenarioBuilders.h"
 
 namespace velmora::test {
@@ -79,14 +79,11 @@ class PipeWireContractMachine final : public ContractMachine {
   std::string outputUID() override { return "test-sink-a"; }
   std::string inputUID() override { return "test-source"; }
   void plug(const std::string& uid) override {
-    pw::run({"pw-cli", "create-node", "adapter",
-             "{ factory.name = support.null-audio-sink node.name = " + uid +
-                 " media.class = Audio/Sink audio.position = [ FL FR ] object.linger = true }"});
+    createSink(uid);
     pw::eventually([&] { return device(uid) != 0; });
   }
   void unplug(const std::string& uid) override {
-    const AudioObjectID id = device(uid);
-    pw::run({"pw-cli", "destroy", std::to_string(pw::backend().serverID(id))});
+    destroyDevice(device(uid));
     pw::eventually([&] { return device(uid) == 0; });
   }
 };
@@ -116,41 +113,10 @@ constexpr AudioObjectPropertyAddress kMute{kAudioDevicePropertyMute,
 constexpr AudioObjectPropertyAddress kDefaultOutput{kAudioHardwarePropertyDefaultOutputDevice,
                                                     kAudioObjectPropertyScopeGlobal, 0};
 
-TEST_P(BackendContract, AnUnpluggedDeviceComesBackUnderAnIdNeverSeenBefore) {
-  std::set<AudioObjectID> seen;
-  for (AudioObjectID id : machine_->devices()) seen.insert(id);
-  for (int round = 0; round < 3; ++round) {
-    machine_->plug("contract-extra");
-    const AudioObjectID id = machine_->device("contract-extra");
-    ASSERT_NE(id, 0u);
-    EXPECT_TRUE(seen.insert(id).second) << "id " << id << " handed out twice";
-    machine_->unplug("contract-extra");
-    ASSERT_EQ(machine_->device("contract-extra"), 0u);
-  }
-}
-
-TEST_P(BackendContract, WritesAreVisibleToTheNextRead) {
+TEST_P(BackendContract, ListsWritesMistakesAndReplugsKeepTheirPromises) {
   const AudioObjectID output = machine_->device(machine_->outputUID());
-  bool settable = false;
-  ASSERT_EQ(backend().isPropertySettable(output, kVolume, &settable), 0);
-  ASSERT_TRUE(settable);
-  for (float written : {0.5f, 0.25f, 1.0f}) {
-    ASSERT_EQ(backend().setPropertyData(output, kVolume, 0, nullptr, sizeof written, &written), 0);
-    float read = 0;
-    uint32_t size = sizeof read;
-    ASSERT_EQ(backend().getPropertyData(output, kVolume, &size, &read), 0);
-    EXPECT_NEAR(read, written, 1e-5f);
-  }
-  for (uint32_t written : {1u, 0u}) {
-    ASSERT_EQ(backend().setPropertyData(output, kMute, 0, nullptr, sizeof written, &written), 0);
-    uint32_t read = 7;
-    uint32_t size = sizeof read;
-    ASSERT_EQ(backend().getPropertyData(output, kMute, &size, &read), 0);
-    EXPECT_EQ(read, written);
-  }
-}
-
-TEST_P(BackendContract, ListsHandOutWhatFitsAndFixedValuesMustFit) {
+  const AudioObjectID input = machine_->device(machine_->inputUID());
+  SCOPED_TRACE("lists hand out what fits, fixed values must fit");
   const auto all = machine_->devices();
   ASSERT_GE(all.size(), 2u);
   const AudioObjectPropertyAddress devices{kAudioHardwarePropertyDevices,
@@ -170,16 +136,33 @@ TEST_P(BackendContract, ListsHandOutWhatFitsAndFixedValuesMustFit) {
                 all[0], {kAudioDevicePropertyDeviceIsAlive, kAudioObjectPropertyScopeGlobal, 0},
                 &size, &tooSmall),
             kAudioHardwareBadPropertySizeError);
-}
 
-TEST_P(BackendContract, TheSameMistakeGivesTheSameStatus) {
-  const AudioObjectID output = machine_->device(machine_->outputUID());
-  const AudioObjectID input = machine_->device(machine_->inputUID());
+  SCOPED_TRACE("writes are visible to the next read");
+  bool settable = false;
+  ASSERT_EQ(backend().isPropertySettable(output, kVolume, &settable), 0);
+  ASSERT_TRUE(settable);
+  for (float written : {0.5f, 0.25f, 1.0f}) {
+    ASSERT_EQ(backend().setPropertyData(output, kVolume, 0, nullptr, sizeof written, &written), 0);
+    float read = 0;
+    size = sizeof read;
+    ASSERT_EQ(backend().getPropertyData(output, kVolume, &size, &read), 0);
+    EXPECT_NEAR(read, written, 1e-5f);
+  }
+  for (uint32_t written : {1u, 0u}) {
+    ASSERT_EQ(backend().setPropertyData(output, kMute, 0, nullptr, sizeof written, &written), 0);
+    uint32_t read = 7;
+    size = sizeof read;
+    ASSERT_EQ(backend().getPropertyData(output, kMute, &size, &read), 0);
+    EXPECT_EQ(read, written);
+  }
+
+  SCOPED_TRACE("the same mistake gives the same status");
   const AudioObjectID missing = 0x7fff0000;
   const float nan = std::nanf("");
   const float half = 0.5f;
   const double wide = 0.5;
-  uint32_t value = 0, size = sizeof value;
+  uint32_t value = 0;
+  size = sizeof value;
   EXPECT_EQ(backend().getPropertyData(missing, kVolume, &size, &value),
             kAudioHardwareBadObjectError);
   EXPECT_EQ(
@@ -199,9 +182,20 @@ TEST_P(BackendContract, TheSameMistakeGivesTheSameStatus) {
   EXPECT_EQ(backend().setPropertyData(kAudioObjectSystemObject, kDefaultOutput, 0, nullptr,
                                       sizeof missing, &missing),
             kAudioHardwareBadObjectError);
-  bool settable = true;
   EXPECT_EQ(backend().isPropertySettable(missing, kVolume, &settable),
             kAudioHardwareBadObjectError);
+
+  SCOPED_TRACE("an unplugged device comes back under an id never seen before");
+  std::set<AudioObjectID> seen;
+  for (AudioObjectID id : machine_->devices()) seen.insert(id);
+  for (int round = 0; round < 3; ++round) {
+    machine_->plug("contract-extra");
+    const AudioObjectID id = machine_->device("contract-extra");
+    ASSERT_NE(id, 0u);
+    EXPECT_TRUE(seen.insert(id).second) << "id " << id << " handed out twice";
+    machine_->unplug("contract-extra");
+    ASSERT_EQ(machine_->device("contract-extra"), 0u);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

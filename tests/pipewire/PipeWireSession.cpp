@@ -30,15 +30,7 @@ std::unique_ptr<platform::pipewire::PipeWireBackend> connected;
 std::string folder;
 
 bool onPath(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::string entries = path != nullptr ? path : "/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= entries.size()) {
-    const size_t end = std::min(entries.find(':', start), entries.size());
-    if (access((entries.substr(start, end - start) + "/" + name).c_str(), X_OK) == 0) return true;
-    start = end + 1;
-  }
-  return false;
+  return std::system(("command -v " + name + " >/dev/null").c_str()) == 0;
 }
 
 void writeFile(const fs::path& path, const std::string& text) {
