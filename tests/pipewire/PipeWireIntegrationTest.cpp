@@ -79,7 +79,10 @@ TEST_F(PipeWireIntegration, DevicesApplicationsLevelsAndTheDefaultOutputUntilThe
   ASSERT_EQ(write(kAudioObjectSystemObject, kAudioHardwarePropertyDefaultOutputDevice, sinkB,
                   kAudioObjectPropertyScopeGlobal),
             0);
-  EXPECT_EQ(defaultSink(), "test-sink-b") << "read back at once";
+  EXPECT_EQ(audio::HAL::value<AudioObjectID>(kAudioObjectSystemObject,
+                                             kAudioHardwarePropertyDefaultOutputDevice),
+            sinkB)
+      << "read back at once";
   const pid_t next = play({"pw-play", pw::toneFile(880)});
   ASSERT_TRUE(pw::eventually([&] { return running(next); }));
   EXPECT_NE(processOf(next), first);

@@ -142,7 +142,7 @@ TEST(PipeWireProcessIdentity, ProcReadersPidRulesAndBundleIDs) {
       // Native: the server's peer credentials, not the self-report.
       {{}, {{"pipewire.sec.pid", "300"}, {"application.process.id", "301"}}, 300},
       // The PulseAudio protocol: the library's report on the node, else on the client.
-      {with(pulse, "application.process.id", "310"), with(pulse, "pipewire.sec.pid", "200"), 310},
+      {with(pulse, "application.process.id", "310"), {{"pipewire.sec.pid", "200"}}, 310},
       {{}, with(with(pulse, "application.process.id", "311"), "pipewire.sec.pid", "200"), 311},
       // A sandbox's pid translated to the host, when a host process matches.
       {{{"application.process.id", "2"}}, portal, 41},
