@@ -51,6 +51,16 @@ TEST_F(PipeWireIntegration, DevicesApplicationsLevelsAndTheDefaultOutputUntilThe
     EXPECT_EQ(found->transport, uint32_t(kAudioDeviceTransportTypeVirtual)) << e.uid;
   }
 
+  SCOPED_TRACE("the default output moved to sink B");
+  const AudioObjectID sinkB = deviceID("test-sink-b");
+  ASSERT_EQ(write(kAudioObjectSystemObject, kAudioHardwarePropertyDefaultOutputDevice, sinkB,
+                  kAudioObjectPropertyScopeGlobal),
+            0);
+  EXPECT_EQ(audio::HAL::value<AudioObjectID>(kAudioObjectSystemObject,
+                                             kAudioHardwarePropertyDefaultOutputDevice),
+            sinkB)
+      << "read back at once";
+
   SCOPED_TRACE("a child playing on sink C");
   const pid_t child = play({"pw-play", "--target", "test-sink-c", pw::toneFile(440)});
   ASSERT_TRUE(pw::eventually([&] { return running(child); }));
@@ -72,17 +82,9 @@ TEST_F(PipeWireIntegration, DevicesApplicationsLevelsAndTheDefaultOutputUntilThe
   EXPECT_EQ(audio::HAL::writeFailure(write(sinkC, kAudioDevicePropertyVolumeScalar, std::nanf(""))),
             "设置音频属性失败（PipeWire -50）");
 
-  SCOPED_TRACE("the child killed, the default output moved to sink B, a new child");
+  SCOPED_TRACE("the child killed, a new one on the default output");
   stop(child);
   ASSERT_TRUE(pw::eventually([&] { return processOf(child) == 0; }));
-  const AudioObjectID sinkB = deviceID("test-sink-b");
-  ASSERT_EQ(write(kAudioObjectSystemObject, kAudioHardwarePropertyDefaultOutputDevice, sinkB,
-                  kAudioObjectPropertyScopeGlobal),
-            0);
-  EXPECT_EQ(audio::HAL::value<AudioObjectID>(kAudioObjectSystemObject,
-                                             kAudioHardwarePropertyDefaultOutputDevice),
-            sinkB)
-      << "read back at once";
   const pid_t next = play({"pw-play", pw::toneFile(880)});
   ASSERT_TRUE(pw::eventually([&] { return running(next); }));
   EXPECT_NE(processOf(next), first);
