@@ -12,94 +12,78 @@ namespace {
 
 constexpr const char* kHeadset = "AA:BB:CC:DD:EE:01";
 constexpr const char* kSpeaker = "AA:BB:CC:DD:EE:02";
+constexpr const char* kKeyboard = "AA:BB:CC:DD:EE:03";
 constexpr const char* kStranger = "AA:BB:CC:DD:EE:04";
 constexpr int32_t kNotFound = -536870208;
 
-class BluezStack : public testing::Test {
- protected:
-  void SetUp() override {
-    VELMORA_REQUIRE_BLUEZ_STAND_IN();
-    ASSERT_TRUE(bluez_.startBus());
-  }
-  // A headset and a speaker (audio major class 4), a keyboard (class 5) and a headset seen but
-  // never paired.
-  void machineWithDevices() {
-    ASSERT_TRUE(bluez_.startDaemon());
-    bluez_.addDevice(kHeadset, "降噪耳机", "110b,111e,110e", 0x240404);
-    bluez_.addDevice(kSpeaker, "Kitchen Speaker", "110b", 0x240414);
-    bluez_.addDevice("AA:BB:CC:DD:EE:03", "Keyboard", "1124", 0x002540);
-    bluez_.addDevice(kStranger, "Neighbour Headset", "110b", 0x240404, false);
+TEST(BluezStack, FromNoDaemonToPairedDevicesListedConnectedRefusedAndTimedOut) {
+  VELMORA_REQUIRE_BLUEZ_STAND_IN();
+  test::BluezStandIn bluez;
+  ASSERT_TRUE(bluez.startBus());
+  BluezBluetoothService service(bluez.bus());
+  {
+    SCOPED_TRACE("no daemon, then a daemon without an adapter: no devices and no message");
+    EXPECT_TRUE(service.pairedDevices().empty());
+    EXPECT_EQ(service.connect(kHeadset), kNotFound);
+    EXPECT_TRUE(BluezBluetoothService("unix:path=/nonexistent/bus").pairedDevices().empty());
+    test::ModelHarness h;  // the model scans such a machine and says nothing
+    BluetoothService* previous = installBluetoothService(&service);
+    h.advance(1.5);
+    installBluetoothService(previous);
+    EXPECT_FALSE(h.state().errorMessage);
+    EXPECT_TRUE(h.model->pairedDevices().empty());
+    ASSERT_TRUE(bluez.startDaemon(false));
+    EXPECT_TRUE(service.pairedDevices().empty());
   }
 
-  test::BluezStandIn bluez_;
-};
-
-TEST_F(BluezStack, PairedDevicesComeInTheStacksOrderAndOnlyAudioOnesReachTheAudioLayer) {
-  machineWithDevices();
-  BluezBluetoothService service(bluez_.bus());
+  SCOPED_TRACE(
+      "a headset and a speaker (audio major class 4), a keyboard (class 5) and a headset "
+      "seen but never paired");
+  bluez.call("/org/bluez", "org.bluez.Mock.AddAdapter", "hci0 velmora-test");
+  bluez.addDevice(kHeadset, "降噪耳机", "110b,111e,110e", 0x240404);
+  bluez.addDevice(kSpeaker, "Kitchen Speaker", "110b", 0x240414);
+  bluez.addDevice(kKeyboard, "Keyboard", "1124", 0x002540);
+  bluez.addDevice(kStranger, "Neighbour Headset", "110b", 0x240404, false);
   const std::vector<PairedBluetoothDevice> expected = {
       {kHeadset, "降噪耳机", {0x110B, 0x111E, 0x110E}, 4, false},
       {kSpeaker, "Kitchen Speaker", {0x110B}, 4, false},
-      {"AA:BB:CC:DD:EE:03", "Keyboard", {0x1124}, 5, false},
+      {kKeyboard, "Keyboard", {0x1124}, 5, false},
   };
   EXPECT_EQ(service.pairedDevices(), expected);
   EXPECT_EQ(service.pairedDevice("aa-bb-cc-dd-ee-02"), expected[1]);
   EXPECT_EQ(service.pairedDevice(kStranger), std::nullopt) << "seen, never paired";
-
   BluetoothService* previous = installBluetoothService(&service);
   const std::vector<audio::PairedAudioDevice> audible = audio::BluetoothAudio::paired();
   installBluetoothService(previous);
   ASSERT_EQ(audible.size(), 2u) << "the keyboard is no audio device";
   EXPECT_TRUE(audible[0].hasMicrophone);
   EXPECT_FALSE(audible[1].hasMicrophone);
-
-  bluez_.set("", "Powered", "<false>");  // the stack switched off
+  bluez.set("", "Powered", "<false>");  // the stack switched off
   EXPECT_TRUE(service.pairedDevices().empty());
-}
+  bluez.set("", "Powered", "<true>");
 
-TEST_F(BluezStack, ConnectingSucceedsOrEndsWithThePageTimeOutWhenTheDeviceNeverAnswers) {
-  machineWithDevices();
-  BluezBluetoothService service(bluez_.bus());
+  SCOPED_TRACE("connecting");
   EXPECT_EQ(service.connect(kHeadset), 0);
-  bluez_.set(kHeadset, "Connected", "<true>");
+  bluez.set(kHeadset, "Connected", "<true>");
   EXPECT_TRUE(service.pairedDevice(kHeadset)->connected);
   EXPECT_EQ(service.connect(kStranger), kNotFound) << "not paired: never paged";
-
   // The daemon's refusals, by their wording.
   const std::pair<const char*, int32_t> refusals[] = {{"Host is down", kBluetoothStatusPageTimeout},
                                                       {"br-connection-refused", 0x1F}};
   for (const auto& [message, status] : refusals) {
-    bluez_.call(
+    bluez.call(
         "/org/bluez/hci0/dev_AA_BB_CC_DD_EE_03", "org.freedesktop.DBus.Mock.AddMethod",
         std::string("org.bluez.Device1 Connect '' '' 'raise dbus.exceptions.DBusException(") +
             "\"" + message + "\", name=\"org.bluez.Error.Failed\")'");
-    EXPECT_EQ(service.connect("AA:BB:CC:DD:EE:03"), status) << message;
+    EXPECT_EQ(service.connect(kKeyboard), status) << message;
   }
-
   // The speaker is switched off: its Connect answers long after the page time-out.
   EXPECT_EQ(
-      bluez_.call("/org/bluez/hci0/dev_AA_BB_CC_DD_EE_02", "org.freedesktop.DBus.Mock.AddMethod",
-                  "org.bluez.Device1 Connect '' '' 'import time; time.sleep(30)'"),
+      bluez.call("/org/bluez/hci0/dev_AA_BB_CC_DD_EE_02", "org.freedesktop.DBus.Mock.AddMethod",
+                 "org.bluez.Device1 Connect '' '' 'import time; time.sleep(30)'"),
       "");
-  EXPECT_EQ(BluezBluetoothService(bluez_.bus(), 300).connect(kSpeaker),  // time-out shortened
+  EXPECT_EQ(BluezBluetoothService(bluez.bus(), 300).connect(kSpeaker),  // time-out shortened
             kBluetoothStatusPageTimeout);
-}
-
-TEST_F(BluezStack, WithoutTheDaemonOrAnAdapterThereAreNoDevicesAndNoMessage) {
-  BluezBluetoothService service(bluez_.bus());
-  EXPECT_TRUE(service.pairedDevices().empty());
-  EXPECT_EQ(service.connect(kHeadset), kNotFound);
-  EXPECT_TRUE(BluezBluetoothService("unix:path=/nonexistent/bus").pairedDevices().empty());
-
-  test::ModelHarness h;  // the model scans such a machine and says nothing
-  BluetoothService* previous = installBluetoothService(&service);
-  h.advance(1.5);
-  installBluetoothService(previous);
-  EXPECT_FALSE(h.state().errorMessage);
-  EXPECT_TRUE(h.model->pairedDevices().empty());
-
-  ASSERT_TRUE(bluez_.startDaemon(false));
-  EXPECT_TRUE(service.pairedDevices().empty());
 }
 
 }  // namespace

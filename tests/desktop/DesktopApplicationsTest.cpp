@@ -3,6 +3,7 @@
 // hides an entry, translated names, icons, and which settings tool a page opens.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/desktop/DesktopApplicationServices.h"
@@ -39,42 +40,37 @@ TEST(DesktopApplications, EachProcessFindsItsEntryByTheFirstSignThatNamesOne) {
     AudioClientApplication client;
     std::optional<RunningApplication> expected;
   };
-  using App = RunningApplication;
+  // The entry `file` (under the system folder, ".desktop" left off) with `name` and `icon`.
+  auto entry = [](std::string file, const std::string& name, const char* icon = nullptr) {
+    const std::string path = entryPath(file + ".desktop");
+    std::replace(file.begin(), file.end(), '/', '-');
+    return RunningApplication{path, file, name,
+                              icon ? std::optional<Image>(Image{{}, icon}) : std::nullopt};
+  };
   const Case cases[] = {
       // Exec's program is quoted and followed by arguments and a field code; the NoDisplay helper
       // with the same program is passed over; the icon file is missing, the server's name stays.
       {501,
        "/opt/Example Apps/recorder-bin",
        {"", "", "audio-x-generic"},
-       App{entryPath("recorder.desktop"), "recorder", "Recorder", Image{{}, "audio-x-generic"}}},
-      {502,
-       "/opt/chat/ChatClient",
-       {},
-       App{entryPath("chat.desktop"), "chat", "Chat", Image{{}, "chat"}}},
+       entry("recorder", "Recorder", "audio-x-generic")},
+      {502, "/opt/chat/ChatClient", {}, entry("chat", "Chat", "chat")},
       {503,
        "/app/bin/synth",
        {"", "Synth", ""},
-       App{entryPath("org.example.Sandboxed.desktop"), "org.example.Sandboxed", "Sandboxed Synth",
-           Image{{}, "org.example.Sandboxed"}}},
-      {504,
-       "/snap/radio/77/bin/radio",
-       {},
-       App{entryPath("radio_radio.desktop"), "radio_radio", "Radio", std::nullopt}},
+       entry("org.example.Sandboxed", "Sandboxed Synth", "org.example.Sandboxed")},
+      {504, "/snap/radio/77/bin/radio", {}, entry("radio_radio", "Radio")},
       {505,
        "/usr/bin/player-engine",
        {"org.example.Player", "player", ""},
-       App{entryPath("org.example.Player.desktop"), "org.example.Player", "示例播放器",
-           Image{{}, "org.example.Player"}}},
+       entry("org.example.Player", "示例播放器", "org.example.Player")},
       {506,
        "/usr/bin/unknown-tool",
        {"org.unknown.Tool", "Unknown Tool", "unknown-tool"},
-       App{std::nullopt, std::nullopt, "Unknown Tool", Image{{}, "unknown-tool"}}},
+       RunningApplication{std::nullopt, std::nullopt, "Unknown Tool", Image{{}, "unknown-tool"}}},
       {507, "/usr/bin/gone-bin", {}, std::nullopt},         // hidden by the user's own entry
       {508, "/usr/bin/uninstalled-bin", {}, std::nullopt},  // TryExec names no program
-      {509,
-       "/usr/bin/tuner",
-       {},
-       App{entryPath("kde4/tuner.desktop"), "kde4-tuner", "Tuner", std::nullopt}},
+      {509, "/usr/bin/tuner", {}, entry("kde4/tuner", "Tuner")},
   };
   sim::Scenario scenario;
   std::map<int32_t, AudioClientApplication> clients;
@@ -103,16 +99,16 @@ TEST(DesktopSettingsPages, TheDesktopsOwnToolElseTheBluetoothManagerElseNothing)
     std::optional<std::vector<std::string>> command;
   };
   using Args = std::vector<std::string>;
+  using enum SettingsPage;
   const Case cases[] = {
-      {SettingsPage::bluetooth, "ubuntu:GNOME", everything,
-       Args{"gnome-control-center", "bluetooth"}},
-      {SettingsPage::bluetooth, "KDE", everything, Args{"systemsettings", "kcm_bluetooth"}},
-      {SettingsPage::bluetooth, "X-Cinnamon", everything, Args{"cinnamon-settings", "bluetooth"}},
-      {SettingsPage::bluetooth, "XFCE", everything, Args{"blueman-manager"}},
-      {SettingsPage::bluetooth, "GNOME", {"blueman-manager"}, Args{"blueman-manager"}},
-      {SettingsPage::bluetooth, "", {}, std::nullopt},
-      {SettingsPage::audioCapturePermission, "GNOME", everything, std::nullopt},
-      {SettingsPage::loginItems, "KDE", everything, std::nullopt},
+      {bluetooth, "ubuntu:GNOME", everything, Args{"gnome-control-center", "bluetooth"}},
+      {bluetooth, "KDE", everything, Args{"systemsettings", "kcm_bluetooth"}},
+      {bluetooth, "X-Cinnamon", everything, Args{"cinnamon-settings", "bluetooth"}},
+      {bluetooth, "XFCE", everything, Args{"blueman-manager"}},
+      {bluetooth, "GNOME", {"blueman-manager"}, Args{"blueman-manager"}},
+      {bluetooth, "", {}, std::nullopt},
+      {audioCapturePermission, "GNOME", everything, std::nullopt},
+      {loginItems, "KDE", everything, std::nullopt},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(settingsPageCommand(

@@ -7,11 +7,10 @@
 #include <filesystem>
 
 #include "BluezStandIn.h"
-#include "audio/AudioDevice.h"
 #include "model/AppModel.h"
 #include "platform/desktop/BluezBluetoothService.h"
 #include "platform/dispatch/ManualScheduler.h"
-#include "tests/pipewire/PipeWireSession.h"
+#include "tests/pipewire/PipeWireTest.h"
 
 namespace velmora {
 namespace {
@@ -57,13 +56,10 @@ TEST(HeadsetOnPipeWire, ChoosingThePairedHeadsetConnectsItAndMakesItsSinkTheOutp
   advance(0.0);
   EXPECT_EQ(state.connectionLabels.at("false:" + kBookmark), "等待音频就绪…");
   bluez.set(kHeadset, "Connected", "<true>");
-  ASSERT_EQ(
-      pw::run({"pw-cli", "create-node", "adapter",
-               std::string("{ factory.name = support.null-audio-sink node.name = ") + kSinkName +
-                   " node.description = \"降噪耳机\" media.class = Audio/Sink device.api = "
-                   "bluez5 api.bluez5.address = \"" +
-                   kHeadset + "\" audio.position = [ FL FR ] object.linger = true }"}),
-      0);
+  ASSERT_TRUE(test::createSink(kSinkName,
+                               "node.description = \"降噪耳机\" device.api = bluez5 "
+                               "api.bluez5.address = \"" +
+                                   std::string(kHeadset) + "\""));
   AudioObjectID sink = 0;
   EXPECT_TRUE(pw::eventually([&] {
     advance(1.5);
@@ -71,12 +67,9 @@ TEST(HeadsetOnPipeWire, ChoosingThePairedHeadsetConnectsItAndMakesItsSinkTheOutp
     return state.connectionLabels.empty();
   }));
   EXPECT_FALSE(state.errorMessage) << *state.errorMessage;
-  const auto all = audio::AudioDevice::all();
-  const auto found = std::find_if(
-      all.begin(), all.end(), [&](const audio::AudioDevice& device) { return device.id == sink; });
-  ASSERT_NE(found, all.end());
-  EXPECT_EQ(found->uid, "bluez_output.AA:BB:CC:DD:EE:01.1");
-  EXPECT_EQ(found->transport, uint32_t(kAudioDeviceTransportTypeBluetooth));
+  EXPECT_EQ(sink, test::deviceID("bluez_output.AA:BB:CC:DD:EE:01.1"));
+  EXPECT_EQ(audio::HAL::value<uint32_t>(sink, kAudioDevicePropertyTransportType),
+            uint32_t(kAudioDeviceTransportTypeBluetooth));
 
   model.reset();
   platform::installBluetoothService(previous);

@@ -4,12 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <memory>
 #include <set>
 
 #include "platform/sim/SimulatedAudioSystem.h"
-#include "tests/pipewire/PipeWireSession.h"
+#include "tests/pipewire/PipeWireTest.h"
 #include "tests/support/ScenarioBuilders.h"
 
 namespace velmora::test {
@@ -17,16 +16,44 @@ namespace {
 
 using platform::AudioBackend;
 
-// One backend with a stereo output device, an input-only device, and a way to plug a device in
-// and out again.
-class ContractMachine {
- public:
-  virtual ~ContractMachine() = default;
-  virtual AudioBackend& backend() = 0;
-  virtual std::string outputUID() = 0;
-  virtual std::string inputUID() = 0;
-  virtual void plug(const std::string& uid) = 0;
-  virtual void unplug(const std::string& uid) = 0;
+// The simulated system or the PipeWire session, by the parameter: a stereo output device, an
+// input-only device, and a way to plug a device in and out again.
+class BackendContract : public ::testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    if (std::string(GetParam()) == "pipewire") {
+      VELMORA_REQUIRE_PIPEWIRE();
+      return;
+    }
+    platform::sim::Scenario scenario;
+    auto output = simDevice("out", "Out", {2}, {}, {{0, 1.0f, true}});
+    output.output.mute = platform::sim::MuteControl{};
+    scenario.devices = {output, simDevice("in", "In", {}, {2})};
+    scenario.defaultOutputUID = "out";
+    sim_ = std::make_unique<platform::sim::SimulatedAudioSystem>(scenario);
+  }
+  AudioBackend& backend() {
+    if (sim_) return *sim_;
+    return pw::backend();
+  }
+  AudioObjectID outputID() { return device(sim_ ? "out" : "test-sink-a"); }
+  AudioObjectID inputID() { return device(sim_ ? "in" : "test-source"); }
+  void plug(const std::string& uid) {
+    if (sim_) {
+      sim_->addDevice(simDevice(uid, uid, {2}));
+    } else {
+      createSink(uid);
+      pw::eventually([&] { return device(uid) != 0; });
+    }
+  }
+  void unplug(const std::string& uid) {
+    if (sim_) {
+      sim_->removeDevice(uid);
+    } else {
+      destroyDevice(device(uid));
+      pw::eventually([&] { return device(uid) == 0; });
+    }
+  }
 
   AudioObjectID device(const std::string& uid) {
     for (AudioObjectID id : devices()) {
@@ -50,63 +77,8 @@ class ContractMachine {
     ids.resize(size / sizeof(AudioObjectID));
     return ids;
   }
-};
 
-class SimulatedContractMachine final : public ContractMachine {
- public:
-  SimulatedContractMachine() : system_(scenario()) {}
-  AudioBackend& backend() override { return system_; }
-  std::string outputUID() override { return "out"; }
-  std::string inputUID() override { return "in"; }
-  void plug(const std::string& uid) override { system_.addDevice(simDevice(uid, uid, {2})); }
-  void unplug(const std::string& uid) override { system_.removeDevice(uid); }
-
- private:
-  static platform::sim::Scenario scenario() {
-    platform::sim::Scenario scenario;
-    auto output = simDevice("out", "Out", {2}, {}, {{0, 1.0f, true}});
-    output.output.mute = platform::sim::MuteControl{};
-    scenario.devices = {output, simDevice("in", "In", {}, {2})};
-    scenario.defaultOutputUID = "out";
-    return scenario;
-  }
-  platform::sim::SimulatedAudioSystem system_;
-};
-
-class PipeWireContractMachine final : public ContractMachine {
- public:
-  AudioBackend& backend() override { return pw::backend(); }
-  std::string outputUID() override { return "test-sink-a"; }
-  std::string inputUID() override { return "test-source"; }
-  void plug(const std::string& uid) override {
-    pw::run({"pw-cli", "create-node", "adapter",
-             "{ factory.name = support.null-audio-sink node.name = " + uid +
-                 " media.class = Audio/Sink audio.position = [ FL FR ] object.linger = true }"});
-    pw::eventually([&] { return device(uid) != 0; });
-  }
-  void unplug(const std::string& uid) override {
-    const AudioObjectID id = device(uid);
-    pw::run({"pw-cli", "destroy", std::to_string(pw::backend().serverID(id))});
-    pw::eventually([&] { return device(uid) == 0; });
-  }
-};
-
-struct System {
-  const char* name;
-  bool needsSession;
-  std::function<std::unique_ptr<ContractMachine>()> make;
-};
-
-void PrintTo(const System& system, std::ostream* out) { *out << system.name; }
-
-class BackendContract : public ::testing::TestWithParam<System> {
- protected:
-  void SetUp() override {
-    if (GetParam().needsSession) VELMORA_REQUIRE_PIPEWIRE();
-    machine_ = GetParam().make();
-  }
-  AudioBackend& backend() { return machine_->backend(); }
-  std::unique_ptr<ContractMachine> machine_;
+  std::unique_ptr<platform::sim::SimulatedAudioSystem> sim_;
 };
 
 constexpr AudioObjectPropertyAddress kVolume{kAudioDevicePropertyVolumeScalar,
@@ -116,51 +88,19 @@ constexpr AudioObjectPropertyAddress kMute{kAudioDevicePropertyMute,
 constexpr AudioObjectPropertyAddress kDefaultOutput{kAudioHardwarePropertyDefaultOutputDevice,
                                                     kAudioObjectPropertyScopeGlobal, 0};
 
-TEST_P(BackendContract, AnUnpluggedDeviceComesBackUnderAnIdNeverSeenBefore) {
-  std::set<AudioObjectID> seen;
-  for (AudioObjectID id : machine_->devices()) seen.insert(id);
-  for (int round = 0; round < 3; ++round) {
-    machine_->plug("contract-extra");
-    const AudioObjectID id = machine_->device("contract-extra");
-    ASSERT_NE(id, 0u);
-    EXPECT_TRUE(seen.insert(id).second) << "id " << id << " handed out twice";
-    machine_->unplug("contract-extra");
-    ASSERT_EQ(machine_->device("contract-extra"), 0u);
-  }
-}
-
-TEST_P(BackendContract, WritesAreVisibleToTheNextRead) {
-  const AudioObjectID output = machine_->device(machine_->outputUID());
-  bool settable = false;
-  ASSERT_EQ(backend().isPropertySettable(output, kVolume, &settable), 0);
-  ASSERT_TRUE(settable);
-  for (float written : {0.5f, 0.25f, 1.0f}) {
-    ASSERT_EQ(backend().setPropertyData(output, kVolume, 0, nullptr, sizeof written, &written), 0);
-    float read = 0;
-    uint32_t size = sizeof read;
-    ASSERT_EQ(backend().getPropertyData(output, kVolume, &size, &read), 0);
-    EXPECT_NEAR(read, written, 1e-5f);
-  }
-  for (uint32_t written : {1u, 0u}) {
-    ASSERT_EQ(backend().setPropertyData(output, kMute, 0, nullptr, sizeof written, &written), 0);
-    uint32_t read = 7;
-    uint32_t size = sizeof read;
-    ASSERT_EQ(backend().getPropertyData(output, kMute, &size, &read), 0);
-    EXPECT_EQ(read, written);
-  }
-}
-
-TEST_P(BackendContract, ListsHandOutWhatFitsAndFixedValuesMustFit) {
-  const auto all = machine_->devices();
+TEST_P(BackendContract, ListsWritesMistakesAndReplugsKeepTheirPromises) {
+  const AudioObjectID output = outputID(), input = inputID();
+  SCOPED_TRACE("lists hand out what fits, fixed values must fit");
+  const auto all = devices();
   ASSERT_GE(all.size(), 2u);
-  const AudioObjectPropertyAddress devices{kAudioHardwarePropertyDevices,
-                                           kAudioObjectPropertyScopeGlobal, 0};
+  const AudioObjectPropertyAddress list{kAudioHardwarePropertyDevices,
+                                        kAudioObjectPropertyScopeGlobal, 0};
   uint32_t size = 0;
-  ASSERT_EQ(backend().getPropertyDataSize(kAudioObjectSystemObject, devices, &size), 0);
+  ASSERT_EQ(backend().getPropertyDataSize(kAudioObjectSystemObject, list, &size), 0);
   EXPECT_EQ(size, all.size() * sizeof(AudioObjectID));
   AudioObjectID first[2] = {0, 0};
   size = sizeof(AudioObjectID) + 2;  // room for one id and a part of another
-  ASSERT_EQ(backend().getPropertyData(kAudioObjectSystemObject, devices, &size, first), 0);
+  ASSERT_EQ(backend().getPropertyData(kAudioObjectSystemObject, list, &size, first), 0);
   EXPECT_EQ(size, sizeof(AudioObjectID));
   EXPECT_EQ(first[0], all[0]);
 
@@ -170,16 +110,33 @@ TEST_P(BackendContract, ListsHandOutWhatFitsAndFixedValuesMustFit) {
                 all[0], {kAudioDevicePropertyDeviceIsAlive, kAudioObjectPropertyScopeGlobal, 0},
                 &size, &tooSmall),
             kAudioHardwareBadPropertySizeError);
-}
 
-TEST_P(BackendContract, TheSameMistakeGivesTheSameStatus) {
-  const AudioObjectID output = machine_->device(machine_->outputUID());
-  const AudioObjectID input = machine_->device(machine_->inputUID());
+  SCOPED_TRACE("writes are visible to the next read");
+  bool settable = false;
+  ASSERT_EQ(backend().isPropertySettable(output, kVolume, &settable), 0);
+  ASSERT_TRUE(settable);
+  for (float written : {0.5f, 0.25f, 1.0f}) {
+    ASSERT_EQ(backend().setPropertyData(output, kVolume, 0, nullptr, sizeof written, &written), 0);
+    float read = 0;
+    size = sizeof read;
+    ASSERT_EQ(backend().getPropertyData(output, kVolume, &size, &read), 0);
+    EXPECT_NEAR(read, written, 1e-5f);
+  }
+  for (uint32_t written : {1u, 0u}) {
+    ASSERT_EQ(backend().setPropertyData(output, kMute, 0, nullptr, sizeof written, &written), 0);
+    uint32_t read = 7;
+    size = sizeof read;
+    ASSERT_EQ(backend().getPropertyData(output, kMute, &size, &read), 0);
+    EXPECT_EQ(read, written);
+  }
+
+  SCOPED_TRACE("the same mistake gives the same status");
   const AudioObjectID missing = 0x7fff0000;
   const float nan = std::nanf("");
   const float half = 0.5f;
   const double wide = 0.5;
-  uint32_t value = 0, size = sizeof value;
+  uint32_t value = 0;
+  size = sizeof value;
   EXPECT_EQ(backend().getPropertyData(missing, kVolume, &size, &value),
             kAudioHardwareBadObjectError);
   EXPECT_EQ(
@@ -199,17 +156,24 @@ TEST_P(BackendContract, TheSameMistakeGivesTheSameStatus) {
   EXPECT_EQ(backend().setPropertyData(kAudioObjectSystemObject, kDefaultOutput, 0, nullptr,
                                       sizeof missing, &missing),
             kAudioHardwareBadObjectError);
-  bool settable = true;
   EXPECT_EQ(backend().isPropertySettable(missing, kVolume, &settable),
             kAudioHardwareBadObjectError);
+
+  SCOPED_TRACE("an unplugged device comes back under an id never seen before");
+  std::set<AudioObjectID> seen;
+  for (AudioObjectID id : devices()) seen.insert(id);
+  for (int round = 0; round < 3; ++round) {
+    plug("contract-extra");
+    const AudioObjectID id = device("contract-extra");
+    ASSERT_NE(id, 0u);
+    EXPECT_TRUE(seen.insert(id).second) << "id " << id << " handed out twice";
+    unplug("contract-extra");
+    ASSERT_EQ(device("contract-extra"), 0u);
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Backends, BackendContract,
-    ::testing::Values(
-        System{"simulated", false, [] { return std::make_unique<SimulatedContractMachine>(); }},
-        System{"pipewire", true, [] { return std::make_unique<PipeWireContractMachine>(); }}),
-    [](const ::testing::TestParamInfo<System>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Backends, BackendContract, ::testing::Values("simulated", "pipewire"),
+                         [](const auto& info) { return std::string(info.param); });
 
 }  // namespace
 }  // namespace velmora::test

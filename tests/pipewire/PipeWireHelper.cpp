@@ -84,33 +84,41 @@ void play(void* data) {
   pw_stream_queue_buffer(tone->stream, buffer);
 }
 
-void open(pw_core* core, Tone& tone) {
+// Connects `stream` for 48 kHz float audio, stereo to play or mono to listen; `process` is
+// handed each buffer with `data`.
+template <void (*process)(void*)>
+void connectStream(pw_stream* stream, spa_hook& listener, void* data, pw_direction direction) {
   static const pw_stream_events events = [] {
     pw_stream_events e{};
     e.version = PW_VERSION_STREAM_EVENTS;
-    e.process = &play;
+    e.process = process;
     return e;
   }();
+  pw_stream_add_listener(stream, &listener, &events, data);
+  uint8_t bytes[512];
+  spa_pod_builder builder = SPA_POD_BUILDER_INIT(bytes, sizeof bytes);
+  spa_audio_info_raw info{};
+  info.format = SPA_AUDIO_FORMAT_F32;
+  info.rate = 48000;
+  info.channels = direction == PW_DIRECTION_OUTPUT ? 2 : 1;
+  info.position[0] =
+      direction == PW_DIRECTION_OUTPUT ? SPA_AUDIO_CHANNEL_FL : SPA_AUDIO_CHANNEL_MONO;
+  info.position[1] = SPA_AUDIO_CHANNEL_FR;
+  const spa_pod* params[] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info)};
+  pw_stream_connect(stream, direction, PW_ID_ANY,
+                    pw_stream_flags(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS |
+                                    PW_STREAM_FLAG_RT_PROCESS),
+                    params, 1);
+}
+
+void open(pw_core* core, Tone& tone) {
   // An application of its own per frequency, so that several tones are several applications.
   const std::string id = "org.velmora.test.tone-" + std::to_string(int(tone.frequency));
   tone.stream = pw_stream_new(
       core, "velmora-test-tone",
       pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback",
                         PW_KEY_MEDIA_ROLE, "Music", PW_KEY_APP_ID, id.c_str(), nullptr));
-  pw_stream_add_listener(tone.stream, &tone.listener, &events, &tone);
-  uint8_t bytes[512];
-  spa_pod_builder builder = SPA_POD_BUILDER_INIT(bytes, sizeof bytes);
-  spa_audio_info_raw info{};
-  info.format = SPA_AUDIO_FORMAT_F32;
-  info.rate = 48000;
-  info.channels = 2;
-  info.position[0] = SPA_AUDIO_CHANNEL_FL;
-  info.position[1] = SPA_AUDIO_CHANNEL_FR;
-  const spa_pod* params[] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info)};
-  pw_stream_connect(tone.stream, PW_DIRECTION_OUTPUT, PW_ID_ANY,
-                    pw_stream_flags(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS |
-                                    PW_STREAM_FLAG_RT_PROCESS),
-                    params, 1);
+  connectStream<&play>(tone.stream, tone.listener, &tone, PW_DIRECTION_OUTPUT);
 }
 
 int tone(double frequency, double second, double after, double start) {
@@ -221,31 +229,13 @@ int onset(const std::string& sink) {
   pw_context* context = pw_context_new(pw_main_loop_get_loop(monitor.loop), nullptr, 0);
   pw_core* core = pw_context_connect(context, nullptr, 0);
   if (core == nullptr) return 1;
-  static const pw_stream_events events = [] {
-    pw_stream_events e{};
-    e.version = PW_VERSION_STREAM_EVENTS;
-    e.process = &listen;
-    return e;
-  }();
   monitor.stream = pw_stream_new(
       core, "velmora-test-onset",
       pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Capture",
                         PW_KEY_TARGET_OBJECT, sink.c_str(), PW_KEY_STREAM_CAPTURE_SINK, "true",
                         PW_KEY_NODE_DONT_RECONNECT, "true", nullptr));
   spa_hook listener{};
-  pw_stream_add_listener(monitor.stream, &listener, &events, &monitor);
-  uint8_t bytes[512];
-  spa_pod_builder builder = SPA_POD_BUILDER_INIT(bytes, sizeof bytes);
-  spa_audio_info_raw info{};
-  info.format = SPA_AUDIO_FORMAT_F32;
-  info.rate = 48000;
-  info.channels = 1;
-  info.position[0] = SPA_AUDIO_CHANNEL_MONO;
-  const spa_pod* params[] = {spa_format_audio_raw_build(&builder, SPA_PARAM_EnumFormat, &info)};
-  pw_stream_connect(monitor.stream, PW_DIRECTION_INPUT, PW_ID_ANY,
-                    pw_stream_flags(PW_STREAM_FLAG_AUTOCONNECT | PW_STREAM_FLAG_MAP_BUFFERS |
-                                    PW_STREAM_FLAG_RT_PROCESS),
-                    params, 1);
+  connectStream<&listen>(monitor.stream, listener, &monitor, PW_DIRECTION_INPUT);
   pw_main_loop_run(monitor.loop);
   return 0;
 }

@@ -30,15 +30,7 @@ std::unique_ptr<platform::pipewire::PipeWireBackend> connected;
 std::string folder;
 
 bool onPath(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::string entries = path != nullptr ? path : "/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= entries.size()) {
-    const size_t end = std::min(entries.find(':', start), entries.size());
-    if (access((entries.substr(start, end - start) + "/" + name).c_str(), X_OK) == 0) return true;
-    start = end + 1;
-  }
-  return false;
+  return std::system(("command -v " + name + " >/dev/null").c_str()) == 0;
 }
 
 void writeFile(const fs::path& path, const std::string& text) {
@@ -249,17 +241,14 @@ std::string toneFile(double frequency) {
   for (uint32_t i = 0; i < frames; ++i)
     samples[i] =
         int16_t(std::lround(16384.0 * std::sin(2.0 * std::numbers::pi * frequency * i / rate)));
-  std::ofstream out(path, std::ios::binary);
-  auto word = [&](uint32_t value, int bytes) {
-    out.write(reinterpret_cast<const char*>(&value), bytes);
-  };
+  // The RIFF header of 16-bit mono PCM, as little-endian words: "RIFF", size, "WAVE", "fmt ",
+  // 16, format 1 and 1 channel, rate, bytes a second, 2 bytes a frame and 16 bits, "data", size.
   const uint32_t dataBytes = frames * 2;
-  out.write("RIFF", 4);
-  word(36 + dataBytes, 4);
-  out.write("WAVEfmt ", 8);
-  word(16, 4), word(1, 2), word(1, 2), word(rate, 4), word(rate * 2, 4), word(2, 2), word(16, 2);
-  out.write("data", 4);
-  word(dataBytes, 4);
+  const uint32_t header[] = {0x46464952, 36 + dataBytes, 0x45564157, 0x20746d66,
+                             16,         0x00010001,     rate,       rate * 2,
+                             0x00100002, 0x61746164,     dataBytes};
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(header), sizeof header);
   out.write(reinterpret_cast<const char*>(samples.data()), dataBytes);
   return path;
 }

@@ -17,142 +17,65 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(PipeWireDeviceRecord, UIDTransportAndChannelsFromTheProperties) {
+Properties with(Properties props, const std::string& key, const std::string& value) {
+  props[key] = value;
+  return props;
+}
+
+TEST(PipeWireDeviceRecord, UIDNameTransportAndChannelsFromTheProperties) {
   struct Case {
-    const char* what;
-    Properties node;
+    Properties node;  // named "n" unless it names itself
     Properties device;
     std::string route;
     uint32_t paramChannels;
-    std::string uid;
     uint32_t transport;
     uint32_t channels;
+    std::string uid = "n";
   };
-  const Properties pci{{"device.api", "alsa"}, {"device.bus", "pci"}};
+  const uint32_t virt = kAudioDeviceTransportTypeVirtual, bt = kAudioDeviceTransportTypeBluetooth;
+  const uint32_t le = kAudioDeviceTransportTypeBluetoothLE, usb = kAudioDeviceTransportTypeUSB;
+  const uint32_t hdmi = kAudioDeviceTransportTypeHDMI, dp = kAudioDeviceTransportTypeDisplayPort;
+  const std::string address = "AA:BB:CC:DD:EE:0F", btUID = "bluez_output.AA:BB:CC:DD:EE:0F.1";
+  const Properties alsa{{"device.api", "alsa"}}, pci = with(alsa, "device.bus", "pci");
+  const Properties bluez{{"device.api", "bluez5"}, {"api.bluez5.address", address}};
+  const Properties a2dp{{"node.name", "bluez_output.AA_BB_CC_DD_EE_0F.1"},
+                        {"api.bluez5.profile", "a2dp-sink"}};
+  const Properties bareBt{{"node.name", "bluez_sink"}, {"api.bluez5.address", address}};
   const Case cases[] = {
-      {"null sink, positions only",
-       {{"node.name", "test-sink-mono"}, {"audio.position", "[ MONO ]"}},
-       {},
-       "",
-       0,
-       "test-sink-mono",
-       kAudioDeviceTransportTypeVirtual,
-       1},
-      {"volume list wins over the declared count",
-       {{"node.name", "n"}, {"audio.channels", "6"}},
-       {},
-       "",
-       2,
-       "n",
-       kAudioDeviceTransportTypeVirtual,
-       2},
-      {"node.virtual on a real api",
-       {{"node.name", "v"},
-        {"node.virtual", "true"},
-        {"device.api", "alsa"},
-        {"audio.channels", "2"}},
-       {},
-       "",
-       0,
-       "v",
-       kAudioDeviceTransportTypeVirtual,
-       2},
-      {"bluetooth, address back in colon form",
-       {{"node.name", "bluez_output.AA_BB_CC_DD_EE_0F.1"}, {"api.bluez5.profile", "a2dp-sink"}},
-       {{"device.api", "bluez5"}, {"api.bluez5.address", "AA:BB:CC:DD:EE:0F"}},
-       "",
-       2,
-       "bluez_output.AA:BB:CC:DD:EE:0F.1",
-       kAudioDeviceTransportTypeBluetooth,
-       2},
-      {"bluetooth LE audio profile",
-       {{"node.name", "bluez_output.AA_BB_CC_DD_EE_0F.1"},
-        {"api.bluez5.profile", "bap-sink"},
-        {"api.bluez5.address", "AA:BB:CC:DD:EE:0F"}},
-       {},
-       "",
-       2,
-       "bluez_output.AA:BB:CC:DD:EE:0F.1",
-       kAudioDeviceTransportTypeBluetoothLE,
-       2},
-      {"bluetooth name without the address gets it appended",
-       {{"node.name", "bluez_sink"}, {"api.bluez5.address", "AA:BB:CC:DD:EE:0F"}},
-       {},
-       "",
-       1,
-       "bluez_sink.AA:BB:CC:DD:EE:0F",
-       kAudioDeviceTransportTypeBluetooth,
-       1},
-      {"usb headset",
-       {{"node.name", "alsa_output.usb-Headset-00.analog-stereo"}},
-       {{"device.api", "alsa"}, {"device.bus", "usb"}},
-       "analog-output",
-       2,
-       "alsa_output.usb-Headset-00.analog-stereo",
-       kAudioDeviceTransportTypeUSB,
-       2},
-      {"built-in speakers",
-       {{"node.name", "alsa_output.pci.analog-stereo"}},
-       pci,
-       "analog-output-speaker",
-       2,
-       "alsa_output.pci.analog-stereo",
-       kAudioDeviceTransportTypeBuiltIn,
-       2},
-      {"hdmi route",
-       {{"node.name", "h"}},
-       pci,
-       "hdmi-output-0",
-       2,
-       "h",
-       kAudioDeviceTransportTypeHDMI,
-       2},
-      {"hdmi profile without a route",
-       {{"node.name", "h"}, {"device.profile.name", "hdmi-stereo-extra1"}},
-       pci,
-       "",
-       2,
-       "h",
-       kAudioDeviceTransportTypeHDMI,
-       2},
-      {"display port told apart by the profile",
-       {{"node.name", "d"}, {"device.profile.description", "DisplayPort 2"}},
-       pci,
-       "",
-       2,
-       "d",
-       kAudioDeviceTransportTypeDisplayPort,
-       2},
+      {{{"audio.position", "[ MONO ]"}}, {}, "", 0, virt, 1},
+      {{{"audio.channels", "6"}}, {}, "", 2, virt, 2},  // the volume list wins
+      {with(with(alsa, "node.virtual", "true"), "audio.channels", "2"), {}, "", 0, virt, 2},
+      {a2dp, bluez, "", 2, bt, 2, btUID},  // the address back in colon form
+      {with(a2dp, "api.bluez5.profile", "bap-sink"), bluez, "", 2, le, 2, btUID},
+      {bareBt, {}, "", 1, bt, 1, "bluez_sink." + address},
+      {{}, with(alsa, "device.bus", "usb"), "analog-output", 2, usb, 2},
+      {{}, pci, "analog-output-speaker", 2, kAudioDeviceTransportTypeBuiltIn, 2},
+      {{}, pci, "hdmi-output-0", 2, hdmi, 2},
+      {{{"device.profile.name", "hdmi-stereo-extra1"}}, pci, "", 2, hdmi, 2},
+      {{{"device.profile.description", "DisplayPort 2"}}, pci, "", 2, dp, 2},
   };
-  for (const Case& c : cases) {
-    const DeviceRecord record = deviceRecord(c.node, c.device, c.route, c.paramChannels);
-    EXPECT_EQ(record.uid, c.uid) << c.what;
-    EXPECT_EQ(record.transport, c.transport) << c.what;
-    EXPECT_EQ(record.channels, c.channels) << c.what;
+  for (size_t row = 0; row < std::size(cases); ++row) {
+    const Case& c = cases[row];
+    Properties node = c.node;
+    node.emplace("node.name", "n");
+    const DeviceRecord record = deviceRecord(node, c.device, c.route, c.paramChannels);
+    EXPECT_EQ(record.uid, c.uid) << "row " << row;
+    EXPECT_EQ(record.transport, c.transport) << "row " << row;
+    EXPECT_EQ(record.channels, c.channels) << "row " << row;
   }
-}
-
-TEST(PipeWireDeviceRecord, NameFallsBackFromDescriptionToNickToNodeName) {
-  EXPECT_EQ(
-      deviceRecord({{"node.name", "n"}, {"node.nick", "k"}, {"node.description", "D"}}, {}, "", 0)
-          .name,
-      "D");
-  EXPECT_EQ(deviceRecord({{"node.name", "n"}, {"node.nick", "k"}}, {}, "", 0).name, "k");
+  const Properties nick{{"node.name", "n"}, {"node.nick", "k"}};
+  EXPECT_EQ(deviceRecord(with(nick, "node.description", "D"), {}, "", 0).name, "D");
+  EXPECT_EQ(deviceRecord(nick, {}, "", 0).name, "k");
   EXPECT_EQ(deviceRecord({{"node.name", "n"}}, {}, "", 0).name, "n");
 }
 
-TEST(PipeWireVolumeScale, CubicAndLinearRoundTripAndClampAboveFullScale) {
-  for (float scalar : {0.0f, 0.1f, 0.25f, 0.5f, 0.9f, 1.0f}) {
+TEST(PipeWireVolumeScale, CubicAndLinearRoundTripClampAndKeepTheBalanceOnWrites) {
+  for (float scalar : {0.0f, 0.1f, 0.25f, 0.5f, 0.9f, 1.0f})
     EXPECT_NEAR(scalarFromLinear(linearFromScalar(scalar)), scalar, 1e-6f);
-  }
   EXPECT_NEAR(linearFromScalar(0.5f), 0.125f, 1e-7f);  // half on the desktop's scale is -18 dB
-  EXPECT_NEAR(scalarFromLinear(0.125f), 0.5f, 1e-6f);
   EXPECT_EQ(scalarFromLinear(1.5f), 1.0f);
   EXPECT_EQ(scalarFromLinear(-0.1f), 0.0f);
   EXPECT_EQ(linearFromScalar(2.0f), 1.0f);
-}
-
-TEST(PipeWireVolumeScale, WritingKeepsBalanceAndLeavesOtherChannelsAlone) {
   // Element 0 scales every channel so that the loudest lands on the written value.
   const auto scaled = writtenGains({0.5f, 0.25f}, 0, 0.5f);
   ASSERT_EQ(scaled.size(), 2u);
@@ -188,7 +111,6 @@ class ProcFixture {
     if (!cgroup.empty()) write(dir / "cgroup", cgroup);
     fs::create_symlink("/usr/bin/" + comm, dir / "exe");
   }
-  void exit(int pid) { fs::remove_all(fs::path(root_) / std::to_string(pid)); }
   const std::string& root() const { return root_; }
 
  private:
@@ -196,7 +118,7 @@ class ProcFixture {
   std::string root_;
 };
 
-TEST(PipeWireProcessIdentity, ProcReadersUnderAnInjectedRoot) {
+TEST(PipeWireProcessIdentity, ProcReadersPidRulesAndBundleIDs) {
   ProcFixture proc;
   proc.process(40, 777, "web (content) 1");
   proc.process(41, 5, "player", "\t2", "org.example.Player");
@@ -207,62 +129,38 @@ TEST(PipeWireProcessIdentity, ProcReadersUnderAnInjectedRoot) {
   EXPECT_EQ(fs.executable(40), "/usr/bin/web (content) 1");
   EXPECT_EQ(fs.flatpakAppID(41), "org.example.Player");
   EXPECT_EQ(fs.snapName(42), "firefox");
-  EXPECT_EQ(fs.hostPID(2, "org.example.Player"), 41);
   EXPECT_EQ(fs.hostPID(2, "org.other.App"), std::nullopt);
-}
 
-TEST(PipeWireProcessIdentity, PidRuleForEachKindOfClient) {
-  ProcFixture proc;
-  proc.process(500, 1, "sandboxed", "\t7", "org.example.Player");
-  const ProcFs fs(proc.root());
   struct Case {
-    const char* what;
     Properties node;
     Properties client;
     int32_t pid;
   };
+  const Properties pulse{{"client.api", "pipewire-pulse"}};
+  const Properties portal = with(pulse, "pipewire.access.portal.app_id", "org.example.Player");
   const Case cases[] = {
-      {"native: the server's peer credentials, not the self-report",
-       {},
-       {{"pipewire.sec.pid", "300"}, {"application.process.id", "301"}},
-       300},
-      {"pulse protocol: the library's report on the node",
-       {{"client.api", "pipewire-pulse"}, {"application.process.id", "310"}},
-       {{"client.api", "pipewire-pulse"}, {"pipewire.sec.pid", "200"}},
-       310},
-      {"pulse protocol: the client's report when the node has none",
-       {},
-       {{"client.api", "pipewire-pulse"},
-        {"application.process.id", "311"},
-        {"pipewire.sec.pid", "200"}},
-       311},
-      {"flatpak via pulse: the sandbox pid translated to the host",
-       {{"application.process.id", "7"}},
-       {{"client.api", "pipewire-pulse"}, {"pipewire.access.portal.app_id", "org.example.Player"}},
-       500},
-      {"flatpak via pulse with no matching host process",
-       {{"application.process.id", "8"}},
-       {{"client.api", "pipewire-pulse"}, {"pipewire.access.portal.app_id", "org.example.Player"}},
-       0},
-      {"no pid at all (a network client)", {{"client.api", "pipewire-pulse"}}, {}, 0},
+      // Native: the server's peer credentials, not the self-report.
+      {{}, {{"pipewire.sec.pid", "300"}, {"application.process.id", "301"}}, 300},
+      // The PulseAudio protocol: the library's report on the node, else on the client.
+      {with(pulse, "application.process.id", "310"), {{"pipewire.sec.pid", "200"}}, 310},
+      {{}, with(with(pulse, "application.process.id", "311"), "pipewire.sec.pid", "200"), 311},
+      // A sandbox's pid translated to the host, when a host process matches.
+      {{{"application.process.id", "2"}}, portal, 41},
+      {{{"application.process.id", "8"}}, portal, 0},
+      {pulse, {}, 0},  // no pid at all: a network client
   };
-  for (const Case& c : cases) EXPECT_EQ(streamOwnerPID(c.node, c.client, fs), c.pid) << c.what;
-}
+  for (size_t row = 0; row < std::size(cases); ++row)
+    EXPECT_EQ(streamOwnerPID(cases[row].node, cases[row].client, fs), cases[row].pid) << row;
 
-TEST(PipeWireProcessIdentity, BundleIDPrefersFlatpakThenApplicationIDThenSnap) {
-  ProcFixture proc;
-  proc.process(60, 1, "a", "\t3", "org.example.Flat");
-  proc.process(61, 1, "b", "", "", "0::/snap.spotify.spotify-1.scope\n");
-  proc.process(62, 1, "c");
-  const ProcFs fs(proc.root());
-  EXPECT_EQ(bundleID({}, {{"pipewire.access.portal.app_id", "org.portal.App"}}, 62, fs),
+  // The bundle: the portal's, the sandbox's, the stream's own, the client's, the snap's.
+  const Properties totem{{"application.id", "org.gnome.Totem"}};
+  EXPECT_EQ(bundleID({}, {{"pipewire.access.portal.app_id", "org.portal.App"}}, 40, fs),
             "org.portal.App");
-  EXPECT_EQ(bundleID({{"application.id", "org.gnome.Totem"}}, {}, 60, fs), "org.example.Flat");
-  EXPECT_EQ(bundleID({{"application.id", "org.gnome.Totem"}}, {{"application.id", "x"}}, 61, fs),
-            "org.gnome.Totem");
-  EXPECT_EQ(bundleID({}, {{"application.id", "org.client.Id"}}, 61, fs), "org.client.Id");
-  EXPECT_EQ(bundleID({}, {}, 61, fs), "spotify");
-  EXPECT_EQ(bundleID({}, {}, 62, fs), "");
+  EXPECT_EQ(bundleID(totem, {}, 41, fs), "org.example.Player");
+  EXPECT_EQ(bundleID(totem, {{"application.id", "x"}}, 42, fs), "org.gnome.Totem");
+  EXPECT_EQ(bundleID({}, {{"application.id", "org.client.Id"}}, 42, fs), "org.client.Id");
+  EXPECT_EQ(bundleID({}, {}, 42, fs), "firefox");
+  EXPECT_EQ(bundleID({}, {}, 40, fs), "");
 }
 
 // The mirror fed as the server's events would feed it.
@@ -274,6 +172,15 @@ std::vector<AudioObjectID> list(Mirror& mirror, AudioObjectPropertySelector sele
   std::vector<AudioObjectID> ids(bytes.size() / sizeof(AudioObjectID));
   if (!ids.empty()) std::memcpy(ids.data(), bytes.data(), bytes.size());
   return ids;
+}
+
+template <class T>
+T read(Mirror& mirror, AudioObjectID object, const AudioObjectPropertyAddress& address) {
+  std::vector<uint8_t> bytes;
+  EXPECT_EQ(mirror.read(object, address, &bytes), 0);
+  T value{};
+  std::memcpy(&value, bytes.data(), std::min(bytes.size(), sizeof value));
+  return value;
 }
 
 Properties sink(const std::string& name) {
@@ -337,21 +244,12 @@ TEST(PipeWireMirror, ARouteCarriesTheVolumeWhenTheNodeHasOne) {
   mirror.setRoute(10, Route{5, 3, "hdmi-output-0", {{0.125f, 0.125f}, true}});
   const AudioObjectID device = list(mirror, kAudioHardwarePropertyDevices).at(0);
 
-  std::vector<uint8_t> bytes;
-  ASSERT_EQ(
-      mirror.read(device, {kAudioDevicePropertyVolumeScalar, kAudioObjectPropertyScopeOutput, 0},
-                  &bytes),
-      0);
-  float volume = 0;
-  std::memcpy(&volume, bytes.data(), sizeof volume);
-  EXPECT_NEAR(volume, 0.5f, 1e-6f);
-  ASSERT_EQ(
-      mirror.read(device, {kAudioDevicePropertyTransportType, kAudioObjectPropertyScopeGlobal, 0},
-                  &bytes),
-      0);
-  uint32_t transport = 0;
-  std::memcpy(&transport, bytes.data(), sizeof transport);
-  EXPECT_EQ(transport, uint32_t(kAudioDeviceTransportTypeHDMI));
+  const AudioObjectPropertyAddress volume{kAudioDevicePropertyVolumeScalar,
+                                          kAudioObjectPropertyScopeOutput, 0};
+  EXPECT_NEAR(read<float>(mirror, device, volume), 0.5f, 1e-6f);
+  EXPECT_EQ(read<uint32_t>(mirror, device,
+                           {kAudioDevicePropertyTransportType, kAudioObjectPropertyScopeGlobal, 0}),
+            uint32_t(kAudioDeviceTransportTypeHDMI));
 
   const float louder = 0.8f;
   std::optional<VolumeWrite> write;
