@@ -96,9 +96,10 @@ class EngineHarness {
     return toneAmplitude(audio().meter(uid).recent(channel, 4096), frequency);
   }
   const audio::AppAudioStatus& status(const std::string& appID) { return statuses.at(appID); }
-  std::string aggregateUID() {
-    const auto aggregates = audio().aggregates();
-    return aggregates.empty() ? "" : aggregates.front().uid;
+  std::string aggregateUIDs() {
+    std::string uids;
+    for (const auto& aggregate : audio().aggregates()) uids += aggregate.uid + " ";
+    return uids;
   }
 
   SimulatedMachine machine;
