@@ -22,7 +22,7 @@ inline constexpr double kMusic = 440.0;  // pid 100, level 0.5
 inline constexpr double kGame = 1000.0;  // pid 200, level 0.25
 
 // An application's settings, without spelling every field.
-inline settings::AppLevel level(float volume, bool muted = false,
+inline settings::AppLevel level(float volume = 1.0f, bool muted = false,
                                 std::optional<std::string> output = {},
                                 std::optional<bool> followSystem = {}) {
   settings::AppLevel level;

@@ -1,9 +1,9 @@
 // Test helper: an AudioBufferList that owns its sample memory. Every buffer sits between guard
-// regions filled with a pattern, so a test can prove the render never wrote outside a buffer.
+// bytes, so a test can prove the render never wrote outside a buffer.
 #pragma once
 
 #include <cstdint>
-#include <cstring>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -16,37 +16,33 @@ struct BufferSpec {
   uint32_t frames = 0;
   bool hasData = true;
   uint32_t extraBytes = 0;  // makes the byte size something other than whole frames
-  // When set, the byte size is this and frames/extraBytes only shape the allocation.
-  bool explicitByteSize = false;
-  uint32_t byteSize = 0;
+
+  // An absurd channel count gets the bytes of one channel per frame.
+  uint32_t byteSize() const { return frames * (channels > 8 ? 1 : channels) * 4 + extraBytes; }
 };
 
 class BufferList {
  public:
   explicit BufferList(const std::vector<BufferSpec>& specs);
-  BufferList(const BufferList&) = delete;
-  BufferList& operator=(const BufferList&) = delete;
 
   AudioBufferList* get() { return list_.get(); }
   AudioBuffer& buffer(uint32_t index) { return list_->buffers[index]; }
   float* samples(uint32_t index) { return static_cast<float*>(list_->buffers[index].data); }
-  float& at(uint32_t index, uint32_t frame, uint32_t channel);
+  float& at(uint32_t index, uint32_t frame, uint32_t channel) {
+    return samples(index)[size_t(frame) * buffer(index).numberChannels + channel];
+  }
   void fill(float value);
   // True when nothing outside any buffer's byte size was written.
   bool guardsIntact() const;
 
  private:
-  static constexpr size_t kGuardWords = 16;
-  static constexpr uint32_t kGuardPattern = 0xDEADBEEF;
-  struct Storage {
-    std::vector<uint32_t> words;  // guard, samples (rounded up to words), guard
-    size_t dataBytes = 0;
-  };
+  static constexpr size_t kGuardBytes = 64;
+  static constexpr uint8_t kGuardPattern = 0xA5;
   struct FreeList {
     void operator()(AudioBufferList* list) const { std::free(list); }
   };
   std::unique_ptr<AudioBufferList, FreeList> list_;
-  std::vector<Storage> storage_;
+  std::vector<std::vector<uint8_t>> storage_;  // guard, samples, guard
 };
 
 // Interleaved sine of the given frequency and amplitude into channel `channel` of buffer `index`.
