@@ -93,7 +93,7 @@ TEST(RenderCycle, OneLongBlockEqualsAnySplit) {
   }
 }
 
-TEST(RenderCycle, BoostLimiterKeepsLoudSignalsBelowFullScale) {
+TEST(RenderCycle, BoostIsLimitedAndNothingLeavesFullScale) {
   auto state = makeState(1, 1.0f, kRate);
   OMSetRouteBoost(state.get(), 0, 2.0f);
   BufferList in({{2, 4800}});
@@ -122,6 +122,14 @@ TEST(RenderCycle, BoostLimiterKeepsLoudSignalsBelowFullScale) {
   OMSetRouteBoost(state.get(), 0, 1.0f);
   for (int callback = 0; callback < 2; ++callback) OMRender(state.get(), in.get(), out.get());
   EXPECT_EQ(out.samples(0)[9599], in.samples(0)[9599]) << "no limiting without boost";
+
+  // A full-scale square wave on a lifted band: the filter alone would overshoot.
+  const float lift[5] = {12, 0, 0, 0, 0};
+  OMSetRouteEQ(state.get(), 0, true, lift);
+  for (uint32_t i = 0; i < 4800; ++i)
+    in.at(0, i, 0) = in.at(0, i, 1) = (i / 300) % 2 ? 1.0f : -1.0f;
+  for (int callback = 0; callback < 30; ++callback) OMRender(state.get(), in.get(), out.get());
+  EXPECT_EQ(OMOutputPeak(state.get()), 1.0f) << "clipped at full scale";
 }
 
 TEST(RenderCycle, NonFiniteInputIsSilenceAndPeaksArePerCallback) {
