@@ -101,8 +101,9 @@ TEST(AudioEngine, ChosenAndMultipleOutputsMoveTheToneAndAnOfflineChoiceIsFollowe
 
 using Inject = std::function<void(SimulatedAudioSystem&)>;
 
+// Once only: a second attempt would succeed.
 Inject call(SimulatedCall call, OSStatus status = -50) {
-  return [=](SimulatedAudioSystem& audio) { audio.failCall(call, status); };
+  return [=](SimulatedAudioSystem& audio) { audio.failCall(call, status, 1); };
 }
 
 Inject property(AudioObjectPropertySelector selector, AudioObjectPropertyScope scope = 0,

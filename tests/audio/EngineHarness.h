@@ -56,10 +56,7 @@ class EngineHarness {
       : machine(scenario),
         mainQueue(clock),
         engine(mainQueue, clock, [this](double) { ++pauses; }) {
-    engine.setOnStatus([this](const audio::AudioEngine::Statuses& s) {
-      statuses = s;
-      ++publications;
-    });
+    engine.setOnStatus([this](const audio::AudioEngine::Statuses& s) { statuses = s; });
   }
 
   SimulatedAudioSystem& audio() { return machine.audio(); }
@@ -113,7 +110,6 @@ class EngineHarness {
   settings::AdvancedPreferences advanced;
   std::optional<std::string> solo;
   audio::AudioEngine::Statuses statuses;
-  int publications = 0;
 };
 
 }  // namespace velmora::test
