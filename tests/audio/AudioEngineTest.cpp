@@ -269,13 +269,7 @@ TEST(AudioEngine, EffectsAreHeardAndLabelledRetunedInPlaceAndRebuiltForANewDevic
 
   h.audio().reconnectDevice("speakers");
   h.update();
-  const std::string reconnected = h.aggregateUIDs();
-  EXPECT_NE(reconnected, sessions) << "a new device id builds new sessions";
-  auto faster = velmora::test::engineMachine().devices[0];
-  faster.sampleRate = 96000;
-  h.audio().reconnectDevice("speakers", faster);
-  h.update();
-  EXPECT_NE(h.aggregateUIDs(), reconnected) << "and so does a new rate";
+  EXPECT_NE(h.aggregateUIDs(), sessions) << "a new device id builds new sessions";
   EXPECT_EQ(h.audio().aggregates().size(), 2u) << "the old sessions are gone";
   h.playAndUpdate();
   EXPECT_TRUE(h.status(kMusicID).active);
