@@ -1,8 +1,8 @@
-#include "BufferList.h"
-
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+
+#include "CoreTestSupport.h"
 
 namespace velmora::test {
 

@@ -5,7 +5,6 @@
 #include <atomic>
 #include <thread>
 
-#include "BufferList.h"
 #include "CoreTestSupport.h"
 
 namespace {

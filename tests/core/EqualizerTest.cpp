@@ -5,7 +5,6 @@
 #include <cmath>
 #include <vector>
 
-#include "BufferList.h"
 #include "CoreTestSupport.h"
 
 namespace {

@@ -8,7 +8,6 @@
 #include <optional>
 #include <random>
 
-#include "BufferList.h"
 #include "CoreTestSupport.h"
 
 namespace {

@@ -6,7 +6,6 @@
 #include <limits>
 #include <random>
 
-#include "BufferList.h"
 #include "CoreTestSupport.h"
 
 namespace {
