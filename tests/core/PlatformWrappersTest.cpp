@@ -66,10 +66,12 @@ TEST(PlatformWrappers, TheRenderCycleIsRegisteredAndOnlyTheTapsInputsAreSwitched
       << "no backend, no audio system";
   {
     ThrowingBackend throwing;
-    AudioBackend* previous = installAudioBackend(&throwing);
+    struct Restore {
+      AudioBackend* previous;
+      ~Restore() { installAudioBackend(previous); }
+    } restore{installAudioBackend(&throwing)};
     EXPECT_EQ(OMRegisterIOProc(77, state.get(), &proc), kAudioHardwareUnspecifiedError);
     EXPECT_EQ(OMProcessPath(100, std::array<char, 8>().data(), 8), 0);
-    installAudioBackend(previous);
   }
 
   sim::SimulatedMachine machine(headsetAndPlayer());
