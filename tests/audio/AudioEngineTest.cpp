@@ -9,6 +9,7 @@
 namespace {
 
 using velmora::audio::AppAudioStatus;
+using velmora::platform::sim::SimulatedAudioSystem;
 using velmora::platform::sim::SimulatedCall;
 using velmora::settings::AppLevel;
 using velmora::settings::DeviceEQ;
@@ -59,24 +60,7 @@ TEST(AudioEngine, VolumeMuteAndSoloShapeWhatIsHeard) {
   EXPECT_EQ(h.status("com.example.chat"), nowhere);
 }
 
-TEST(AudioEngine, LabelsNameWhatIsApplied) {
-  EngineHarness h;
-  h.advanced.boostedOutputs = std::map<std::string, bool>{{"audio:speakers", true}};
-  h.update();
-  h.playAndUpdate();
-  EXPECT_EQ(h.status(kMusicID).message, "音量增强 +6 dB") << "a boost alone needs processing";
-  DeviceEQ eq;
-  eq.enabled = true;
-  eq.bands = {0, 2, 0, 0, 0};
-  h.advanced.equalizers["audio:speakers"] = eq;
-  h.update();
-  EXPECT_EQ(h.status(kMusicID).message, "音量增强 · EQ");
-  h.advanced.boostedOutputs->clear();
-  h.update();
-  EXPECT_EQ(h.status(kMusicID).message, "独立音量 · EQ");
-}
-
-TEST(AudioEngine, RoutingMovesTheToneAndFollowsTheOfflineChoice) {
+TEST(AudioEngine, ChosenAndMultipleOutputsMoveTheToneAndAnOfflineChoiceIsFollowedOrSilent) {
   EngineHarness h;
   h.levels[kMusicID] = level(1.0f, false, "audio:dac");
   h.update();
@@ -85,22 +69,7 @@ TEST(AudioEngine, RoutingMovesTheToneAndFollowsTheOfflineChoice) {
   EXPECT_NEAR(h.tone("dac", kMusic), 0.5, 0.01);
   EXPECT_NEAR(h.tone("speakers", kMusic), 0.0, 0.002) << "no longer on the speakers";
 
-  ASSERT_TRUE(h.audio().removeDevice("dac"));
-  h.update();
-  h.playAndUpdate();
-  EXPECT_EQ(h.status(kMusicID).message, "指定输出离线 · 暂时静音");
-  EXPECT_NEAR(h.tone("speakers", kMusic), 0.0, 0.002) << "stays silent";
-
-  h.levels[kMusicID].followSystemWhenOffline = true;
-  h.update();
-  h.playAndUpdate();
-  EXPECT_EQ(h.status(kMusicID),
-            (AppAudioStatus{true, "指定输出离线 · 跟随系统", std::nullopt, false}));
-  EXPECT_NEAR(h.tone("speakers", kMusic), 0.5, 0.01);
-}
-
-TEST(AudioEngine, MultiOutputPlaysEveryOnlineDeviceAtItsLevel) {
-  EngineHarness h;
+  h.levels.clear();
   h.advanced.multiOutput = {
       true, {"audio:dac", "audio:mono", "audio:gone"}, {{"audio:dac", 1.0f}, {"audio:mono", 0.5f}}};
   h.update();
@@ -111,94 +80,80 @@ TEST(AudioEngine, MultiOutputPlaysEveryOnlineDeviceAtItsLevel) {
   EXPECT_NEAR(h.tone("mono", kMusic), 0.25, 0.01);
   EXPECT_NEAR(h.tone("mono", kGame), 0.125, 0.01);
   EXPECT_NEAR(h.tone("speakers", kMusic), 0.0, 0.002);
-
   h.advanced.multiOutput.devices.pop_back();
   h.playAndUpdate();
   EXPECT_EQ(h.status(kMusicID).message, "2 个输出设备");
+
+  h.advanced.multiOutput.enabled = false;
+  h.levels[kMusicID] = level(1.0f, false, "audio:dac");
+  ASSERT_TRUE(h.audio().removeDevice("dac"));
+  h.update();
+  h.playAndUpdate();
+  EXPECT_EQ(h.status(kMusicID).message, "指定输出离线 · 暂时静音");
+  EXPECT_NEAR(h.tone("speakers", kMusic), 0.0, 0.002) << "stays silent";
+  h.levels[kMusicID].followSystemWhenOffline = true;
+  h.update();
+  h.playAndUpdate();
+  EXPECT_EQ(h.status(kMusicID),
+            (AppAudioStatus{true, "指定输出离线 · 跟随系统", std::nullopt, false}));
+  EXPECT_NEAR(h.tone("speakers", kMusic), 0.5, 0.01);
 }
 
-// The response and the limiter are measured in the core; here, that each device's settings reach
-// the session that plays on it.
-TEST(AudioEngine, EqualiserAndBoostReachTheirDevices) {
-  auto scenario = velmora::test::engineMachine();
-  scenario.processes[0].tones = {{1000.0, 0.4f}, {80.0, 0.4f}};
-  scenario.processes[1].tones = {{500.0, 1.0f}};
-  EngineHarness h(scenario);
-  DeviceEQ eq;
-  eq.enabled = true;
-  eq.bands = {0, 0, 12, 0, 0};
-  h.advanced.equalizers["audio:dac"] = eq;
-  h.advanced.boostedOutputs = std::map<std::string, bool>{{"audio:mono", true}};
-  h.levels[kMusicID] = level(1.0f, false, "audio:dac");
-  h.levels[kGameID] = level(1.0f, false, "audio:mono");
-  h.update();
-  h.audio().render(30);  // 24 callbacks bring the EQ to its gains
-  h.update();
-  EXPECT_GT(h.tone("dac", 1000.0), 3 * h.tone("dac", 80.0)) << "the band is lifted";
-  h.audio().render(20);
-  EXPECT_GT(h.audio().meter("mono").peak(0, 4096), 0.95f) << "boosted";
+using Inject = std::function<void(SimulatedAudioSystem&)>;
+
+// Once only: a second attempt would succeed.
+Inject call(SimulatedCall call, OSStatus status = -50) {
+  return [=](SimulatedAudioSystem& audio) { audio.failCall(call, status, 1); };
+}
+
+Inject property(AudioObjectPropertySelector selector, AudioObjectPropertyScope scope = 0,
+                int skip = 0) {
+  return [=](SimulatedAudioSystem& audio) { audio.failProperty(selector, -1, -1, scope, skip); };
+}
+
+std::string failedStep(const std::string& step, const char* status = "-50") {
+  return step + "失败（Core Audio " + status + "）";
 }
 
 struct ConstructionFault {
   const char* name;
-  std::function<void(EngineHarness&)> inject;
+  Inject inject;
   std::string message;
   const char* output = "audio:dac";
 };
 
 TEST(AudioEngine, EveryFailingStepLeavesNothingBehindAndIsNotRetriedUntilAsked) {
-  using namespace velmora::platform::sim;
+  auto format16 = SimulatedAudioSystem::floatFormat(2);
+  format16.formatFlags = 0;
+  format16.bitsPerChannel = 16;
   const std::vector<ConstructionFault> faults = {
-      {"routes", [](EngineHarness&) {}, "请选择 1–4 个不同的单声道或双声道输出设备。",
-       "audio:surround"},
-      {"tap", [](EngineHarness& h) { h.audio().failCall(SimulatedCall::createProcessTap, -50); },
-       "创建应用音频通道失败（Core Audio -50）"},
-      {"tap format",
-       [](EngineHarness& h) {
-         auto format = SimulatedAudioSystem::floatFormat(2);
-         format.formatFlags = 0;
-         format.bitsPerChannel = 16;
-         h.audio().setTapFormat(format);
-       },
+      {"routes", {}, "请选择 1–4 个不同的单声道或双声道输出设备。", "audio:surround"},
+      {"tap", call(SimulatedCall::createProcessTap), failedStep("创建应用音频通道")},
+      {"tap format", [&](SimulatedAudioSystem& audio) { audio.setTapFormat(format16); },
        "此应用的音频格式暂不支持，已保留原始输出。"},
-      {"tap uid", [](EngineHarness& h) { h.audio().failProperty(kAudioTapPropertyUID, -1); },
-       "无法读取音频通道标识。"},
-      {"aggregate",
-       [](EngineHarness& h) {
-         h.audio().failCall(SimulatedCall::createAggregateDevice, 1852797029);
-       },
-       "连接输出设备失败（Core Audio 1852797029）"},
+      {"tap uid", property(kAudioTapPropertyUID), "无法读取音频通道标识。"},
+      {"aggregate", call(SimulatedCall::createAggregateDevice, 1852797029),
+       failedStep("连接输出设备", "1852797029")},
       {"outputs appear after the last look",
-       [](EngineHarness& h) { h.audio().delayAggregateOutputs(25); },
+       [](SimulatedAudioSystem& audio) { audio.delayAggregateOutputs(25); },
        "输出设备尚未准备就绪，请重试。"},
-      {"output format",
-       [](EngineHarness& h) { h.audio().failProperty(kAudioStreamPropertyVirtualFormat, -1); },
+      {"output format", property(kAudioStreamPropertyVirtualFormat),
        "当前输出格式不是受支持的 32 位浮点音频。"},
-      {"input streams",
-       [](EngineHarness& h) {
-         h.audio().failProperty(kAudioDevicePropertyStreams, -1, -1,
-                                kAudioObjectPropertyScopeInput);
-       },
+      {"input streams", property(kAudioDevicePropertyStreams, kAudioObjectPropertyScopeInput),
        "聚合音频输入未就绪。"},
-      {"input format",
-       [](EngineHarness& h) {
-         h.audio().failProperty(kAudioStreamPropertyVirtualFormat, -1, -1, 0, 1);
-       },
-       "输入音频格式不受支持。"},
-      {"channel layout", [](EngineHarness& h) { h.audio().setAggregateChannelSurplus(1); },
+      {"input format", property(kAudioStreamPropertyVirtualFormat, 0, 1), "输入音频格式不受支持。"},
+      {"channel layout", [](SimulatedAudioSystem& audio) { audio.setAggregateChannelSurplus(1); },
        "输出声道排列与设备配置不一致，已保留原始声音。"},
-      {"callback", [](EngineHarness& h) { h.audio().failCall(SimulatedCall::createIOProcID, -50); },
-       "创建音频处理回调失败（Core Audio -50）"},
-      {"hardware inputs",
-       [](EngineHarness& h) { h.audio().failCall(SimulatedCall::setPropertyData, -50); },
-       "关闭不需要的硬件输入失败（Core Audio -50）", "audio:phones"},
-      {"start", [](EngineHarness& h) { h.audio().failCall(SimulatedCall::startDevice, -50); },
-       "启动音频处理（请检查系统音频录制权限）失败（Core Audio -50）"},
+      {"callback", call(SimulatedCall::createIOProcID), failedStep("创建音频处理回调")},
+      {"hardware inputs", call(SimulatedCall::setPropertyData), failedStep("关闭不需要的硬件输入"),
+       "audio:phones"},
+      {"start", call(SimulatedCall::startDevice),
+       failedStep("启动音频处理（请检查系统音频录制权限）")},
   };
   for (const ConstructionFault& fault : faults) {
     SCOPED_TRACE(fault.name);
     EngineHarness h;
-    fault.inject(h);
+    if (fault.inject) fault.inject(h.audio());
     h.levels[kMusicID] = level(1.0f, false, fault.output);
     h.update();
     EXPECT_EQ(h.status(kMusicID),
@@ -213,22 +168,18 @@ TEST(AudioEngine, EveryFailingStepLeavesNothingBehindAndIsNotRetriedUntilAsked) 
     EXPECT_EQ(h.status(kMusicID).error, fault.message);
     EXPECT_EQ(h.audio().liveProcessingObjects(), 0u) << "the same signature is not tried again";
   }
+  // Retry builds again; outputs that appear on the last look are used.
   EngineHarness h;
   h.audio().failCall(SimulatedCall::startDevice, -50, 1);
-  h.levels[kMusicID] = level(0.5f);
-  h.update();
-  ASSERT_TRUE(h.status(kMusicID).error.has_value());
-  h.engine.retry();
-  h.update();
-  EXPECT_EQ(h.status(kMusicID).message, "正在建立处理 · 设置尚未生效") << "retry tries again";
-}
-
-TEST(AudioEngine, OutputsThatAppearOnTheLastLookAreUsed) {
-  EngineHarness h;
-  h.audio().delayAggregateOutputs(24);
   h.levels[kMusicID] = level(1.0f, false, "audio:dac");
   h.update();
+  ASSERT_TRUE(h.status(kMusicID).error.has_value());
+  h.audio().delayAggregateOutputs(24);
+  h.pauses = 0;
+  h.engine.retry();
+  h.update();
   EXPECT_EQ(h.pauses, 24) << "a pause after each look that found no outputs, none after";
+  EXPECT_EQ(h.status(kMusicID).message, "正在建立处理 · 设置尚未生效");
   h.playAndUpdate();
   EXPECT_EQ(h.status(kMusicID), (AppAudioStatus{true, "→ USB DAC", std::nullopt, false}));
   EXPECT_NEAR(h.tone("dac", kMusic), 0.5, 0.01);
@@ -290,57 +241,51 @@ TEST(AudioEngine, WatchdogAndLayoutFaultsFallBackToTheApplicationsOwnSound) {
   EXPECT_NEAR(layout.tone("speakers", kMusic), 0.5, 0.01);
 }
 
-TEST(AudioEngine, DeviceChangesRebuildAndSettingChangesOnlyRetune) {
+// How loud the effects are is measured in the core; here, that each change of the device's
+// settings reaches the sessions that play on it, in place, that only a changed device rebuilds,
+// and that stopping all or switching off leaves nothing behind.
+TEST(AudioEngine, EffectsAreRetunedInPlaceRebuiltForANewDeviceAndRemovedByStopAllOrOff) {
   EngineHarness h;
-  h.levels[kMusicID] = level(0.5f, false, "audio:dac");
+  h.advanced.boostedOutputs = std::map<std::string, bool>{{"audio:speakers", true}};
   h.update();
   h.playAndUpdate();
-  const std::string first = h.aggregateUID();
-  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(h.status(kMusicID).message, "音量增强 +6 dB") << "a boost alone needs processing";
+  EXPECT_NEAR(h.tone("speakers", kGame), 0.5, 0.01) << "twice as loud";
+  const std::string sessions = h.aggregateUIDs();
 
-  h.levels[kMusicID].volume = 0.8f;
   DeviceEQ eq;
   eq.enabled = true;
-  eq.bands = {3, 0, 0, 0, 0};
-  h.advanced.equalizers["audio:dac"] = eq;
-  h.advanced.boostedOutputs = std::map<std::string, bool>{{"audio:dac", true}};
-  h.playAndUpdate();
-  EXPECT_EQ(h.aggregateUID(), first) << "retuned in place";
-  EXPECT_EQ(h.status(kMusicID).message, "→ USB DAC");
+  eq.bands = {0, 0, 12, 0, 0};
+  h.advanced.equalizers["audio:speakers"] = eq;
+  h.update();
+  EXPECT_EQ(h.status(kMusicID).message, "音量增强 · EQ");
+  h.advanced.boostedOutputs->clear();
+  h.levels[kMusicID] = level(0.8f);
+  h.update();
+  EXPECT_EQ(h.status(kMusicID).message, "独立音量 · EQ");
+  h.audio().render(30);  // the bands reach their gains
+  EXPECT_NEAR(h.tone("speakers", kGame), 0.25, 0.02) << "the lifted band keeps its level";
+  EXPECT_LT(h.tone("speakers", kMusic), 0.25) << "the rest is lower";
+  EXPECT_EQ(h.aggregateUIDs(), sessions) << "retuned in place";
 
-  h.audio().reconnectDevice("dac");
+  h.audio().reconnectDevice("speakers");
   h.update();
-  const std::string second = h.aggregateUID();
-  EXPECT_NE(second, first) << "a new device id builds a new session";
-  auto faster = velmora::test::engineMachine().devices[1];
-  faster.sampleRate = 96000;
-  h.audio().reconnectDevice("dac", faster);
-  h.update();
-  EXPECT_NE(h.aggregateUID(), second);
-  EXPECT_EQ(h.audio().aggregates().size(), 1u) << "the old session is gone";
+  EXPECT_NE(h.aggregateUIDs(), sessions) << "a new device id builds new sessions";
+  EXPECT_EQ(h.audio().aggregates().size(), 2u) << "the old sessions are gone";
   h.playAndUpdate();
   EXPECT_TRUE(h.status(kMusicID).active);
-}
 
-TEST(AudioEngine, StopAllAndDisablingGiveEveryApplicationItsOwnSound) {
-  EngineHarness h;
-  h.levels[kMusicID] = level(0.2f);
-  h.levels[kGameID] = level(0.2f);
-  h.update();
-  h.playAndUpdate();
-  ASSERT_NEAR(h.tone("speakers", kMusic), 0.1, 0.01);
   h.engine.stopAll(true);
   EXPECT_EQ(h.audio().liveProcessingObjects(), 0u);
-  EXPECT_NEAR(h.tone("speakers", kMusic), 0.5, 0.01);
+  EXPECT_NEAR(h.tone("speakers", kMusic), 0.5, 0.01) << "every application's own sound";
   EXPECT_NEAR(h.tone("speakers", kGame), 0.25, 0.01);
   h.mainQueue.runPending();
   EXPECT_TRUE(h.statuses.empty());
-
   h.update();
   h.enabled = false;
   h.update();
   EXPECT_TRUE(h.statuses.empty());
-  EXPECT_EQ(h.audio().liveProcessingObjects(), 0u);
+  EXPECT_EQ(h.audio().liveProcessingObjects(), 0u) << "switched off";
 }
 
 }  // namespace

@@ -38,65 +38,43 @@ TEST(BluetoothAudio, BookmarkOfALiveDevice) {
                                                  {"22-22", "Twin", false, false},
                                                  {"33-33", "Twin", true, false}};
   const uint32_t virt = kAudioDeviceTransportTypeVirtual, agg = kAudioDeviceTransportTypeAggregate,
-                 pci = 0x70636920;  // 'pci ', no symbol of its own
+                 hdmi = kAudioDeviceTransportTypeHDMI, pci = 0x70636920;  // 'pci ': no symbol
   const AudioObjectID input = 50, output = 60;
-  const std::tuple<AudioDevice, const char*, const char*, bool, bool> cases[] = {
-      {{2, "le-aa-bb-cc-dd-ee-ff", "LE", 1, 2, kLE},
-       "bluetooth:AA-BB-CC-DD-EE-FF",
-       "headphones",
-       true,
-       true},
-      {{3, "bt-7", "Buds", 0, 2, kBT},
-       "bluetooth:11-11-11-11-11-11",
-       "headphones",
-       false,
-       true},  // one name match
-      {{4, "bt-8", "Twin", 0, 2, kBT},
-       "audio:bt-8",
-       "headphones",
-       false,
-       true},  // two paired share the name
-      {{5, "bt-9", "buds", 0, 2, kBT},
-       "audio:bt-9",
-       "headphones",
-       false,
-       true},  // names compare exactly
-      {{6, "00:1a:2b:3c:4d:5e", "USB", 1, 2, kUSB},
-       "audio:00:1a:2b:3c:4d:5e",
-       "cable.connector",
-       true,
-       true},
-      {{7, "00:1a:2b:3c:4d:5e:input", "Mic", 1, 0, kUSB},
-       "bluetooth:00-1A-2B-3C-4D-5E",
-       "headphones",
-       true,
-       false},
-      {{8, "aa:bb:cc:dd:ee:ff:output", "Bridge", 2, 2, virt},
-       "bluetooth:AA-BB-CC-DD-EE-FF",
-       "headphones",
-       false,
-       false},
-      {{9, "agg", "Aggregate", 2, 2, agg}, "audio:agg", "waveform", false, false},
-      {{output, "agg", "Aggregate", 2, 2, agg}, "audio:agg", "waveform", false, true},
-      {{input, "loop", "Loopback", 2, 2, virt}, "audio:loop", "waveform", true, false},
-      // One row of the transport's symbol table; a transport without one goes by direction.
-      {{11, "tv", "TV", 0, 2, kAudioDeviceTransportTypeHDMI}, "audio:tv", "display", false, true},
-      {{13, "pci", "Card", 2, 8, pci}, "audio:pci", "speaker.wave.2", true, true},
-      {{14, "line", "Line In", 2, 0, pci}, "audio:line", "mic", true, false},
+  struct Row {
+    AudioDevice device;
+    const char* id;     // "" for "audio:" and the UID
+    std::string shown;  // "i" and "o": shown as an input, an output
+    const char* symbol = "headphones";
   };
-  for (const auto& [d, id, symbol, showInput, showOutput] : cases) {
-    const std::string& uid = d.uid;  // a lambda may not capture a structured binding in clang 14
+  const Row rows[] = {
+      {{2, "le-aa-bb-cc-dd-ee-ff", "LE", 1, 2, kLE}, "bluetooth:AA-BB-CC-DD-EE-FF", "io"},
+      {{3, "bt-7", "Buds", 0, 2, kBT}, "bluetooth:11-11-11-11-11-11", "o"},  // one paired by name
+      {{4, "bt-8", "Twin", 0, 2, kBT}, "", "o"},  // two paired share the name
+      {{5, "bt-9", "buds", 0, 2, kBT}, "", "o"},  // names compare exactly
+      {{6, "00:1a:2b:3c:4d:5e", "U", 1, 2, kUSB}, "", "io", "cable.connector"},
+      {{7, "00:1a:2b:3c:4d:5e:input", "Mic", 1, 0, kUSB}, "bluetooth:00-1A-2B-3C-4D-5E", "i"},
+      {{8, "aa:bb:cc:dd:ee:ff:output", "B", 2, 2, virt}, "bluetooth:AA-BB-CC-DD-EE-FF", ""},
+      {{9, "agg", "Aggregate", 2, 2, agg}, "", "", "waveform"},
+      {{output, "agg", "Aggregate", 2, 2, agg}, "", "o", "waveform"},
+      {{input, "loop", "Loopback", 2, 2, virt}, "", "i", "waveform"},
+      {{11, "tv", "TV", 0, 2, hdmi}, "", "o", "display"},
+      {{13, "pci", "Card", 2, 8, pci}, "", "io", "speaker.wave.2"},
+      {{14, "line", "Line In", 2, 0, pci}, "", "i", "mic"},
+  };
+  for (const Row& row : rows) {
+    const AudioDevice& d = row.device;
     const auto uidIf = [&](int channels) {
-      return channels > 0 ? std::optional(uid) : std::nullopt;
+      return channels > 0 ? std::optional(d.uid) : std::nullopt;
     };
-    const std::optional<std::string> address = std::string_view(id).starts_with("bluetooth:")
-                                                   ? std::optional(std::string(id + 10))
-                                                   : std::nullopt;
-    const DeviceBookmark want{
-        id,      d.name,       symbol,        uidIf(d.inputs), uidIf(d.outputs),
-        address, d.inputs > 0, d.outputs > 0, showInput,       showOutput,
-        {}};
-    EXPECT_EQ(fields(BluetoothAudio::bookmark(d, paired, input, output)), fields(want)) << d.uid;
+    const std::string id = *row.id != '\0' ? row.id : "audio:" + d.uid;
+    const auto address = *row.id != '\0' ? std::optional(id.substr(10)) : std::nullopt;
+    const bool in = row.shown.find('i') != std::string::npos;
+    const bool out = row.shown.find('o') != std::string::npos;
+    const DeviceBookmark got = BluetoothAudio::bookmark(d, paired, input, output);
+    EXPECT_EQ(fields(got), std::make_tuple(id, d.name, std::string(row.symbol), uidIf(d.inputs),
+                                           uidIf(d.outputs), address, d.inputs > 0, d.outputs > 0,
+                                           in, out, std::optional<std::string>()))
+        << d.uid;
   }
 }
 

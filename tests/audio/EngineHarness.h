@@ -22,7 +22,7 @@ inline constexpr double kMusic = 440.0;  // pid 100, level 0.5
 inline constexpr double kGame = 1000.0;  // pid 200, level 0.25
 
 // An application's settings, without spelling every field.
-inline settings::AppLevel level(float volume, bool muted = false,
+inline settings::AppLevel level(float volume = 1.0f, bool muted = false,
                                 std::optional<std::string> output = {},
                                 std::optional<bool> followSystem = {}) {
   settings::AppLevel level;
@@ -56,10 +56,7 @@ class EngineHarness {
       : machine(scenario),
         mainQueue(clock),
         engine(mainQueue, clock, [this](double) { ++pauses; }) {
-    engine.setOnStatus([this](const audio::AudioEngine::Statuses& s) {
-      statuses = s;
-      ++publications;
-    });
+    engine.setOnStatus([this](const audio::AudioEngine::Statuses& s) { statuses = s; });
   }
 
   SimulatedAudioSystem& audio() { return machine.audio(); }
@@ -96,9 +93,10 @@ class EngineHarness {
     return toneAmplitude(audio().meter(uid).recent(channel, 4096), frequency);
   }
   const audio::AppAudioStatus& status(const std::string& appID) { return statuses.at(appID); }
-  std::string aggregateUID() {
-    const auto aggregates = audio().aggregates();
-    return aggregates.empty() ? "" : aggregates.front().uid;
+  std::string aggregateUIDs() {
+    std::string uids;
+    for (const auto& aggregate : audio().aggregates()) uids += aggregate.uid + " ";
+    return uids;
   }
 
   SimulatedMachine machine;
@@ -112,7 +110,6 @@ class EngineHarness {
   settings::AdvancedPreferences advanced;
   std::optional<std::string> solo;
   audio::AudioEngine::Statuses statuses;
-  int publications = 0;
 };
 
 }  // namespace velmora::test

@@ -1,66 +1,38 @@
-#include "BufferList.h"
-
+#include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <numbers>
+
+#include "CoreTestSupport.h"
 
 namespace velmora::test {
 
 BufferList::BufferList(const std::vector<BufferSpec>& specs)
     : list_(static_cast<AudioBufferList*>(
-          std::calloc(1, AudioBufferListSize(uint32_t(specs.size()))))) {
+          std::calloc(1, AudioBufferListSize(uint32_t(specs.size()))))),
+      storage_(specs.size()) {
   list_->numberBuffers = uint32_t(specs.size());
-  storage_.resize(specs.size());
   for (size_t i = 0; i < specs.size(); ++i) {
-    const BufferSpec& spec = specs[i];
-    const uint64_t allocationChannels = spec.channels > 8 ? 1 : spec.channels;
-    const size_t bytes =
-        spec.explicitByteSize
-            ? spec.byteSize
-            : size_t(spec.frames) * allocationChannels * sizeof(float) + spec.extraBytes;
     AudioBuffer& buffer = list_->buffers[i];
-    buffer.numberChannels = spec.channels;
-    buffer.dataByteSize = uint32_t(bytes);
-    if (!spec.hasData) continue;
-    Storage& storage = storage_[i];
-    storage.dataBytes = bytes;
-    storage.words.assign(kGuardWords * 2 + (bytes + 3) / 4, kGuardPattern);
-    std::memset(storage.words.data() + kGuardWords, 0, bytes);
-    buffer.data = storage.words.data() + kGuardWords;
+    buffer.numberChannels = specs[i].channels;
+    buffer.dataByteSize = specs[i].byteSize();
+    if (!specs[i].hasData) continue;
+    storage_[i].assign(kGuardBytes * 2 + buffer.dataByteSize, kGuardPattern);
+    std::fill_n(storage_[i].begin() + kGuardBytes, buffer.dataByteSize, 0);
+    buffer.data = storage_[i].data() + kGuardBytes;
   }
-}
-
-float& BufferList::at(uint32_t index, uint32_t frame, uint32_t channel) {
-  const AudioBuffer& buffer = list_->buffers[index];
-  return static_cast<float*>(buffer.data)[size_t(frame) * buffer.numberChannels + channel];
 }
 
 void BufferList::fill(float value) {
   for (uint32_t i = 0; i < list_->numberBuffers; ++i) {
-    const AudioBuffer& buffer = list_->buffers[i];
-    if (buffer.data == nullptr) continue;
-    auto* samples = static_cast<float*>(buffer.data);
-    for (size_t s = 0; s < buffer.dataByteSize / sizeof(float); ++s) samples[s] = value;
+    if (samples(i) != nullptr) std::fill_n(samples(i), buffer(i).dataByteSize / 4, value);
   }
 }
 
 bool BufferList::guardsIntact() const {
-  for (const Storage& storage : storage_) {
-    if (storage.words.empty()) continue;
-    const auto* bytes = reinterpret_cast<const uint8_t*>(storage.words.data());
-    const size_t dataBegin = kGuardWords * 4;
-    const size_t dataEnd = dataBegin + storage.dataBytes;
-    const size_t total = storage.words.size() * 4;
-    for (size_t b = 0; b < total; ++b) {
-      if (b >= dataBegin && b < dataEnd) continue;
-      const uint32_t word = storage.words[b / 4];
-      // Bytes past the data in its last word keep the pattern only if never written.
-      if (b >= dataEnd && b < ((dataEnd + 3) / 4) * 4) {
-        const auto* pattern = reinterpret_cast<const uint8_t*>(&kGuardPattern);
-        if (bytes[b] != pattern[b % 4]) return false;
-        continue;
-      }
-      if (word != kGuardPattern) return false;
+  for (const std::vector<uint8_t>& bytes : storage_) {
+    for (size_t b = 0; b < bytes.size(); ++b) {
+      const bool guard = b < kGuardBytes || b >= bytes.size() - kGuardBytes;
+      if (guard && bytes[b] != kGuardPattern) return false;
     }
   }
   return true;

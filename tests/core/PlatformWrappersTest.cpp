@@ -1,117 +1,139 @@
-// The core's calls into the platform layer, checked against a recording backend installed by the
-// test: the backend lives in the platform's shared library, so a call made inside the core's
-// shared library must reach it.
+// The core's calls into the platform layer, on the simulated audio system: the backend lives in
+// the platform's shared library, so a call made inside the core's shared library must reach it.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <array>
 #include <filesystem>
+#include <stdexcept>
 
-#include "BufferList.h"
 #include "CoreTestSupport.h"
-#include "RecordingAudioBackend.h"
+#include "platform/audio/AudioHardware.h"
+#include "platform/sim/SimulatedMachine.h"
+#include "tests/support/Goertzel.h"
+#include "tests/support/ScenarioBuilders.h"
 
 namespace {
 
-using velmora::test::RecordingAudioBackend;
-using velmora::test::ScopedBackend;
+using namespace velmora::platform;
+using sim::SimulatedCall;
 
-TEST(PlatformWrappers, RegisterIOProcReachesTheInstalledBackend) {
-  auto state = velmora::test::makeState(1, 0.5f, 48000.0);
-  AudioDeviceIOProcID id = nullptr;
-  EXPECT_EQ(OMRegisterIOProc(77, state.get(), &id), kAudioHardwareNotRunningError)
-      << "no backend, no audio system";
+// Every call throws: what the platform layer must never let unwind through the C interface.
+class ThrowingBackend final : public AudioBackend {
+  using Address = AudioObjectPropertyAddress;
+  [[noreturn]] static OSStatus fail() { throw std::runtime_error("backend failure"); }
 
-  RecordingAudioBackend backend;
-  ScopedBackend installed(&backend);
-  ASSERT_EQ(OMRegisterIOProc(77, state.get(), &id), kAudioHardwareNoError);
-  ASSERT_EQ(backend.registrations.size(), 1u);
-  const auto& registration = backend.registrations[0];
-  EXPECT_EQ(registration.device, 77u);
-  EXPECT_EQ(registration.proc, &OMIOProc);
-  EXPECT_EQ(registration.clientData, state.get());
-  EXPECT_NE(id, nullptr);
+ public:
+  bool hasProperty(AudioObjectID, const Address&) override { fail(); }
+  OSStatus isPropertySettable(AudioObjectID, const Address&, bool*) override { fail(); }
+  OSStatus getPropertyDataSize(AudioObjectID, const Address&, uint32_t*) override { fail(); }
+  OSStatus getPropertyData(AudioObjectID, const Address&, uint32_t*, void*) override { fail(); }
+  OSStatus setPropertyData(AudioObjectID, const Address&, uint32_t, const void*, uint32_t,
+                           const void*) override {
+    fail();
+  }
+  OSStatus getPropertyString(AudioObjectID, const Address&, std::string*) override { fail(); }
+  OSStatus getPropertyStrings(AudioObjectID, const Address&, std::vector<std::string>*) override {
+    fail();
+  }
+  OSStatus createProcessTap(const TapDescription&, AudioObjectID*) override { fail(); }
+  OSStatus destroyProcessTap(AudioObjectID) override { fail(); }
+  OSStatus createAggregateDevice(const AggregateDeviceDescription&, AudioObjectID*) override {
+    fail();
+  }
+  OSStatus destroyAggregateDevice(AudioObjectID) override { fail(); }
+  OSStatus createIOProcID(AudioObjectID, AudioDeviceIOProc, void*, AudioDeviceIOProcID*) override {
+    fail();
+  }
+  OSStatus destroyIOProcID(AudioObjectID, AudioDeviceIOProcID) override { fail(); }
+  OSStatus startDevice(AudioObjectID, AudioDeviceIOProcID) override { fail(); }
+  OSStatus stopDevice(AudioObjectID, AudioDeviceIOProcID) override { fail(); }
+  std::optional<std::string> processPath(int32_t) override { fail(); }
+};
 
-  // What the backend's I/O thread will call renders the state and reports success.
-  velmora::test::BufferList in({{2, 4}});
-  velmora::test::BufferList out({{2, 4}});
-  in.fill(0.5f);
-  EXPECT_EQ(registration.proc(77, nullptr, in.get(), nullptr, out.get(), nullptr,
-                              registration.clientData),
-            kAudioHardwareNoError);
-  EXPECT_EQ(out.at(0, 3, 1), 0.25f);
-  EXPECT_EQ(registration.proc(77, nullptr, nullptr, nullptr, out.get(), nullptr, nullptr),
-            kAudioHardwareNoError)
-      << "a faulting callback still reports success";
-
-  backend.nextStatus = kAudioHardwareBadObjectError;
-  EXPECT_EQ(OMRegisterIOProc(78, state.get(), &id), kAudioHardwareBadObjectError);
-  backend.nextStatus = kAudioHardwareNoError;
-  backend.throwNext = true;
-  EXPECT_EQ(OMRegisterIOProc(78, state.get(), &id), kAudioHardwareUnspecifiedError)
-      << "a backend's exception never crosses the C interface";
+sim::Scenario headsetAndPlayer() {
+  sim::Scenario s;
+  s.devices = {velmora::test::simDevice("phones", "Headset", {2}, {1})};
+  s.processes = {
+      {100, "com.example.music", "/opt/Tone Player/bin/tone-player", {{440, 0.5f}}, true, {}}};
+  return s;
 }
 
-TEST(PlatformWrappers, EnableTapInputsOnlySwitchesOnTheLastStreams) {
-  RecordingAudioBackend backend;
-  ScopedBackend installed(&backend);
-  const auto procID = reinterpret_cast<AudioDeviceIOProcID>(uintptr_t(0xABC));
-  struct Case {
-    uint32_t streams, taps;
-    std::vector<uint32_t> on;
-  };
-  const Case cases[] = {{5, 2, {0, 0, 0, 1, 1}}, {1, 1, {1}}, {3, 0, {0, 0, 0}}, {2, 2, {1, 1}}};
-  for (const Case& c : cases) {
-    backend.writes.clear();
-    ASSERT_EQ(OMEnableTapInputsOnly(42, procID, c.streams, c.taps), kAudioHardwareNoError);
-    ASSERT_EQ(backend.writes.size(), 1u);
-    const auto& write = backend.writes[0];
-    EXPECT_EQ(write.object, 42u);
-    EXPECT_EQ(write.address.selector, uint32_t(kAudioDevicePropertyIOProcStreamUsage));
-    EXPECT_EQ(write.address.scope, uint32_t(kAudioObjectPropertyScopeInput));
-    EXPECT_EQ(write.address.element, 0u);
-    ASSERT_EQ(write.data.size(), AudioHardwareIOProcStreamUsageSize(c.streams));
-    const auto* usage = reinterpret_cast<const AudioHardwareIOProcStreamUsage*>(write.data.data());
-    EXPECT_EQ(usage->ioProc, procID);
-    EXPECT_EQ(usage->numberStreams, c.streams);
-    EXPECT_EQ(std::vector<uint32_t>(usage->streamIsOn, usage->streamIsOn + c.streams), c.on);
+TEST(PlatformWrappers, TheRenderCycleIsRegisteredAndOnlyTheTapsInputsAreSwitchedOn) {
+  auto state = velmora::test::makeState(1, 0.5f, 48000.0);
+  AudioDeviceIOProcID proc = nullptr;
+  EXPECT_EQ(OMRegisterIOProc(77, state.get(), &proc), kAudioHardwareNotRunningError)
+      << "no backend, no audio system";
+  {
+    ThrowingBackend throwing;
+    struct Restore {
+      AudioBackend* previous;
+      ~Restore() { installAudioBackend(previous); }
+    } restore{installAudioBackend(&throwing)};
+    EXPECT_EQ(OMRegisterIOProc(77, state.get(), &proc), kAudioHardwareUnspecifiedError);
+    EXPECT_EQ(OMProcessPath(100, std::array<char, 8>().data(), 8), 0);
   }
 
-  backend.writes.clear();
-  EXPECT_EQ(OMEnableTapInputsOnly(42, procID, 0, 0), int32_t(0x6E6F7065));
-  EXPECT_EQ(OMEnableTapInputsOnly(42, procID, 2, 3), kAudioHardwareIllegalOperationError);
-  EXPECT_TRUE(backend.writes.empty());
+  sim::SimulatedMachine machine(headsetAndPlayer());
+  sim::SimulatedAudioSystem& audio = machine.audio();
+  AudioObjectID tap = 0, aggregate = 0;
+  const TapDescription tapDescription{
+      {audio.processObjectID(100)}, "tap", true, TapMuteBehavior::mutedWhenTapped};
+  ASSERT_EQ(AudioHardwareCreateProcessTap(tapDescription, &tap), 0);
+  std::string tapUID;
+  const AudioObjectPropertyAddress uid{kAudioTapPropertyUID, kAudioObjectPropertyScopeGlobal, 0};
+  ASSERT_EQ(AudioObjectGetPropertyString(tap, &uid, &tapUID), 0);
+  const AggregateDeviceDescription description{
+      "a", "agg", true, 0, "phones", {{"phones", false}}, {{tapUID, true}}, false};
+  ASSERT_EQ(AudioHardwareCreateAggregateDevice(description, &aggregate), 0);
+  ASSERT_EQ(OMRegisterIOProc(aggregate, state.get(), &proc), 0);
+
+  // The headset's microphone first, the tap last.
+  const std::pair<uint32_t, std::vector<uint32_t>> taps[] = {{2, {1, 1}}, {0, {0, 0}}, {1, {0, 1}}};
+  for (const auto& [count, on] : taps) {
+    ASSERT_EQ(OMEnableTapInputsOnly(aggregate, proc, 2, count), 0);
+    EXPECT_EQ(audio.streamUsage(aggregate), on) << count;
+  }
+  EXPECT_EQ(OMEnableTapInputsOnly(aggregate, proc, 0, 0), kAudioHardwareIllegalOperationError);
+  EXPECT_EQ(OMEnableTapInputsOnly(aggregate, proc, 2, 3), kAudioHardwareIllegalOperationError);
   // Too many streams to describe in a 32-bit property size: refused, not truncated.
-  EXPECT_EQ(OMEnableTapInputsOnly(42, procID, 0xFFFFFFFFu, 1), int32_t(0x77686174));
-  EXPECT_TRUE(backend.writes.empty());
-  backend.nextStatus = kAudioHardwareBadObjectError;
-  EXPECT_EQ(OMEnableTapInputsOnly(42, procID, 2, 1), kAudioHardwareBadObjectError);
+  EXPECT_EQ(OMEnableTapInputsOnly(aggregate, proc, 0xFFFFFFFFu, 1), kAudioHardwareUnspecifiedError);
+  audio.failCall(SimulatedCall::setPropertyData, kAudioHardwareBadObjectError, 1);
+  EXPECT_EQ(OMEnableTapInputsOnly(aggregate, proc, 2, 1), kAudioHardwareBadObjectError);
+  EXPECT_EQ(audio.streamUsage(aggregate), (std::vector<uint32_t>{0, 1})) << "left as it was";
+
+  // What the system's I/O thread calls renders the state: the tone at the state's gain.
+  ASSERT_EQ(AudioDeviceStart(aggregate, proc), 0);
+  audio.render(10);
+  EXPECT_NEAR(velmora::test::toneAmplitude(audio.meter("phones").recent(0, 4096), 440), 0.25, 0.01);
+  AudioDeviceStop(aggregate, proc);
+  AudioDeviceDestroyIOProcID(aggregate, proc);
+  AudioHardwareDestroyAggregateDevice(aggregate);
+  AudioHardwareDestroyProcessTap(tap);
 }
 
 TEST(PlatformWrappers, ProcessPathAlwaysTerminatesAndNeverOverruns) {
   const std::string path = "/opt/Tone Player/bin/tone-player";
   const auto length = int32_t(path.size());
-  RecordingAudioBackend backend;
-  backend.processPaths[4242] = path;
   {
-    ScopedBackend installed(&backend);
+    sim::SimulatedMachine machine(headsetAndPlayer());
     char buffer[64];
-    EXPECT_EQ(OMProcessPath(4242, buffer, sizeof buffer), length);
+    EXPECT_EQ(OMProcessPath(100, buffer, sizeof buffer), length);
     EXPECT_EQ(std::string(buffer), path);
 
-    // Exactly the path's length leaves no room for the terminator: refused, buffer untouched past
-    // it.
+    // Exactly the path's length leaves no room for the terminator: refused, nothing written past.
     std::vector<char> tight(path.size() + 8, 'x');
-    EXPECT_LE(OMProcessPath(4242, tight.data(), uint32_t(path.size())), 0);
+    EXPECT_LE(OMProcessPath(100, tight.data(), uint32_t(path.size())), 0);
     EXPECT_EQ(tight[0], '\0');
     for (size_t i = path.size(); i < tight.size(); ++i) ASSERT_EQ(tight[i], 'x');
-    EXPECT_EQ(OMProcessPath(4242, tight.data(), uint32_t(path.size() + 1)), length);
+    EXPECT_EQ(OMProcessPath(100, tight.data(), uint32_t(path.size() + 1)), length);
     EXPECT_EQ(tight[path.size()], '\0');
     EXPECT_EQ(tight[path.size() + 1], 'x');
 
     char untouched = 'x';
-    EXPECT_EQ(OMProcessPath(4242, &untouched, 0), 0);
+    EXPECT_EQ(OMProcessPath(100, &untouched, 0), 0);
     EXPECT_EQ(untouched, 'x');
-    EXPECT_EQ(OMProcessPath(4242, nullptr, 64), 0);
+    EXPECT_EQ(OMProcessPath(100, nullptr, 64), 0);
     EXPECT_EQ(OMProcessPath(getpid(), buffer, sizeof buffer), 0)
         << "the simulated system answers for its own processes only";
     EXPECT_EQ(buffer[0], '\0');

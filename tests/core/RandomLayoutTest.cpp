@@ -8,7 +8,6 @@
 #include <optional>
 #include <random>
 
-#include "BufferList.h"
 #include "CoreTestSupport.h"
 
 namespace {
@@ -32,11 +31,6 @@ struct Expected {
   std::vector<std::pair<uint32_t, uint32_t>> routes = {};  // first, count, after auto-config
 };
 
-uint32_t bytesOf(const BufferSpec& b) {
-  const uint64_t channels = b.channels > 8 ? 1 : b.channels;
-  return b.explicitByteSize ? b.byteSize : uint32_t(b.frames * channels * 4 + b.extraBytes);
-}
-
 Expected model(const Layout& l) {
   if (l.nullInput || l.taps == 0 || l.input.size() < l.taps) return {Outcome::fault};
   uint64_t frames = UINT64_MAX;
@@ -44,16 +38,16 @@ Expected model(const Layout& l) {
   for (size_t i = l.input.size() - l.taps; i < l.input.size(); ++i) {
     const BufferSpec& b = l.input[i];
     if (b.channels == 0 || !b.hasData) return {Outcome::silence};
-    if (bytesOf(b) % (uint64_t(b.channels) * 4) != 0) return {Outcome::fault};
-    frames = std::min<uint64_t>(frames, bytesOf(b) / (uint64_t(b.channels) * 4));
+    if (b.byteSize() % (uint64_t(b.channels) * 4) != 0) return {Outcome::fault};
+    frames = std::min<uint64_t>(frames, b.byteSize() / (uint64_t(b.channels) * 4));
     tapChannels += b.channels;
     if (tapChannels > 2) return {Outcome::fault};
   }
   uint64_t outChannels = 0;
   for (const BufferSpec& b : l.output) {
     if (b.channels == 0) continue;
-    if (bytesOf(b) % (uint64_t(b.channels) * 4) != 0) return {Outcome::fault};
-    if (b.hasData) frames = std::min<uint64_t>(frames, bytesOf(b) / (uint64_t(b.channels) * 4));
+    if (b.byteSize() % (uint64_t(b.channels) * 4) != 0) return {Outcome::fault};
+    if (b.hasData) frames = std::min<uint64_t>(frames, b.byteSize() / (uint64_t(b.channels) * 4));
     outChannels += b.channels;
     if (outChannels > 8) return {Outcome::fault};
   }
