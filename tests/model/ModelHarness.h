@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "audio/HAL.h"
 #include "model/AppModel.h"
 #include "platform/dispatch/ManualScheduler.h"
 #include "platform/sim/SimulatedMachine.h"
@@ -17,6 +18,9 @@
 namespace velmora::test {
 
 using namespace velmora::platform::sim;
+using settings::AudioDirection;
+using IDs = std::vector<std::string>;
+inline constexpr const char* kMusic = "com.example.music";
 
 inline Scenario modelMachine() {
   Scenario s;
@@ -40,6 +44,14 @@ inline Scenario withHeadphones() {
   Scenario s = modelMachine();
   s.pairedDevices = {{kHeadphonesAddress, "降噪耳机", {0x110B}, 4, false}};
   return s;
+}
+
+// The headphones' audio device, as it appears once they are connected.
+inline constexpr const char* kHeadphonesUID = "A4-C3-F0-85-1E-22:output";
+inline ScenarioDevice headphonesAudio(const std::string& uid = kHeadphonesUID) {
+  ScenarioDevice device = simDevice(uid, "降噪耳机", {2});
+  device.transport = kAudioDeviceTransportTypeBluetooth;
+  return device;
 }
 
 class ModelHarness {
@@ -72,6 +84,41 @@ class ModelHarness {
     model->engine().queue().sync([] {});
     mainQueue.runPending();
   }
+  // Lets a connection attempt end and its result reach the main thread.
+  void connect() {
+    machine.bluetooth().holdConnections(false);
+    model->bluetoothQueue().sync([] {});
+    mainQueue.runPending();
+  }
+  AudioObjectID id(const std::string& uid) { return machine.audio().deviceID(uid); }
+  void select(const std::string& uid, AudioDirection direction = AudioDirection::output) {
+    model->selectDevice(id(uid), direction);
+  }
+  AudioObjectID systemDefault(AudioDirection direction = AudioDirection::output) const {
+    return *audio::HAL::value<AudioObjectID>(kAudioObjectSystemObject,
+                                             direction == AudioDirection::input
+                                                 ? kAudioHardwarePropertyDefaultInputDevice
+                                                 : kAudioHardwarePropertyDefaultOutputDevice);
+  }
+  // The next `count` property writes fail with -50.
+  void failWrites(int count) {
+    machine.audio().failCall(SimulatedCall::setPropertyData, -50, count);
+  }
+  // Another program sets the device's output volume.
+  void setVolumeOutside(const std::string& uid, float value, std::vector<uint32_t> elements = {0}) {
+    for (const uint32_t element : elements) {
+      const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar,
+                                               kAudioObjectPropertyScopeOutput, element};
+      ASSERT_EQ(AudioObjectSetPropertyData(id(uid), &address, 0, nullptr, sizeof value, &value), 0);
+    }
+  }
+  void automaticOutputs(const IDs& ids) {
+    model->updateAdvanced([&](settings::AdvancedPreferences& advanced) {
+      advanced.autoOutput = true;
+      advanced.automaticOutputIDs = ids;
+    });
+  }
+  settings::Preferences saved() const { return settings::PreferencesStore(file()).load(); }
   double tone(const std::string& uid, double frequency) {
     machine.audio().render(10);
     return toneAmplitude(machine.audio().meter(uid).recent(0, 4096), frequency);
