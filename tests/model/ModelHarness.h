@@ -4,9 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <stdexcept>
 
 #include "audio/HAL.h"
 #include "model/AppModel.h"
@@ -72,10 +73,8 @@ class ModelHarness {
   }
   std::filesystem::path file() const { return folder / "settings.json"; }
   std::string fileText() const {
-    std::ifstream in(file());
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::ifstream in(file(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
   }
   // Lets virtual time pass: refreshes, saves and the engine's work all happen.
   void advance(double seconds) {
@@ -140,12 +139,10 @@ class ModelHarness {
 
  private:
   static std::filesystem::path freshFolder() {
-    static int counter = 0;
-    auto path = std::filesystem::temp_directory_path() /
-                ("velmora-model-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
-    std::filesystem::remove_all(path);
-    std::filesystem::create_directories(path);
-    return path;
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "velmora-model-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    return pattern;
   }
 };
 

@@ -133,10 +133,8 @@ TEST(ModelAppControls, LevelsSoloOutputsAndPresentations) {
   EXPECT_FALSE(listed("com.example.chat")) << "silent";
   h.model->toggleAppMute("com.example.chat");
   EXPECT_TRUE(listed("com.example.chat")) << "silent, but with settings";
-  const auto& created = h.state().preferences.apps.at("com.example.chat");
-  EXPECT_TRUE(created.muted);
-  EXPECT_EQ(created.volume, 1.0f);
-  EXPECT_FALSE(created.outputDeviceID.has_value());
+  EXPECT_EQ(h.state().preferences.apps.at("com.example.chat"),
+            (settings::AppLevel{1.0f, true, {}, {}}));
   EXPECT_TRUE(h.state().preferences.processingEnabled) << "a mute switches processing on";
 
   h.model->setAppVolume(kMusic, 0.3f);

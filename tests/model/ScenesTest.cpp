@@ -47,17 +47,11 @@ TEST(Scenes, AppliedSceneSwitchesDevicesFirstThenSettingsAndTracksChanges) {
   EXPECT_EQ(h.state().outputID, h.id("speakers"));
   EXPECT_FALSE(h.state().applyingSceneID);
   EXPECT_EQ(h.state().activeSceneID, saved.id);
-  EXPECT_FALSE(h.state().soloAppID);
-  EXPECT_EQ(h.state().preferences.apps.at(kMusic).volume, 0.6f);
-  EXPECT_TRUE(h.state().preferences.processingEnabled);
-  EXPECT_EQ(h.state().preferences.advanced->equalizers.at("audio:speakers").bands[0], 3.0f);
-  EXPECT_FALSE(h.model->boostEnabled("audio:dac"));
   EXPECT_FLOAT_EQ(*audio::HAL::volume(h.id("speakers"), AudioDirection::output), 0.3f);
-  EXPECT_FALSE(h.state().systemMuted);
   EXPECT_FALSE(h.state().errorMessage);
   EXPECT_EQ(scenes(h).size(), 1u) << "the other advanced settings, scenes included, stay";
   h.advance(1.5);
-  EXPECT_FALSE(h.model->activeSceneModified());
+  EXPECT_FALSE(h.model->activeSceneModified()) << "every setting the scene holds is back";
 
   // Within the tolerance the scene is still current; beyond it, or with a solo, it is adjusted.
   h.model->setAppVolume(kMusic, 0.6005f);
@@ -78,8 +72,10 @@ TEST(Scenes, DeadlineStopDeleteAndScenesThatApplyAtOnce) {
   AudioScene bare;
   bare.id = "bare";
   bare.apps[kMusic].volume = 0.4f;
+  h.model->setAppVolume(kMusic, 0.9f);  // switches processing on
   h.model->applyScene(bare);
   EXPECT_EQ(h.state().preferences.apps.at(kMusic).volume, 0.4f);
+  EXPECT_FALSE(h.state().preferences.processingEnabled);
   EXPECT_EQ(h.state().activeSceneID, "bare");
   bare.id = "speakers";
   bare.outputDeviceID = "audio:speakers";

@@ -124,6 +124,8 @@ const std::vector<DeviceBookmark> kCatalog =
 
 TEST(AutomaticDevices, CandidatesSeedingIncludingAndExcludingFollowTheCatalogueAndDirection) {
   AdvancedPreferences advanced;
+  advanced.seedAutomaticDevices(kOut, kCatalog);
+  EXPECT_EQ(advanced.automaticOutputIDs, (IDs{"a", "b", "c"})) << "the shown outputs, once each";
   advanced.automaticOutputIDs = IDs{"gone", "c", "mic", "a", "c", "hidden"};
   EXPECT_EQ(ids(advanced.automaticDevices(kOut, kCatalog)), (IDs{"c", "a", "hidden"}));
   EXPECT_EQ(ids(advanced.automaticDevices(kIn, kCatalog)), IDs{}) << "absent list: none";
