@@ -104,7 +104,8 @@ class ModelHarness {
     machine.audio().failCall(SimulatedCall::setPropertyData, -50, count);
   }
   // Another program sets the device's output volume.
-  void setVolumeOutside(const std::string& uid, float value, const std::vector<uint32_t>& elements = {0}) {
+  void setVolumeOutside(const std::string& uid, float value,
+                        const std::vector<uint32_t>& elements = {0}) {
     for (const uint32_t element : elements) {
       const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar,
                                                kAudioObjectPropertyScopeOutput, element};

@@ -15,8 +15,8 @@ constexpr AudioDirection kIn = AudioDirection::input;
 
 // A bookmark from "id field…": "in=UID" and "out=UID" make the direction supported and shown;
 // "bt=ADDR", "~alias", "name=TEXT", "hide=in|out|both", "output" (supported, no UID).
-DeviceBookmark entry(const std::string& spec) {
-  std::istringstream words(spec);
+DeviceBookmark entry(const std::string& fields) {
+  std::istringstream words(fields);
   DeviceBookmark b;
   words >> b.id;
   b.name = b.id;
@@ -35,10 +35,10 @@ DeviceBookmark entry(const std::string& spec) {
 }
 
 // Entries separated by commas.
-std::vector<DeviceBookmark> entries(const std::string& specs) {
+std::vector<DeviceBookmark> entries(const std::string& text) {
   std::vector<DeviceBookmark> list;
-  std::istringstream in(specs);
-  for (std::string spec; std::getline(in, spec, ',');) list.push_back(entry(spec));
+  std::istringstream in(text);
+  for (std::string one; std::getline(in, one, ',');) list.push_back(entry(one));
   return list;
 }
 
