@@ -60,11 +60,14 @@ TEST(AppModel, AnApplicationsVolumeIsHeardLowerUntilSleepOrProcessingOff) {
 
   h.machine.power().sleep();
   EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u);
+  h.machine.audio().removeDevice("dac");
   h.advance(3.0);
   EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u) << "a tick while asleep does nothing";
+  EXPECT_EQ(h.state().devices.size(), 3u) << "not even a refresh";
   h.machine.power().wake();
   h.advance(0.0);
   EXPECT_GT(h.machine.audio().liveProcessingObjects(), 0u);
+  EXPECT_EQ(h.state().devices.size(), 2u);
 
   h.model->setProcessing(false);
   EXPECT_TRUE(h.state().statuses.empty());

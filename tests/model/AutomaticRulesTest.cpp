@@ -41,6 +41,11 @@ TEST(ModelRules, PriorityWinsOnStableTopologyAManualChoiceHoldsAndSelectionsUnde
   EXPECT_EQ(h.systemDefault(), h.id("speakers"));
   h.advance(1.5);
   EXPECT_EQ(h.systemDefault(), h.id("dac")) << "a device arrived: the priority applies again";
+  h.machine.audio().addDevice(simDevice("tv", "tv", {2}));
+  h.advance(1.5);
+  h.select("speakers");
+  h.advance(3.0);
+  EXPECT_EQ(h.systemDefault(), h.id("speakers")) << "a choice accepts the change seen before it";
 
   h.select("speakers");
   h.machine.bluetooth().holdConnections(true);
