@@ -71,13 +71,6 @@ TEST(AudioRoutePolicy, RouteSpecsTakeEachDevicesSettings) {
   EXPECT_EQ(AudioRoutePolicy::routeSpecs({{"A"}, 1.0f, {}}, devices, chosen, advanced)[0].gain,
             1.0f)
       << "a chosen device plays at full level even with a multi-output level stored";
-
-  // Volume, solo, multi-output and effects switch processing on in the engine test; here a
-  // chosen device that is the default one anyway.
-  std::vector<OutputRouteSpec> plainRoute(1);
-  plainRoute[0].device = devices["A"];
-  EXPECT_FALSE(AudioRoutePolicy::processingNeeded({}, {}, plainRoute, 1.0f, {}));
-  EXPECT_TRUE(AudioRoutePolicy::processingNeeded(chosen, {}, plainRoute, 1.0f, {}));
 }
 
 }  // namespace
