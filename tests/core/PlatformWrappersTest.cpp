@@ -57,11 +57,20 @@ sim::Scenario headsetAndPlayer() {
   return s;
 }
 
-TEST(PlatformWrappers, TheRenderCycleIsRegisteredAndOnlyTheTapsInputsAreSwitchedOn) {
+// Each call with no backend, a backend that throws, and the simulated system.
+TEST(PlatformWrappers, RenderCycleTapInputsAndProcessPathOnEveryKindOfBackend) {
   auto state = velmora::test::makeState(1, 0.5f, 48000.0);
   AudioDeviceIOProcID proc = nullptr;
   EXPECT_EQ(OMRegisterIOProc(77, state.get(), &proc), kAudioHardwareNotRunningError)
       << "no backend, no audio system";
+  // Without a backend the operating system answers for process paths.
+  char own[4096];
+  const auto expected = std::filesystem::read_symlink("/proc/self/exe").string();
+  EXPECT_EQ(OMProcessPath(getpid(), own, sizeof own), int32_t(expected.size()));
+  EXPECT_EQ(std::string(own), expected);
+  EXPECT_EQ(OMProcessPath(-1, own, sizeof own), 0);
+  // Above any pid the kernel hands out, so no process of the machine can answer.
+  EXPECT_EQ(OMProcessPath(0x7FFFFFF0, own, sizeof own), 0);
   {
     ThrowingBackend throwing;
     struct Restore {
@@ -80,7 +89,6 @@ TEST(PlatformWrappers, TheRenderCycleIsRegisteredAndOnlyTheTapsInputsAreSwitched
                                                {},  false};
   ASSERT_EQ(AudioHardwareCreateAggregateDevice(description, &aggregate), 0);
   ASSERT_EQ(OMRegisterIOProc(aggregate, state.get(), &proc), 0);
-
   const std::pair<uint32_t, std::vector<uint32_t>> taps[] = {{2, {1, 1}}, {0, {0, 0}}, {1, {0, 1}}};
   for (const auto& [count, on] : taps) {
     ASSERT_EQ(OMEnableTapInputsOnly(aggregate, proc, 2, count), 0);
@@ -90,42 +98,27 @@ TEST(PlatformWrappers, TheRenderCycleIsRegisteredAndOnlyTheTapsInputsAreSwitched
   EXPECT_EQ(OMEnableTapInputsOnly(aggregate, proc, 2, 3), kAudioHardwareIllegalOperationError);
   // Too many streams to describe in a 32-bit property size: refused, not truncated.
   EXPECT_EQ(OMEnableTapInputsOnly(aggregate, proc, 0xFFFFFFFFu, 1), kAudioHardwareUnspecifiedError);
-}
 
-TEST(PlatformWrappers, ProcessPathAlwaysTerminatesAndNeverOverruns) {
   const std::string path = "/opt/Tone Player/bin/tone-player";
   const auto length = int32_t(path.size());
-  {
-    sim::SimulatedMachine machine(headsetAndPlayer());
-    char buffer[64];
-    EXPECT_EQ(OMProcessPath(100, buffer, sizeof buffer), length);
-    EXPECT_EQ(std::string(buffer), path);
-
-    // Exactly the path's length leaves no room for the terminator: refused, nothing written past.
-    std::vector<char> tight(path.size() + 8, 'x');
-    EXPECT_LE(OMProcessPath(100, tight.data(), uint32_t(path.size())), 0);
-    EXPECT_EQ(tight[0], '\0');
-    for (size_t i = path.size(); i < tight.size(); ++i) ASSERT_EQ(tight[i], 'x');
-    EXPECT_EQ(OMProcessPath(100, tight.data(), uint32_t(path.size() + 1)), length);
-    EXPECT_EQ(tight[path.size()], '\0');
-    EXPECT_EQ(tight[path.size() + 1], 'x');
-
-    char untouched = 'x';
-    EXPECT_EQ(OMProcessPath(100, &untouched, 0), 0);
-    EXPECT_EQ(untouched, 'x');
-    EXPECT_EQ(OMProcessPath(100, nullptr, 64), 0);
-    EXPECT_EQ(OMProcessPath(getpid(), buffer, sizeof buffer), 0)
-        << "the simulated system answers for its own processes only";
-    EXPECT_EQ(buffer[0], '\0');
-  }
-  // Without a backend the operating system answers.
-  char own[4096];
-  const auto expected = std::filesystem::read_symlink("/proc/self/exe").string();
-  EXPECT_EQ(OMProcessPath(getpid(), own, sizeof own), int32_t(expected.size()));
-  EXPECT_EQ(std::string(own), expected);
-  EXPECT_EQ(OMProcessPath(-1, own, sizeof own), 0);
-  // Above any pid the kernel hands out, so no process of the machine can answer.
-  EXPECT_EQ(OMProcessPath(0x7FFFFFF0, own, sizeof own), 0);
+  char buffer[64];
+  EXPECT_EQ(OMProcessPath(100, buffer, sizeof buffer), length);
+  EXPECT_EQ(std::string(buffer), path);
+  // Exactly the path's length leaves no room for the terminator: refused, nothing written past.
+  std::vector<char> tight(path.size() + 8, 'x');
+  EXPECT_LE(OMProcessPath(100, tight.data(), uint32_t(path.size())), 0);
+  EXPECT_EQ(tight[0], '\0');
+  for (size_t i = path.size(); i < tight.size(); ++i) ASSERT_EQ(tight[i], 'x');
+  EXPECT_EQ(OMProcessPath(100, tight.data(), uint32_t(path.size() + 1)), length);
+  EXPECT_EQ(tight[path.size()], '\0');
+  EXPECT_EQ(tight[path.size() + 1], 'x');
+  char untouched = 'x';
+  EXPECT_EQ(OMProcessPath(100, &untouched, 0), 0);
+  EXPECT_EQ(untouched, 'x');
+  EXPECT_EQ(OMProcessPath(100, nullptr, 64), 0);
+  EXPECT_EQ(OMProcessPath(getpid(), buffer, sizeof buffer), 0)
+      << "the simulated system answers for its own processes only";
+  EXPECT_EQ(buffer[0], '\0');
 }
 
 }  // namespace
