@@ -57,11 +57,6 @@ struct Simulated : ::testing::Test {
     return velmora::test::toneAmplitude(system.meter(uid).recent(channel, 4096), frequency);
   }
   template <class T>
-  OSStatus read(AudioObjectID object, const AudioObjectPropertyAddress& address, T* value) {
-    uint32_t size = sizeof(T);
-    return system.getPropertyData(object, address, &size, value);
-  }
-  template <class T>
   OSStatus write(AudioObjectID object, const AudioObjectPropertyAddress& address, const T& value) {
     return system.setPropertyData(object, address, 0, nullptr, sizeof(T), &value);
   }
@@ -172,7 +167,10 @@ TEST_F(Simulated, AggregateLaysOutStreamsFromItsDescription) {
   const AudioObjectID aggregate = aggregateOn({"dac", "headset"}, &tap);
   // The member list is read by every engine test; a wrong one fails them all.
   double rate = 0;
-  ASSERT_EQ(read(aggregate, at(kAudioDevicePropertyNominalSampleRate), &rate), 0);
+  uint32_t size = sizeof rate;
+  ASSERT_EQ(
+      system.getPropertyData(aggregate, at(kAudioDevicePropertyNominalSampleRate), &size, &rate),
+      0);
   EXPECT_EQ(rate, 96000.0) << "the main sub-device's rate";
 
   // The proc gets a buffer per stream, shaped like it (the DAC, then the mono headset out; the
