@@ -266,7 +266,7 @@ TEST(SimulatedApplicationServices, PathsAreStandardisedEverywhere) {
             (Strings{"/Applications/Abacus.app", "/Applications/Beta", "/Applications/Editor.app",
                      "/Applications/Empty", "/Applications/zoo.app"}))
       << "bundles, their parents and declared folders, in name order";
-  EXPECT_TRUE(services.isDirectory("/Applications/.Hidden.app")) << "hidden, not absent";
+  EXPECT_TRUE(services.isDirectory("/Applications//.Hidden.app/")) << "hidden, not absent";
   EXPECT_EQ(services.bundle("/Applications/Tools/../Editor.app/")->path,
             "/Applications/Editor.app");
   EXPECT_FALSE(services.bundle("/Applications/Editor.app/Contents"));
