@@ -27,12 +27,6 @@ std::vector<PairedBluetoothDevice> SimulatedBluetooth::pairedDevices() {
   return paired_;
 }
 
-void SimulatedBluetooth::setPairedDevices(const std::vector<ScenarioPairedDevice>& paired) {
-  std::vector<PairedBluetoothDevice> replacement = records(paired);
-  std::lock_guard lock(mutex_);
-  paired_ = std::move(replacement);
-}
-
 bool SimulatedBluetooth::setConnected(const std::string& address, bool connected) {
   std::lock_guard lock(mutex_);
   bool found = false;

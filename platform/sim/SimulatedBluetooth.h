@@ -27,7 +27,6 @@ class SimulatedBluetooth final : public BluetoothService {
   // by default); a success marks the device connected and calls its connection hook.
   int32_t connect(const std::string& address) override;
 
-  void setPairedDevices(const std::vector<ScenarioPairedDevice>& paired);
   // Marks every paired device whose address is spelled exactly `address`; false when none is.
   bool setConnected(const std::string& address, bool connected);
   // How often the paired list has been asked for, so tests can tell whether a scan ran.

@@ -15,8 +15,8 @@ using velmora::test::level;
 
 using Note = std::optional<std::string>;
 
-// What the engine test hears (a plain, a soloed-away and a routed application, an offline choice
-// followed or silenced) is left to it; here the edges.
+// What the engine test hears (a plain, a soloed, a soloed-away and a routed application, an
+// offline choice followed or silenced) is left to it; here the edges.
 TEST(AudioRoutePolicy, PlansGainRoutesAndNotes) {
   const std::set<std::string> present = {"A", "B", "D"};
   static const MultiOutputSettings off;
@@ -26,11 +26,10 @@ TEST(AudioRoutePolicy, PlansGainRoutesAndNotes) {
     AppLevel level;
     Plan expected;
     const MultiOutputSettings& multi = off;
-    std::optional<std::string> defaultKey = "D", solo = {};
+    std::optional<std::string> defaultKey = "D";
   };
   const Case cases[] = {
-      {level(0.8f, true), {{"D"}, 0.0f, {}}},             // muted, yet it keeps its routes
-      {level(0.7f), {{"D"}, 0.7f, {}}, off, "D", "app"},  // itself soloed
+      {level(0.8f, true), {{"D"}, 0.0f, {}}},  // muted, yet it keeps its routes
       {level(1.7f), {{"D"}, 1.0f, {}}},
       {level(-0.2f), {{"D"}, 0.0f, {}}},
       {level(NAN), {{"D"}, 1.0f, {}}},
@@ -42,7 +41,7 @@ TEST(AudioRoutePolicy, PlansGainRoutesAndNotes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(&c - cases);
-    EXPECT_EQ(AudioRoutePolicy::plan("app", c.level, c.solo, c.defaultKey, present, c.multi),
+    EXPECT_EQ(AudioRoutePolicy::plan("app", c.level, {}, c.defaultKey, present, c.multi),
               c.expected);
   }
 }
@@ -71,13 +70,6 @@ TEST(AudioRoutePolicy, RouteSpecsTakeEachDevicesSettings) {
   EXPECT_EQ(AudioRoutePolicy::routeSpecs({{"A"}, 1.0f, {}}, devices, chosen, advanced)[0].gain,
             1.0f)
       << "a chosen device plays at full level even with a multi-output level stored";
-
-  // Volume, solo, multi-output and effects switch processing on in the engine test; here a
-  // chosen device that is the default one anyway.
-  std::vector<OutputRouteSpec> plainRoute(1);
-  plainRoute[0].device = devices["A"];
-  EXPECT_FALSE(AudioRoutePolicy::processingNeeded({}, {}, plainRoute, 1.0f, {}));
-  EXPECT_TRUE(AudioRoutePolicy::processingNeeded(chosen, {}, plainRoute, 1.0f, {}));
 }
 
 }  // namespace

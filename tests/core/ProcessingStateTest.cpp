@@ -13,7 +13,7 @@ using velmora::test::makeState;
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-TEST(ProcessingState, CreationAndSettersClampAndMapNonFiniteToNeutral) {
+TEST(ProcessingState, SettersClampAndMapNonFiniteToNeutralAndRoutesAreValidated) {
   auto state = makeState();
   struct Case {
     float in, gain, boost, eq;
@@ -53,10 +53,8 @@ TEST(ProcessingState, CreationAndSettersClampAndMapNonFiniteToNeutral) {
   OMSetRouteEQ(nullptr, 0, true, gains);
   OMDestroyState(nullptr);
   EXPECT_EQ(OMRoutePeak(state.get(), 9) + OMRoutePeak(nullptr, 0) + OMInputPeak(nullptr), 0.0f);
-}
 
-TEST(ProcessingState, ConfigureRouteValidatesAndOnlyGrowsRouteCount) {
-  auto state = makeState();
+  SCOPED_TRACE("routes are validated, and their count only grows");
   const uint32_t rejected[][3] = {{1, 7, 2}, {4, 0, 1}, {0, 0, 3}, {0, 0, 0}, {2, 0xFFFFFFFFu, 2}};
   for (const auto& r : rejected) EXPECT_FALSE(OMConfigureRoute(state.get(), r[0], r[1], r[2]));
   EXPECT_FALSE(OMConfigureRoute(nullptr, 0, 0, 2));

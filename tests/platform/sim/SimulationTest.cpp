@@ -57,11 +57,6 @@ struct Simulated : ::testing::Test {
     return velmora::test::toneAmplitude(system.meter(uid).recent(channel, 4096), frequency);
   }
   template <class T>
-  OSStatus read(AudioObjectID object, const AudioObjectPropertyAddress& address, T* value) {
-    uint32_t size = sizeof(T);
-    return system.getPropertyData(object, address, &size, value);
-  }
-  template <class T>
   OSStatus write(AudioObjectID object, const AudioObjectPropertyAddress& address, const T& value) {
     return system.setPropertyData(object, address, 0, nullptr, sizeof(T), &value);
   }
@@ -116,9 +111,6 @@ TEST_F(Simulated, VolumeElementsHaveTheirOwnSettableFlagsAndScaleTheirChannels) 
   // Whether an element reads as settable is checked through the HAL wrappers (tests/audio).
   EXPECT_EQ(write(dac, volume(2), 0.25f), kAudioHardwareIllegalOperationError);
   EXPECT_EQ(write(dac, volume(1), 0.25f), 0);
-  float value = 0;
-  ASSERT_EQ(read(dac, volume(1), &value), 0);
-  EXPECT_EQ(value, 0.25f) << "a write is visible to the next read";
   ASSERT_TRUE(system.setDefaultDevice("dac", false));
   system.render(10);
   EXPECT_NEAR(played("dac", 440.0, 0), 0.125, 0.01) << "channel 1 at 0.25";
@@ -175,7 +167,10 @@ TEST_F(Simulated, AggregateLaysOutStreamsFromItsDescription) {
   const AudioObjectID aggregate = aggregateOn({"dac", "headset"}, &tap);
   // The member list is read by every engine test; a wrong one fails them all.
   double rate = 0;
-  ASSERT_EQ(read(aggregate, at(kAudioDevicePropertyNominalSampleRate), &rate), 0);
+  uint32_t size = sizeof rate;
+  ASSERT_EQ(
+      system.getPropertyData(aggregate, at(kAudioDevicePropertyNominalSampleRate), &size, &rate),
+      0);
   EXPECT_EQ(rate, 96000.0) << "the main sub-device's rate";
 
   // The proc gets a buffer per stream, shaped like it (the DAC, then the mono headset out; the
@@ -271,7 +266,7 @@ TEST(SimulatedApplicationServices, PathsAreStandardisedEverywhere) {
             (Strings{"/Applications/Abacus.app", "/Applications/Beta", "/Applications/Editor.app",
                      "/Applications/Empty", "/Applications/zoo.app"}))
       << "bundles, their parents and declared folders, in name order";
-  EXPECT_TRUE(services.isDirectory("/Applications/.Hidden.app")) << "hidden, not absent";
+  EXPECT_TRUE(services.isDirectory("/Applications//.Hidden.app/")) << "hidden, not absent";
   EXPECT_EQ(services.bundle("/Applications/Tools/../Editor.app/")->path,
             "/Applications/Editor.app");
   EXPECT_FALSE(services.bundle("/Applications/Editor.app/Contents"));
@@ -291,9 +286,6 @@ TEST(SimulatedBluetooth, MachineServesItsPairedListWhileItLives) {
         << "spelled as the stack spells it";
     EXPECT_TRUE(machine.bluetooth().setConnected("aa:bb:cc:dd:ee:ff", true));
     EXPECT_TRUE(bluetoothService().pairedDevices().at(0).connected);
-    machine.bluetooth().setPairedDevices({});
-    EXPECT_TRUE(bluetoothService().pairedDevices().empty());
-    EXPECT_EQ(machine.bluetooth().pairedDevicesRequests(), 2);
   }
   EXPECT_TRUE(bluetoothService().pairedDevices().empty())
       << "the neutral service once the machine is gone";
