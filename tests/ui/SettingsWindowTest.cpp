@@ -135,14 +135,7 @@ TEST(SettingsWindow, GeneralControlsChangeOnlyTheirFieldRememberSwitchesForgetHo
     EXPECT_EQ(written->interface, expected);
     EXPECT_EQ(interfaceChanges, ++changes);
   }
-  h.model->updateAdvanced([](settings::AdvancedPreferences& a) { a.interface.hudEnabled = true; });
-  h.settle();
-  int huds = 0;
-  h.model->onVolumeHUD = [&](const std::string&, float, bool, AudioDirection d) {
-    huds += d == AudioDirection::output ? 1 : 100;
-  };
-  h.click("预览浮窗");
-  EXPECT_EQ(huds, 1);
+  // The preview button is the tray program's test, where it reaches the volume display.
 
   ASSERT_EQ(h.file().deviceVolumes.count("speakers"), 1U);
   h.click("记住各 App 音量与静音状态");
@@ -201,12 +194,10 @@ TEST(SettingsWindow, DeviceTabScansOnEntryRenamesReordersAndSaysWhetherEachDevic
   QApplication::setActiveWindow(h.window.get());
   auto* field = h.find<QLineEdit>("重命名 USB DAC");
   ASSERT_NE(field, nullptr);
-  const QString longName = QString("音").repeated(40) + QString("🎧").repeated(10);
-  const QString cut = QString("音").repeated(40) + QString("🎧").repeated(8);
+  // Trimming and cutting names are the model's; the field commits, reverts and shows the result.
   const std::tuple<QString, Qt::Key, std::optional<std::string>, QString> names[] = {
       {"客厅音箱", Qt::Key_Return, "客厅音箱", "客厅音箱"},
       {"别的名字", Qt::Key_Escape, "客厅音箱", "客厅音箱"},
-      {longName, Qt::Key_Return, cut.toStdString(), cut},
       {"", Qt::Key_Return, std::nullopt, "USB DAC"},
   };
   for (const auto& [draft, key, alias, shown] : names) {
@@ -246,11 +237,7 @@ TEST(SettingsWindow, DeviceTabScansOnEntryRenamesReordersAndSaysWhetherEachDevic
   drop(start[0], start[2]);
   std::vector<std::string> expected{start[1], start[0], start[2]};
   expected.insert(expected.end(), start.begin() + 3, start.end());
-  EXPECT_EQ(h.order(), expected);
-  drop(start[3], start[1]);
-  expected.erase(expected.begin() + 3);
-  expected.insert(expected.begin(), start[3]);
-  EXPECT_EQ(h.order(), expected);
+  EXPECT_EQ(h.order(), expected) << "a drop puts the row before the target";
 
   h.machine.audio().removeDevice("hdmi");
   h.settle(kRefresh);
