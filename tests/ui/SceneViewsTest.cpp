@@ -10,7 +10,6 @@
 
 #include "PanelHarness.h"
 #include "ui/SceneViews.h"
-#include "ui/SettingsWindow.h"
 
 namespace {
 
@@ -19,15 +18,12 @@ using velmora::settings::AudioScene;
 using velmora::ui::SceneSummaryText;
 
 // The scenes section in the settings window, as the program installs it.
-struct SceneViews : velmora::test::PanelHarness {
-  explicit SceneViews(const velmora::platform::sim::Scenario& scenario = withHeadsetMic())
-      : PanelHarness(scenario),
-        window(*bridge, QString::fromStdString((folder / "shell.conf").string())) {
-    section = new velmora::ui::ScenesSection(*bridge, window.navigation());
-    window.setScenesSection(section);
-    scope = &window;
-    window.open(velmora::ui::SettingsSection::scenes, velmora::ui::DeviceSettingsTab::favorites);
-    settle();
+struct SceneViews : velmora::test::SettingsHarness {
+  SceneViews()
+      : SettingsHarness(withHeadsetMic()),
+        section(new velmora::ui::ScenesSection(*bridge, window->navigation())) {
+    window->setScenesSection(section);
+    open(velmora::ui::SettingsSection::scenes);
   }
   static velmora::platform::sim::Scenario withHeadsetMic() {
     auto scenario = velmora::test::modelMachine();
@@ -61,8 +57,7 @@ struct SceneViews : velmora::test::PanelHarness {
     return asked;
   }
 
-  velmora::ui::SettingsWindow window;
-  velmora::ui::ScenesSection* section = nullptr;
+  velmora::ui::ScenesSection* section;
 };
 
 TEST(SceneViews, SavingFromTheFieldAddsAtTheEndAndCaptionsFollowTheConfiguration) {
@@ -90,7 +85,7 @@ TEST(SceneViews, SavingFromTheFieldAddsAtTheEndAndCaptionsFollowTheConfiguration
   EXPECT_FALSE(h.shows("已调整"));
 
   h.press("外放 详情");
-  EXPECT_EQ(h.window.navigation().sceneID(), h.scenes()[1].id);
+  EXPECT_EQ(h.window->navigation().sceneID(), h.scenes()[1].id);
   EXPECT_FALSE(h.shows("保存当前"));
   EXPECT_TRUE(h.shows("用当前配置更新"));
   h.press("返回场景列表");
@@ -98,9 +93,9 @@ TEST(SceneViews, SavingFromTheFieldAddsAtTheEndAndCaptionsFollowTheConfiguration
 
   // A scene open, then the window opened anew (the panel's settings button): the scene list.
   h.press("外放 详情");
-  h.window.open(velmora::ui::SettingsSection::general, velmora::ui::DeviceSettingsTab::favorites);
+  h.open(velmora::ui::SettingsSection::general);
   h.press("场景");  // the sidebar's
-  EXPECT_EQ(h.window.navigation().sceneID(), std::nullopt);
+  EXPECT_EQ(h.window->navigation().sceneID(), std::nullopt);
   EXPECT_TRUE(h.shows("保存当前"));
   EXPECT_FALSE(h.shows("用当前配置更新"));
 }

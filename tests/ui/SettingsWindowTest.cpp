@@ -16,7 +16,6 @@
 #include "PanelHarness.h"
 #include "ui/DeviceManagerView.h"
 #include "ui/GeneralSettingsView.h"
-#include "ui/SettingsWindow.h"
 
 namespace velmora::test {
 namespace {
@@ -39,19 +38,10 @@ Scenario settingsMachine() {
   return s;
 }
 
-class SettingsHarness : public PanelHarness {
+class SettingsTabs : public SettingsHarness {
  public:
-  SettingsHarness() : PanelHarness(settingsMachine()) {
-    frameFile = QString::fromStdString((folder / "shell.conf").string());
-    window = std::make_unique<ui::SettingsWindow>(*bridge, frameFile);
-    scope = window.get();
-  }
-  ~SettingsHarness() { window.reset(); }
+  SettingsTabs() : SettingsHarness(settingsMachine()) {}
 
-  void open(SettingsSection section, DeviceSettingsTab tab = DeviceSettingsTab::favorites) {
-    window->open(section, tab);
-    settle();
-  }
   settings::Preferences file() const {
     return settings::PreferencesStore(ModelHarness::file()).load();
   }
@@ -66,13 +56,10 @@ class SettingsHarness : public PanelHarness {
     }
     return std::nullopt;
   }
-
-  QString frameFile;
-  std::unique_ptr<ui::SettingsWindow> window;
 };
 
 TEST(SettingsWindow, OpensWhereAskedKeepsItsFrameAndCentresAFrameMeetingNoScreen) {
-  SettingsHarness h;
+  SettingsTabs h;
   ui::SettingsWindow& w = *h.window;
   EXPECT_EQ(w.windowTitle(), "Velmora 设置");
   w.navigation().setSceneID("scene-1");
@@ -107,7 +94,7 @@ TEST(SettingsWindow, OpensWhereAskedKeepsItsFrameAndCentresAFrameMeetingNoScreen
 }
 
 TEST(SettingsWindow, GeneralControlsChangeOnlyTheirFieldRememberSwitchesForgetHotkeysClear) {
-  SettingsHarness h;
+  SettingsTabs h;
   int interfaceChanges = 0;
   h.model->onInterfaceChanged = [&] { ++interfaceChanges; };
   h.model->setAppVolume("com.example.music", 0.3f);
@@ -174,7 +161,7 @@ TEST(SettingsWindow, GeneralControlsChangeOnlyTheirFieldRememberSwitchesForgetHo
 
 // The favourites tab: scans on each entry, names, order, captions and refresh.
 TEST(SettingsWindow, DeviceTabScansOnEntryRenamesReordersAndSaysWhetherEachDeviceCanBeUsed) {
-  SettingsHarness h;
+  SettingsTabs h;
   h.open(SettingsSection::general);
   int scans = h.machine.bluetooth().pairedDevicesRequests();
   const std::pair<std::function<void()>, int> steps[] = {
@@ -265,7 +252,7 @@ TEST(SettingsWindow, DeviceTabScansOnEntryRenamesReordersAndSaysWhetherEachDevic
 }
 
 TEST(SettingsWindow, PrioritiesApplyOnlyWithTheSwitchOnAndMultiOutputTakesTwoToFourDevices) {
-  SettingsHarness h;
+  SettingsTabs h;
   h.model->setAutomaticDevice(kDAC, AudioDirection::output, true);
   h.model->moveAutomaticDevice(kDAC, AudioDirection::output, -10);
   h.open(SettingsSection::devices, DeviceSettingsTab::automatic);
