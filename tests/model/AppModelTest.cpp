@@ -5,110 +5,24 @@
 #include <cmath>
 
 #include "ModelHarness.h"
-#include "audio/HAL.h"
 
-using velmora::settings::AudioDirection;
-
+namespace velmora::test {
 namespace {
 
-using velmora::model::AppAudioPresentation;
-using velmora::test::ModelHarness;
-using Phase = velmora::model::AppAudioPresentation::Phase;
+using model::AppAudioPresentation;
+using Phase = model::AppAudioPresentation::Phase;
 
-constexpr const char* kMusic = "com.example.music";
-
-TEST(AppModel, FirstStartListsTheMachineAndWritesTheDeviceCatalogue) {
+TEST(AppModel, FirstStartListsTheMachineAndSavesAreDebouncedUntilShutdownWritesAtOnce) {
   ModelHarness h;
   EXPECT_EQ(h.state().devices.size(), 3u);
   EXPECT_EQ(h.state().systemVolume, 0.5f);
-  EXPECT_TRUE(h.state().volumeSupported);
-  EXPECT_TRUE(h.state().muteSupported);
+  EXPECT_TRUE(h.state().volumeSupported && h.state().muteSupported);
   EXPECT_EQ(h.state().inputVolume, 0.7f);
-  ASSERT_TRUE(h.state().preferences.deviceList.has_value());
-  EXPECT_EQ(h.state().preferences.deviceList->devices.size(), 3u);
   EXPECT_FALSE(std::filesystem::exists(h.file())) << "written only after the save delay";
   h.advance(0.35);
-  const std::string text = h.fileText();
-  EXPECT_NE(text.find("\"automaticOutputIDs\""), std::string::npos);
-  EXPECT_NE(text.find("\"automaticInputIDs\""), std::string::npos);
-  EXPECT_NE(text.find("audio:speakers"), std::string::npos);
-}
+  for (const char* written : {"\"automaticOutputIDs\"", "\"automaticInputIDs\"", "audio:speakers"})
+    EXPECT_NE(h.fileText().find(written), std::string::npos) << written;
 
-TEST(AppModel, AnApplicationsVolumeSwitchesProcessingOnAndIsHeardLower) {
-  ModelHarness h;
-  EXPECT_FALSE(h.state().preferences.processingEnabled);
-  h.model->setAppVolume(kMusic, 0.5f);
-  EXPECT_TRUE(h.state().preferences.processingEnabled);
-  h.advance(0.0);
-  h.machine.audio().render(4);
-  h.advance(1.5);
-  EXPECT_EQ(h.model->appPresentation(kMusic),
-            (AppAudioPresentation{Phase::running, "独立音量", std::nullopt}));
-  // The speakers play at 0.5: the application's tone of 0.5 at half volume arrives at 0.125.
-  EXPECT_NEAR(h.tone("speakers", 440.0), 0.125, 0.01);
-  EXPECT_NEAR(h.tone("speakers", 1000.0), 0.125, 0.01);
-
-  h.model->setProcessing(false);
-  EXPECT_TRUE(h.state().statuses.empty());
-  EXPECT_EQ(h.model->appPresentation(kMusic).phase, Phase::paused);
-  h.advance(0.0);
-  EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u);
-  EXPECT_NEAR(h.tone("speakers", 440.0), 0.25, 0.01) << "its own sound again";
-  h.advance(1.5);
-  EXPECT_TRUE(h.state().statuses.empty()) << "statuses stay empty while processing is off";
-}
-
-TEST(AppModel, SwitchingOutputsRestoresTheRememberedVolume) {
-  ModelHarness h;
-  h.model->selectDevice(h.machine.audio().deviceID("dac"), AudioDirection::output);
-  EXPECT_FLOAT_EQ(h.state().systemVolume, 0.8f);
-  h.model->setSystemVolume(0.3f);
-  h.model->selectDevice(h.machine.audio().deviceID("speakers"), AudioDirection::output);
-  EXPECT_EQ(h.state().systemVolume, 0.5f);
-  // Someone else turns the DAC up while it is not the default; choosing it again restores 0.3.
-  const AudioObjectID dac = h.machine.audio().deviceID("dac");
-  const float loud = 1.0f;
-  for (AudioObjectPropertyElement element : {1u, 2u}) {
-    const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar,
-                                             kAudioObjectPropertyScopeOutput, element};
-    ASSERT_EQ(AudioObjectSetPropertyData(dac, &address, 0, nullptr, sizeof loud, &loud), 0);
-  }
-  h.machine.audio().setDefaultDevice("dac", false);
-  h.advance(1.5);
-  EXPECT_FLOAT_EQ(h.state().systemVolume, 0.3f);
-  EXPECT_FLOAT_EQ(*velmora::audio::HAL::volume(dac, AudioDirection::output), 0.3f);
-}
-
-TEST(AppModel, RefreshRemembersVolumesWithinLimitsAndFollowsWhatIsPresent) {
-  ModelHarness h;
-  const AudioObjectID speakers = h.machine.audio().deviceID("speakers");
-  auto setDeviceVolume = [&](float value) {
-    const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar,
-                                             kAudioObjectPropertyScopeOutput, 0};
-    ASSERT_EQ(AudioObjectSetPropertyData(speakers, &address, 0, nullptr, sizeof value, &value), 0);
-  };
-  setDeviceVolume(0.5005f);
-  h.advance(1.5);
-  EXPECT_EQ(h.state().preferences.deviceVolumes.at("speakers"), 0.5f) << "0.0005 is no change";
-  setDeviceVolume(0.502f);
-  h.advance(1.5);
-  EXPECT_FLOAT_EQ(h.state().preferences.deviceVolumes.at("speakers"), 0.502f);
-
-  h.model->toggleSolo("com.example.game");
-  h.machine.audio().removeProcess(200);
-  h.advance(1.5);
-  EXPECT_FALSE(h.state().soloAppID.has_value()) << "a soloed application that left ends the solo";
-
-  h.machine.audio().removeDevice("speakers");
-  h.machine.audio().removeDevice("dac");
-  h.advance(1.5);
-  EXPECT_FALSE(h.state().volumeSupported || h.state().muteSupported || h.state().systemMuted);
-  EXPECT_FLOAT_EQ(h.state().systemVolume, 0.502f) << "the last volume stays";
-}
-
-TEST(AppModel, SavesAreDebouncedAndShutdownWritesAtOnce) {
-  ModelHarness h;
-  h.advance(0.35);
   std::filesystem::remove(h.file());
   for (int i = 0; i < 10; ++i) {
     h.model->setAppVolume(kMusic, 0.1f * float(i));
@@ -117,7 +31,6 @@ TEST(AppModel, SavesAreDebouncedAndShutdownWritesAtOnce) {
   h.mainQueue.advance(0.24);
   EXPECT_FALSE(std::filesystem::exists(h.file())) << "not before 0.35 s after the last change";
   h.mainQueue.advance(0.01);
-  ASSERT_TRUE(std::filesystem::exists(h.file()));
   EXPECT_NE(h.fileText().find("\"volume\": 0.9"), std::string::npos) << h.fileText();
 
   h.model->setAppVolume(kMusic, 0.25f);
@@ -131,62 +44,109 @@ TEST(AppModel, SavesAreDebouncedAndShutdownWritesAtOnce) {
   EXPECT_EQ(h.state().statuses, statuses) << "what the engine says after shutdown is ignored";
 }
 
+TEST(AppModel, AnApplicationsVolumeIsHeardLowerUntilSleepOrProcessingOff) {
+  ModelHarness h;
+  EXPECT_FALSE(h.state().preferences.processingEnabled);
+  h.model->setAppVolume(kMusic, 0.5f);
+  EXPECT_TRUE(h.state().preferences.processingEnabled);
+  h.advance(0.0);
+  h.machine.audio().render(4);
+  h.advance(1.5);
+  EXPECT_EQ(h.model->appPresentation(kMusic),
+            (AppAudioPresentation{Phase::running, "独立音量", std::nullopt}));
+  // The speakers play at 0.5: the application's tone of 0.5 at half volume arrives at 0.125.
+  EXPECT_NEAR(h.tone("speakers", 440.0), 0.125, 0.01);
+  EXPECT_NEAR(h.tone("speakers", 1000.0), 0.125, 0.01);
+
+  h.machine.power().sleep();
+  EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u);
+  h.machine.audio().removeDevice("dac");
+  h.advance(3.0);
+  EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u) << "a tick while asleep does nothing";
+  EXPECT_EQ(h.state().devices.size(), 3u) << "not even a refresh";
+  h.machine.power().wake();
+  h.advance(0.0);
+  EXPECT_GT(h.machine.audio().liveProcessingObjects(), 0u);
+  EXPECT_EQ(h.state().devices.size(), 2u);
+
+  h.model->setProcessing(false);
+  EXPECT_TRUE(h.state().statuses.empty());
+  EXPECT_EQ(h.model->appPresentation(kMusic).phase, Phase::paused);
+  h.advance(0.0);
+  EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u);
+  EXPECT_NEAR(h.tone("speakers", 440.0), 0.25, 0.01) << "its own sound again";
+  h.advance(1.5);
+  EXPECT_TRUE(h.state().statuses.empty()) << "statuses stay empty while processing is off";
+}
+
+TEST(AppModel, OutputVolumesAreRememberedWithinLimitsAndRestoredWhenTheOutputReturns) {
+  ModelHarness h;
+  h.setVolumeOutside("speakers", 0.5005f);
+  h.advance(1.5);
+  EXPECT_EQ(h.state().preferences.deviceVolumes.at("speakers"), 0.5f) << "0.0005 is no change";
+  h.setVolumeOutside("speakers", 0.502f);
+  h.advance(1.5);
+  EXPECT_FLOAT_EQ(h.state().preferences.deviceVolumes.at("speakers"), 0.502f);
+
+  h.select("dac");
+  EXPECT_FLOAT_EQ(h.state().systemVolume, 0.8f);
+  h.model->setSystemVolume(0.3f);
+  h.select("speakers");
+  EXPECT_FLOAT_EQ(h.state().systemVolume, 0.502f);
+  // Someone else turns the DAC up while it is not the default; choosing it again restores 0.3.
+  h.setVolumeOutside("dac", 1.0f, {1, 2});
+  h.machine.audio().setDefaultDevice("dac", false);
+  h.advance(1.5);
+  EXPECT_FLOAT_EQ(h.state().systemVolume, 0.3f);
+  EXPECT_FLOAT_EQ(*audio::HAL::volume(h.id("dac"), AudioDirection::output), 0.3f);
+
+  h.model->toggleSolo("com.example.game");
+  h.machine.audio().removeProcess(200);
+  h.advance(1.5);
+  EXPECT_FALSE(h.state().soloAppID.has_value()) << "a soloed application that left ends the solo";
+
+  h.machine.audio().removeDevice("speakers");
+  h.machine.audio().removeDevice("dac");
+  h.advance(1.5);
+  EXPECT_FALSE(h.state().volumeSupported || h.state().muteSupported || h.state().systemMuted);
+  EXPECT_FLOAT_EQ(h.state().systemVolume, 0.3f) << "the last volume stays";
+}
+
 // Names and paths from the system, and values from a caller, that the file cannot hold as they
 // are: each is cleaned where it enters, so the next ordinary change still reaches the disk.
 TEST(AppModel, BytesThatAreNoTextAndNumbersThatAreNoneNeverStopSaving) {
-  auto machine = velmora::test::modelMachine();
+  auto machine = modelMachine();
   machine.devices[1].name = "DAC \xFF";
   machine.processes.push_back({300, "", "/opt/m\xE9sique", {{660.0, 0.5f}}, true, {}});
   ModelHarness h(machine);
   const std::string key = "process:/opt/m\\xE9sique";
-  ASSERT_EQ(h.model->appPresentation(key).statusText.empty(), false) << "listed under its key";
-  const auto dac = [](const std::vector<velmora::settings::DeviceBookmark>& list) {
-    return *std::find_if(list.begin(), list.end(), [](auto& b) { return b.id == "audio:dac"; });
-  };
-  EXPECT_EQ(dac(h.model->bookmarks()).name, "DAC \uFFFD");
+  ASSERT_FALSE(h.model->appPresentation(key).statusText.empty()) << "listed under its key";
+  EXPECT_EQ(h.bookmark("audio:dac").name, "DAC \uFFFD");
 
   h.model->setAppVolume(key, 0.5f);
   h.model->renameDevice("audio:dac", "\xC0客厅");
   h.model->setEQ("audio:speakers", {true, {std::nanf(""), 3.0f, INFINITY, 0.0f, 0.0f}});
   h.model->setSystemVolume(0.4f);
   h.advance(0.35);
-  const auto read = velmora::settings::PreferencesStore(h.file()).load();
+  const auto read = h.saved();
   EXPECT_EQ(read.apps.at(key).volume, 0.5f);
-  EXPECT_EQ(dac(read.deviceList->devices).alias, "\uFFFD客厅");
+  EXPECT_EQ(h.bookmark("audio:dac").alias, "\uFFFD客厅");
+  EXPECT_EQ(read.deviceList, h.state().preferences.deviceList);
   EXPECT_EQ(read.advanced->equalizers.at("audio:speakers").bands,
             (std::vector<float>{0.0f, 3.0f, 0.0f, 0.0f, 0.0f}));
   EXPECT_EQ(read.deviceVolumes.at("speakers"), 0.4f);
   EXPECT_FALSE(h.state().errorMessage);
 }
 
-TEST(AppModel, SleepStopsProcessingAndWakeRestoresIt) {
-  ModelHarness h;
-  h.model->setAppVolume(kMusic, 0.5f);
-  h.advance(0.0);
-  ASSERT_GT(h.machine.audio().liveProcessingObjects(), 0u);
-  h.machine.power().sleep();
-  EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u);
-  h.advance(3.0);
-  EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u)
-      << "a timer tick while asleep changes nothing";
-  h.machine.power().wake();
-  h.advance(0.0);
-  EXPECT_GT(h.machine.audio().liveProcessingObjects(), 0u);
-}
-
-TEST(AppModel, ACorruptSettingsFileIsKeptAndFreshSettingsAreWritten) {
-  ModelHarness h(velmora::test::modelMachine(), false);
+TEST(AppModel, ACorruptSettingsFileIsReportedAndFreshSettingsAreWritten) {
+  ModelHarness h(modelMachine(), false);
   { std::ofstream(h.file()) << "{\"version\": 1,"; }
   h.startModel();
   ASSERT_TRUE(h.state().errorMessage.has_value());
-  EXPECT_TRUE(h.state().errorMessage->starts_with("读取设置失败："));
-  EXPECT_TRUE(h.state().errorMessage->ends_with("。本次使用默认设置。"));
+  EXPECT_TRUE(h.state().errorMessage->starts_with("读取设置失败：")) << *h.state().errorMessage;
   h.advance(0.35);
   EXPECT_NE(h.fileText().find("\"deviceList\""), std::string::npos) << "fresh settings written";
-  std::ifstream copy(h.file().string() + ".unreadable");
-  std::stringstream kept;
-  kept << copy.rdbuf();
-  EXPECT_EQ(kept.str(), "{\"version\": 1,");
 }
 
 }  // namespace
+}  // namespace velmora::test

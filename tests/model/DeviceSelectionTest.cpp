@@ -3,98 +3,51 @@
 #include <gtest/gtest.h>
 
 #include "ModelHarness.h"
-#include "settings/UTF8.h"
 
-using velmora::settings::AudioDirection;
-
+namespace velmora::test {
 namespace {
 
-using velmora::settings::DeviceBookmark;
-using velmora::test::kHeadphonesID;
-using velmora::test::ModelHarness;
-using velmora::test::withHeadphones;
-
-constexpr const char* kMusic = "com.example.music";
-constexpr const char* kAddress = velmora::test::kHeadphonesAddress;
-constexpr const char* kHeadphonesUID = "A4-C3-F0-85-1E-22:output";
-
-velmora::platform::sim::ScenarioDevice headphonesAudio() {
-  velmora::platform::sim::ScenarioDevice device;
-  device.uid = kHeadphonesUID;
-  device.name = "降噪耳机";
-  device.transport = kAudioDeviceTransportTypeBluetooth;
-  device.output.streams = {2};
-  return device;
-}
-
-// Lets a connection attempt end and its result reach the main thread.
-void completeConnections(ModelHarness& h) {
-  h.machine.bluetooth().holdConnections(false);
-  h.model->bluetoothQueue().sync([] {});
-  h.mainQueue.runPending();
-}
-
-TEST(DeviceSelection, PairedHeadphonesConnectThenBecomeTheOutputWhenTheirAudioAppears) {
-  ModelHarness h(withHeadphones());
-  h.advance(0.0);  // the first scan's result
-  EXPECT_EQ(h.machine.bluetooth().pairedDevicesRequests(), 1);
-  h.model->setAppVolume(kMusic, 0.5f);
-  h.advance(0.0);
-  h.machine.audio().render(4);
-  h.advance(1.5);
-  ASSERT_GT(h.machine.audio().liveProcessingObjects(), 0u);
-
-  h.machine.audioDeviceOnConnection(kAddress, headphonesAudio(), 3.0, h.mainQueue);
-  h.machine.bluetooth().holdConnections(true);
-  h.model->selectBookmark(h.bookmark(kHeadphonesID), AudioDirection::output);
-  const std::string key = std::string("false:") + kHeadphonesID;
-  EXPECT_EQ(h.state().connectionLabels.at(key), "正在连接…");
-  completeConnections(h);
-  EXPECT_EQ(h.state().connectionLabels.at(key), "等待音频就绪…")
-      << "the link is up, the audio device not yet";
-
-  h.advance(4.5);
-  const AudioObjectID headphones = h.machine.audio().deviceID(kHeadphonesUID);
-  ASSERT_NE(headphones, 0u);
-  EXPECT_EQ(h.state().outputID, headphones);
-  EXPECT_TRUE(h.state().connectionLabels.empty());
-  EXPECT_FALSE(h.state().errorMessage);
-  // Processing was rebuilt for the new output: the application plays there at its own volume.
-  h.machine.audio().render(4);
-  h.advance(1.5);
-  EXPECT_NEAR(h.tone(kHeadphonesUID, 440.0), 0.25, 0.02);
-
-  // Scans are throttled to one per 15 s of refreshes.
-  const int scans = h.machine.bluetooth().pairedDevicesRequests();
-  h.advance(7.5);
-  EXPECT_EQ(h.machine.bluetooth().pairedDevicesRequests(), scans);
-  h.advance(9.0);
-  EXPECT_EQ(h.machine.bluetooth().pairedDevicesRequests(), scans + 1);
-}
+using settings::DeviceBookmark;
+constexpr const char* kAddress = kHeadphonesAddress;
 
 // The headphones' audio device may carry the address in its UID, or only a name that matches the
 // paired device. Either way, once chosen and connected they stay the output although automatic
 // switching prefers the wired speakers.
-TEST(DeviceSelection, ChosenHeadphonesStayTheOutputAgainstTheRulesWhateverTheirUID) {
-  for (const std::string& uid : {std::string(kHeadphonesUID), std::string("bluez_output.sink")}) {
+TEST(DeviceSelection, PairedHeadphonesConnectThenBecomeTheOutputWhenTheirAudioAppears) {
+  for (const std::string uid : {kHeadphonesUID, "bluez_output.sink"}) {
+    SCOPED_TRACE(uid);
     ModelHarness h(withHeadphones());
+    h.advance(0.0);  // the first scan's result
+    EXPECT_EQ(h.machine.bluetooth().pairedDevicesRequests(), 1);
+    h.automaticOutputs({"audio:speakers", "audio:dac"});
+    h.model->setAppVolume(kMusic, 0.5f);
     h.advance(0.0);
-    h.model->updateAdvanced([](velmora::settings::AdvancedPreferences& advanced) {
-      advanced.autoOutput = true;
-      advanced.automaticOutputIDs = std::vector<std::string>{"audio:speakers", "audio:dac"};
-    });
-    h.advance(3.0);
-    auto audio = headphonesAudio();
-    audio.uid = uid;
-    h.machine.audioDeviceOnConnection(kAddress, audio, 2.0, h.mainQueue);
+
+    h.machine.audioDeviceOnConnection(kAddress, headphonesAudio(uid), 3.0, h.mainQueue);
+    h.machine.bluetooth().holdConnections(true);
     h.model->selectBookmark(h.bookmark(kHeadphonesID), AudioDirection::output);
-    completeConnections(h);
-    h.advance(3.0);
-    const AudioObjectID headphones = h.machine.audio().deviceID(uid);
-    EXPECT_EQ(h.state().outputID, headphones) << uid;
-    h.advance(6.0);
-    EXPECT_EQ(h.state().outputID, headphones) << uid << ": the rules left the choice alone";
-    EXPECT_FALSE(h.state().errorMessage) << uid << ": " << *h.state().errorMessage;
+    const std::string key = std::string("false:") + kHeadphonesID;
+    EXPECT_EQ(h.state().connectionLabels.at(key), "正在连接…");
+    h.connect();
+    EXPECT_EQ(h.state().connectionLabels.at(key), "等待音频就绪…") << "the link up, no audio yet";
+
+    h.advance(4.5);
+    ASSERT_NE(h.id(uid), 0u);
+    EXPECT_EQ(h.state().outputID, h.id(uid));
+    EXPECT_TRUE(h.state().connectionLabels.empty());
+    EXPECT_FALSE(h.state().errorMessage);
+    // Processing was rebuilt for the new output: the application plays there at its own volume.
+    h.machine.audio().render(4);
+    h.advance(1.5);
+    EXPECT_NEAR(h.tone(uid, 440.0), 0.25, 0.02);
+
+    // Scans are throttled to one per 15 s of refreshes; the rules leave the choice alone.
+    const int scans = h.machine.bluetooth().pairedDevicesRequests();
+    h.advance(7.5);
+    EXPECT_EQ(h.machine.bluetooth().pairedDevicesRequests(), scans);
+    h.advance(9.0);
+    EXPECT_EQ(h.machine.bluetooth().pairedDevicesRequests(), scans + 1);
+    EXPECT_EQ(h.state().outputID, h.id(uid));
   }
 }
 
@@ -102,55 +55,56 @@ TEST(DeviceSelection, FailuresTimeOutsAndLateCompletionsEndWithoutASwitch) {
   ModelHarness h(withHeadphones());
   h.advance(0.0);
   const DeviceBookmark headphones = h.bookmark(kHeadphonesID);
-  const AudioObjectID speakers = h.machine.audio().deviceID("speakers");
+  const auto select = [&](const DeviceBookmark& bookmark, double audioAfter = -1) {
+    h.machine.audio().removeDevice(kHeadphonesUID);
+    h.machine.bluetooth().setConnected(kAddress, false);
+    h.advance(1.5);
+    if (audioAfter >= 0)
+      h.machine.audioDeviceOnConnection(kAddress, headphonesAudio(), audioAfter, h.mainQueue);
+    h.model->selectBookmark(bookmark, AudioDirection::output);
+  };
 
   // The link fails: the headphones' name, then the stack's message.
   h.machine.bluetooth().setConnectionOutcome(kAddress, -536870212);
-  h.model->selectBookmark(headphones, AudioDirection::output);
-  completeConnections(h);
+  select(headphones);
+  h.connect();
   EXPECT_EQ(h.state().errorMessage,
             "降噪耳机：蓝牙连接失败（-536870212）。请确认耳机已开机、在附近且未被其他设备占用。");
   EXPECT_TRUE(h.state().connectionLabels.empty());
 
   // The link opens but no audio device ever comes: after 25 s the selection gives up.
   h.machine.bluetooth().setConnectionOutcome(kAddress, 0);
-  h.model->selectBookmark(headphones, AudioDirection::output);
-  completeConnections(h);
+  select(headphones);
+  h.connect();
   h.advance(24.0);
   EXPECT_FALSE(h.state().connectionLabels.empty()) << "still waiting at 24 s";
   h.advance(1.5);
   EXPECT_EQ(h.state().errorMessage,
             "降噪耳机 的音频通道尚未就绪。请确认设备已开机，并在蓝牙设置中检查连接后重试。");
   EXPECT_TRUE(h.state().connectionLabels.empty());
-  EXPECT_EQ(h.state().outputID, speakers);
+  EXPECT_EQ(h.state().outputID, h.id("speakers"));
 
   // The user chooses the DAC while the connection is still opening: its late success, and the
   // audio device that follows, change nothing.
-  h.machine.bluetooth().setConnected(kAddress, false);
-  h.machine.audioDeviceOnConnection(kAddress, headphonesAudio(), 1.0, h.mainQueue);
   h.machine.bluetooth().holdConnections(true);
-  h.model->selectBookmark(headphones, AudioDirection::output);
-  h.model->selectDevice(h.machine.audio().deviceID("dac"), AudioDirection::output);
-  completeConnections(h);
+  select(headphones, 1.0);
+  h.select("dac");
+  h.connect();
   h.advance(3.0);
-  ASSERT_NE(h.machine.audio().deviceID(kHeadphonesUID), 0u);
-  EXPECT_EQ(h.state().outputID, h.machine.audio().deviceID("dac"));
+  ASSERT_NE(h.id(kHeadphonesUID), 0u);
+  EXPECT_EQ(h.state().outputID, h.id("dac"));
   EXPECT_TRUE(h.state().connectionLabels.empty());
 
   // The link opens and the audio device comes, but writing it as the default fails: the user is
   // told, nothing waits on, and the output stays where it was.
-  h.machine.audio().removeDevice(kHeadphonesUID);
-  h.machine.bluetooth().setConnected(kAddress, false);
-  h.advance(1.5);
-  h.machine.audioDeviceOnConnection(kAddress, headphonesAudio(), 1.0, h.mainQueue);
-  h.model->selectBookmark(headphones, AudioDirection::output);
-  completeConnections(h);
-  h.machine.audio().failCall(velmora::platform::sim::SimulatedCall::setPropertyData, -50, 1);
+  select(headphones, 1.0);
+  h.connect();
+  h.failWrites(1);
   h.advance(3.0);
-  ASSERT_NE(h.machine.audio().deviceID(kHeadphonesUID), 0u);
+  ASSERT_NE(h.id(kHeadphonesUID), 0u);
   EXPECT_EQ(h.state().errorMessage, "设置音频属性失败（Core Audio -50）");
   EXPECT_TRUE(h.state().connectionLabels.empty());
-  EXPECT_EQ(h.state().outputID, h.machine.audio().deviceID("dac"));
+  EXPECT_EQ(h.state().outputID, h.id("dac"));
 
   // A Bluetooth entry that is no longer paired: no connection is tried.
   const int attempts = h.machine.bluetooth().connectionAttempts();
@@ -159,7 +113,7 @@ TEST(DeviceSelection, FailuresTimeOutsAndLateCompletionsEndWithoutASwitch) {
   forgotten.bluetoothAddress = "00-11-22-33-44-55";
   forgotten.name = "旧耳机";
   h.model->selectBookmark(forgotten, AudioDirection::input);
-  completeConnections(h);
+  h.connect();
   EXPECT_EQ(h.state().errorMessage, "旧耳机：此蓝牙设备尚未配对。请先在系统蓝牙设置中完成配对。");
   EXPECT_EQ(h.machine.bluetooth().connectionAttempts(), attempts);
 
@@ -177,22 +131,17 @@ TEST(DeviceList, RenamingMovingAndShowingEntries) {
   ModelHarness h(withHeadphones());
   h.advance(0.0);
   auto ids = [&] {
-    std::vector<std::string> result;
+    IDs result;
     for (const DeviceBookmark& bookmark : h.state().preferences.deviceList->devices)
       result.push_back(bookmark.id);
     return result;
   };
-  ASSERT_EQ(ids(),
-            (std::vector<std::string>{"audio:mic", "audio:speakers", "audio:dac", kHeadphonesID}));
+  ASSERT_EQ(ids(), (IDs{"audio:mic", "audio:speakers", "audio:dac", kHeadphonesID}));
 
-  // Trimmed of Unicode white space, cut to 48 characters as a person counts them (which clusters
-  // count as one is FirstCharacters' own test).
-  const std::string fortySeven = [] {
-    std::string text;
-    for (int i = 0; i < 47; ++i) text += "声";
-    return text;
-  }();
-  const std::vector<std::pair<std::string, std::optional<std::string>>> names = {
+  // Trimmed of Unicode white space, cut to 48 characters as a person counts them.
+  std::string fortySeven;
+  for (int i = 0; i < 47; ++i) fortySeven += "声";
+  const std::pair<std::string, std::optional<std::string>> names[] = {
       {"\u3000 客厅音箱🎧 \n", "客厅音箱🎧"},
       {" \u3000\t\n", std::nullopt},
       {fortySeven + "e\u0301" + "xyz", fortySeven + "e\u0301"},
@@ -201,19 +150,15 @@ TEST(DeviceList, RenamingMovingAndShowingEntries) {
     h.model->renameDevice("audio:dac", name);
     EXPECT_EQ(h.bookmark("audio:dac").alias, alias) << name;
     h.advance(0.35);
-    const auto read = velmora::settings::PreferencesStore(h.file()).load();
-    EXPECT_EQ(read.deviceList->devices[2].alias, alias) << "the file reads back: " << name;
+    EXPECT_EQ(h.saved().deviceList->devices[2].alias, alias) << "the file reads back: " << name;
   }
-  EXPECT_TRUE(velmora::settings::isValidUTF8(h.fileText()));
 
   h.model->moveDevice("audio:mic", -5);
   EXPECT_EQ(ids()[0], "audio:mic") << "the first entry cannot move up";
   h.model->moveDevice("audio:dac", -5);
-  EXPECT_EQ(ids(),
-            (std::vector<std::string>{"audio:dac", "audio:mic", "audio:speakers", kHeadphonesID}));
+  EXPECT_EQ(ids(), (IDs{"audio:dac", "audio:mic", "audio:speakers", kHeadphonesID}));
   h.model->moveDevice(kHeadphonesID, "audio:mic");
-  EXPECT_EQ(ids(),
-            (std::vector<std::string>{"audio:dac", kHeadphonesID, "audio:mic", "audio:speakers"}));
+  EXPECT_EQ(ids(), (IDs{"audio:dac", kHeadphonesID, "audio:mic", "audio:speakers"}));
   h.model->moveDevice("audio:dac", "audio:nowhere");
   h.model->moveDevice("audio:nowhere", 1);
   EXPECT_EQ(ids()[0], "audio:dac") << "unknown ids change nothing";
@@ -228,48 +173,45 @@ TEST(DeviceSelection, ASceneOnHeadphonesConnectsThemFirstThenAppliesItsSettings)
   h.machine.audioDeviceOnConnection(kAddress, headphonesAudio(), 2.0, h.mainQueue);
   h.advance(0.0);
   h.model->selectBookmark(h.bookmark(kHeadphonesID), AudioDirection::output);
-  completeConnections(h);
+  h.connect();
   h.advance(3.0);
   h.model->setAppVolume(kMusic, 0.3f);
   h.model->saveScene("耳机", std::nullopt);
   const auto scene = h.state().preferences.advanced->scenes.back();
   EXPECT_EQ(h.model->sceneState(scene.id), "当前配置");
+  // Back on the speakers with another volume; the headphones go away and must connect again.
+  const auto backOnSpeakers = [&] {
+    h.select("speakers");
+    h.model->setAppVolume(kMusic, 0.9f);
+    h.machine.audio().removeDevice(kHeadphonesUID);
+    h.machine.bluetooth().setConnected(kAddress, false);
+    h.advance(1.5);
+    h.machine.bluetooth().holdConnections(true);
+  };
 
-  // Back on the speakers with other settings; the headphones go away and must connect again.
-  h.model->selectDevice(h.machine.audio().deviceID("speakers"), AudioDirection::output);
-  h.model->setAppVolume(kMusic, 0.9f);
-  h.machine.audio().removeDevice(kHeadphonesUID);
-  h.machine.bluetooth().setConnected(kAddress, false);
-  h.advance(1.5);
+  backOnSpeakers();
   EXPECT_EQ(h.model->sceneState(scene.id), "已调整");
-
-  h.machine.bluetooth().holdConnections(true);
   h.model->applyScene(scene);
   EXPECT_EQ(h.model->sceneState(scene.id), "切换中");
   EXPECT_EQ(h.state().preferences.apps.at(kMusic).volume, 0.9f) << "devices first, settings after";
-  completeConnections(h);
+  h.connect();
   h.advance(3.0);
-  EXPECT_EQ(h.state().outputID, h.machine.audio().deviceID(kHeadphonesUID));
+  EXPECT_EQ(h.state().outputID, h.id(kHeadphonesUID));
   EXPECT_EQ(h.state().preferences.apps.at(kMusic).volume, 0.3f);
   EXPECT_EQ(h.model->sceneState(scene.id), "当前配置");
-  h.model->setAppVolume(kMusic, 0.31f);
-  EXPECT_EQ(h.model->sceneState(scene.id), "已调整");
 
   // Under way again, the user picks the speakers: the scene is abandoned, neither its headphones
   // nor its settings come later.
-  h.model->selectDevice(h.machine.audio().deviceID("speakers"), AudioDirection::output);
-  h.machine.audio().removeDevice(kHeadphonesUID);
-  h.machine.bluetooth().setConnected(kAddress, false);
-  h.advance(1.5);
-  h.machine.bluetooth().holdConnections(true);
+  backOnSpeakers();
   h.model->applyScene(scene);
   ASSERT_EQ(h.model->sceneState(scene.id), "切换中");
-  h.model->selectDevice(h.machine.audio().deviceID("speakers"), AudioDirection::output);
+  h.select("speakers");
   EXPECT_NE(h.model->sceneState(scene.id), "切换中");
-  completeConnections(h);
+  h.connect();
   h.advance(3.0);
-  EXPECT_EQ(h.state().outputID, h.machine.audio().deviceID("speakers"));
-  EXPECT_EQ(h.state().preferences.apps.at(kMusic).volume, 0.31f);
+  EXPECT_EQ(h.state().outputID, h.id("speakers"));
+  EXPECT_EQ(h.state().preferences.apps.at(kMusic).volume, 0.9f);
 }
 
 }  // namespace
+}  // namespace velmora::test

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <stdexcept>
 
+#include "audio/HAL.h"
 #include "model/AppModel.h"
 #include "platform/dispatch/ManualScheduler.h"
 #include "platform/sim/SimulatedMachine.h"
@@ -17,6 +19,9 @@
 namespace velmora::test {
 
 using namespace velmora::platform::sim;
+using settings::AudioDirection;
+using IDs = std::vector<std::string>;
+inline constexpr const char* kMusic = "com.example.music";
 
 inline Scenario modelMachine() {
   Scenario s;
@@ -42,6 +47,14 @@ inline Scenario withHeadphones() {
   return s;
 }
 
+// The headphones' audio device, as it appears once they are connected.
+inline constexpr const char* kHeadphonesUID = "A4-C3-F0-85-1E-22:output";
+inline ScenarioDevice headphonesAudio(const std::string& uid = kHeadphonesUID) {
+  ScenarioDevice device = simDevice(uid, "降噪耳机", {2});
+  device.transport = kAudioDeviceTransportTypeBluetooth;
+  return device;
+}
+
 class ModelHarness {
  public:
   explicit ModelHarness(const Scenario& scenario = modelMachine(), bool start = true)
@@ -60,10 +73,8 @@ class ModelHarness {
   }
   std::filesystem::path file() const { return folder / "settings.json"; }
   std::string fileText() const {
-    std::ifstream in(file());
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::ifstream in(file(), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
   }
   // Lets virtual time pass: refreshes, saves and the engine's work all happen.
   void advance(double seconds) {
@@ -72,6 +83,42 @@ class ModelHarness {
     model->engine().queue().sync([] {});
     mainQueue.runPending();
   }
+  // Lets a connection attempt end and its result reach the main thread.
+  void connect() {
+    machine.bluetooth().holdConnections(false);
+    model->bluetoothQueue().sync([] {});
+    mainQueue.runPending();
+  }
+  AudioObjectID id(const std::string& uid) { return machine.audio().deviceID(uid); }
+  void select(const std::string& uid, AudioDirection direction = AudioDirection::output) {
+    model->selectDevice(id(uid), direction);
+  }
+  AudioObjectID systemDefault(AudioDirection direction = AudioDirection::output) const {
+    return *audio::HAL::value<AudioObjectID>(kAudioObjectSystemObject,
+                                             direction == AudioDirection::input
+                                                 ? kAudioHardwarePropertyDefaultInputDevice
+                                                 : kAudioHardwarePropertyDefaultOutputDevice);
+  }
+  // The next `count` property writes fail with -50.
+  void failWrites(int count) {
+    machine.audio().failCall(SimulatedCall::setPropertyData, -50, count);
+  }
+  // Another program sets the device's output volume.
+  void setVolumeOutside(const std::string& uid, float value,
+                        const std::vector<uint32_t>& elements = {0}) {
+    for (const uint32_t element : elements) {
+      const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar,
+                                               kAudioObjectPropertyScopeOutput, element};
+      ASSERT_EQ(AudioObjectSetPropertyData(id(uid), &address, 0, nullptr, sizeof value, &value), 0);
+    }
+  }
+  void automaticOutputs(const IDs& ids) {
+    model->updateAdvanced([&](settings::AdvancedPreferences& advanced) {
+      advanced.autoOutput = true;
+      advanced.automaticOutputIDs = ids;
+    });
+  }
+  settings::Preferences saved() const { return settings::PreferencesStore(file()).load(); }
   double tone(const std::string& uid, double frequency) {
     machine.audio().render(10);
     return toneAmplitude(machine.audio().meter(uid).recent(0, 4096), frequency);
@@ -93,12 +140,10 @@ class ModelHarness {
 
  private:
   static std::filesystem::path freshFolder() {
-    static int counter = 0;
-    auto path = std::filesystem::temp_directory_path() /
-                ("velmora-model-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
-    std::filesystem::remove_all(path);
-    std::filesystem::create_directories(path);
-    return path;
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "velmora-model-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    return pattern;
   }
 };
 

@@ -1,30 +1,59 @@
 // The model's user operations and their edge cases: volume and mute, per-application controls,
-// multi-output, hotkeys and launch at login.
+// multi-output, hotkeys (and the manager that registers them) and launch at login.
 #include <gtest/gtest.h>
 
-#include "ModelHarness.h"
-#include "audio/HAL.h"
+#include <map>
+#include <tuple>
 
+#include "ModelHarness.h"
+#include "model/HotkeyManager.h"
+#include "platform/sim/ScenarioFile.h"
+#include "platform/sim/SimulatedHotkeys.h"
+
+namespace velmora::test {
 namespace {
 
-using velmora::model::AppRoutePresentation;
-using velmora::model::AudioDirection;
-using velmora::platform::SettingsPage;
-using velmora::settings::HotkeyAction;
-using velmora::settings::Shortcut;
-using velmora::test::ModelHarness;
+using model::AppRoutePresentation;
+using platform::SettingsPage;
+using settings::HotkeyAction;
+using settings::Shortcut;
+constexpr uint32_t kCtrlOpt = settings::kControlKey | settings::kOptionKey;
 
-constexpr const char* kMusic = "com.example.music";
+// The microphone gets a hardware mute; "hdmi" has no volume control; "headset" is an input whose
+// mute reads but cannot be set.
+Scenario volumeMachine() {
+  Scenario s = modelMachine();
+  s.devices[2].input.mute = MuteControl{};
+  s.devices.push_back(simDevice("hdmi", "HDMI", {2}));
+  s.devices.push_back(simDevice("headset", "Headset", {}, {1}));
+  s.devices.back().input.volume = {{0, 0.7f, true}};
+  s.devices.back().input.mute = MuteControl{false, false};
+  return s;
+}
 
-TEST(ModelVolume, HardwareAndEmulatedMute) {
-  ModelHarness h;
+std::optional<uint32_t> hardwareMute(ModelHarness& h, const std::string& uid, bool input) {
+  return audio::HAL::value<uint32_t>(
+      h.id(uid), kAudioDevicePropertyMute,
+      input ? kAudioObjectPropertyScopeInput : kAudioObjectPropertyScopeOutput);
+}
+
+TEST(ModelVolume, OutputMuteByHotkeyInHardwareOrEmulatedAndDevicesWithoutControls) {
+  ModelHarness h(volumeMachine());
   std::vector<std::tuple<std::string, float, bool>> huds;
   h.model->onVolumeHUD = [&](const std::string& name, float volume, bool muted, AudioDirection) {
     huds.emplace_back(name, volume, muted);
   };
-  // Hardware mute on, then a volume change: the volume is set and the mute switched off.
-  h.model->toggleSystemMute();
-  EXPECT_TRUE(h.state().systemMuted);
+  // The mute shortcut, pressed as the system delivers it, switches the speakers' own mute.
+  const Shortcut m{46, kCtrlOpt, "M"};
+  h.model->setShortcut(HotkeyAction::mute, m);
+  for (const bool muted : {true, false, true}) {
+    EXPECT_EQ(h.machine.hotkeys().pressCombination(m.key, m.modifiers),
+              platform::HotKeyEventResult::handled);
+    h.advance(0.1);
+    EXPECT_EQ(h.state().systemMuted, muted);
+    EXPECT_EQ(hardwareMute(h, "speakers", false), muted ? 1u : 0u);
+  }
+  // A volume change sets the volume and switches the mute off.
   h.model->setSystemVolume(0.4f);
   EXPECT_FALSE(h.state().systemMuted);
   h.advance(1.5);
@@ -38,7 +67,7 @@ TEST(ModelVolume, HardwareAndEmulatedMute) {
   EXPECT_EQ(std::get<0>(huds.back()), "Speakers");
 
   // The DAC has no hardware mute: muting sets 0 and remembers 0.6, unmuting brings 0.6 back.
-  h.model->selectDevice(h.machine.audio().deviceID("dac"), AudioDirection::output);
+  h.select("dac");
   h.model->setSystemVolume(0.6f);
   h.model->toggleSystemMute();
   EXPECT_TRUE(h.state().systemMuted);
@@ -59,80 +88,59 @@ TEST(ModelVolume, HardwareAndEmulatedMute) {
   h.model->updateAdvanced([](auto& advanced) { advanced.interface.hudEnabled = false; });
   h.model->setSystemVolume(0.2f);
   EXPECT_EQ(huds.size(), shown);
-  EXPECT_FLOAT_EQ(
-      *velmora::audio::HAL::volume(h.machine.audio().deviceID("dac"), AudioDirection::output),
-      0.2f);
-}
+  EXPECT_FLOAT_EQ(*audio::HAL::volume(h.id("dac"), AudioDirection::output), 0.2f);
 
-TEST(ModelVolume, DevicesWithoutControlsGiveTheirMessages) {
-  auto scenario = velmora::test::modelMachine();
-  scenario.devices[1].output.volume.clear();
-  ModelHarness h(scenario);
-  h.model->selectDevice(h.machine.audio().deviceID("dac"), AudioDirection::output);
-  EXPECT_FALSE(h.state().volumeSupported);
-  EXPECT_FALSE(h.state().muteSupported);
+  h.select("hdmi");
+  EXPECT_FALSE(h.state().volumeSupported || h.state().muteSupported);
   h.model->toggleSystemMute();
   EXPECT_EQ(h.state().errorMessage, "此设备不支持系统静音。");
   h.model->setSystemVolume(0.5f);
   EXPECT_EQ(h.state().errorMessage, "此设备不支持系统音量调节，请使用设备自身的控制。");
-
-  h.machine.audio().failCall(velmora::platform::sim::SimulatedCall::setPropertyData, -50, 1);
-  h.model->setInputVolume(0.3f);
-  EXPECT_EQ(h.state().errorMessage, "设置音频属性失败（Core Audio -50）");
-  h.model->toggleInputMute();  // no hardware mute on the microphone: emulated
-  EXPECT_TRUE(h.state().inputMuted);
-  EXPECT_EQ(h.state().inputVolume, 0.0f);
-  h.model->toggleInputMute();
-  EXPECT_FLOAT_EQ(*h.state().inputVolume, 0.7f);
-
-  // A mute that reads but cannot be set: emulated, and known as ours when read back as 0.
-  auto readOnlyMute = velmora::test::modelMachine();
-  readOnlyMute.devices[2].input.mute = velmora::platform::sim::MuteControl{false, false};
-  ModelHarness m(readOnlyMute);
-  m.model->toggleInputMute();
-  EXPECT_TRUE(m.state().inputMuted);
-  m.model->toggleInputMute();
-  EXPECT_FALSE(m.state().inputMuted);
-  EXPECT_FLOAT_EQ(*m.state().inputVolume, 0.7f);
 }
 
-// The input side with a hardware mute: the mute is switched on the device and leaves the volume;
-// a write that fails says so and changes nothing.
-TEST(ModelVolume, InputHardwareMuteAndFailedInputWrites) {
-  auto scenario = velmora::test::modelMachine();
-  scenario.devices[2].input.mute = velmora::platform::sim::MuteControl{};
-  ModelHarness h(scenario);
-  const AudioObjectID mic = h.machine.audio().deviceID("mic");
-  const auto hardwareMute = [&] {
-    return velmora::audio::HAL::value<uint32_t>(mic, kAudioDevicePropertyMute,
-                                                kAudioObjectPropertyScopeInput);
-  };
+// A hardware mute is switched on the device and leaves the volume; a write that fails says so and
+// changes nothing. A mute that cannot be set is emulated, and known as ours when read back as 0.
+TEST(ModelVolume, InputMuteInHardwareOrEmulatedAndFailedInputWrites) {
+  ModelHarness h(volumeMachine());
   h.model->toggleInputMute();
   EXPECT_TRUE(h.state().inputMuted);
-  EXPECT_EQ(hardwareMute(), 1u);
+  EXPECT_EQ(hardwareMute(h, "mic", true), 1u);
   EXPECT_FLOAT_EQ(*h.state().inputVolume, 0.7f) << "a hardware mute, not a volume of 0";
 
-  h.machine.audio().failCall(velmora::platform::sim::SimulatedCall::setPropertyData, -50, 2);
+  h.failWrites(2);
   h.model->toggleInputMute();
   EXPECT_EQ(h.state().errorMessage, "设置音频属性失败（Core Audio -50）");
   h.model->setInputVolume(0.2f);
   h.advance(1.5);
   EXPECT_TRUE(h.state().inputMuted) << "the failed unmute left the device muted";
-  EXPECT_EQ(hardwareMute(), 1u);
+  EXPECT_EQ(hardwareMute(h, "mic", true), 1u);
   EXPECT_FLOAT_EQ(*h.state().inputVolume, 0.7f) << "the failed volume write left it as it was";
-
   h.model->toggleInputMute();
   EXPECT_FALSE(h.state().inputMuted);
-  EXPECT_EQ(hardwareMute(), 0u);
+  EXPECT_EQ(hardwareMute(h, "mic", true), 0u);
+
+  h.select("headset", AudioDirection::input);
+  for (const bool muted : {true, false}) {
+    h.model->toggleInputMute();
+    h.advance(1.5);
+    EXPECT_EQ(h.state().inputMuted, muted);
+    EXPECT_FLOAT_EQ(*h.state().inputVolume, muted ? 0.0f : 0.7f);
+  }
 }
 
 TEST(ModelAppControls, LevelsSoloOutputsAndPresentations) {
-  ModelHarness h;
-  h.model->toggleAppMute("com.example.silent");
-  const auto& created = h.state().preferences.apps.at("com.example.silent");
-  EXPECT_TRUE(created.muted);
-  EXPECT_EQ(created.volume, 1.0f);
-  EXPECT_FALSE(created.outputDeviceID.has_value());
+  auto scenario = modelMachine();
+  scenario.processes.push_back({300, "com.example.chat", "/opt/chat", {{330.0, 0.5f}}, false, {}});
+  ModelHarness h(scenario);
+  const auto listed = [&](const std::string& id) {
+    const auto apps = h.model->visibleApps();
+    return std::any_of(apps.begin(), apps.end(), [&](const auto& app) { return app.id == id; });
+  };
+  EXPECT_FALSE(listed("com.example.chat")) << "silent";
+  h.model->toggleAppMute("com.example.chat");
+  EXPECT_TRUE(listed("com.example.chat")) << "silent, but with settings";
+  EXPECT_EQ(h.state().preferences.apps.at("com.example.chat"),
+            (settings::AppLevel{1.0f, true, {}, {}}));
   EXPECT_TRUE(h.state().preferences.processingEnabled) << "a mute switches processing on";
 
   h.model->setAppVolume(kMusic, 0.3f);
@@ -160,14 +168,12 @@ TEST(ModelAppControls, LevelsSoloOutputsAndPresentations) {
   h.model->setAppOutput(kMusic, std::nullopt);
   EXPECT_EQ(h.model->appRoutePresentation(kMusic).routeTitle, "跟随系统");
   h.advance(0.35);
-  EXPECT_EQ(h.fileText().find("outputDeviceID"), std::string::npos)
-      << "the choice is removed from the file";
+  EXPECT_EQ(h.fileText().find("outputDeviceID"), std::string::npos) << "removed from the file";
 
-  EXPECT_FALSE(h.model->boostEnabled("audio:speakers"));
   h.model->toggleBoost("audio:speakers");
+  EXPECT_TRUE(h.model->boostEnabled("audio:speakers"));
   h.model->toggleBoost("audio:speakers");
   EXPECT_FALSE(h.model->boostEnabled("audio:speakers"));
-  EXPECT_EQ(h.state().preferences.advanced->boostedOutputs->at("audio:speakers"), false);
 
   h.model->openAudioPermission();
   EXPECT_EQ(h.machine.applications().openedSettingsPages(),
@@ -175,52 +181,34 @@ TEST(ModelAppControls, LevelsSoloOutputsAndPresentations) {
   h.machine.applications().setSettingsPageAvailable(SettingsPage::bluetooth, false);
   EXPECT_FALSE(h.model->canOpenSettingsPage(SettingsPage::bluetooth));
   h.model->openSettingsPage(SettingsPage::bluetooth);
-  EXPECT_EQ(h.machine.applications().openedSettingsPages().size(), 1u)
-      << "a missing page opens nothing";
-}
-
-TEST(ModelAppControls, VisibleAppsKeepSilentOnesWithSettings) {
-  auto scenario = velmora::test::modelMachine();
-  scenario.processes.push_back({300, "com.example.chat", "/opt/chat", {{330.0, 0.5f}}, false, {}});
-  ModelHarness h(scenario);
-  auto listed = [&](const std::string& id) {
-    for (const auto& app : h.model->visibleApps())
-      if (app.id == id) return true;
-    return false;
-  };
-  EXPECT_FALSE(listed("com.example.chat"));
-  h.model->toggleAppMute("com.example.chat");
-  EXPECT_TRUE(listed("com.example.chat"));
+  EXPECT_EQ(h.machine.applications().openedSettingsPages().size(), 1u) << "a missing page";
 }
 
 TEST(ModelMultiOutput, SelectionRulesAndLimits) {
   ModelHarness h;
-  h.model->setMultiEnabled(false);
-  EXPECT_FALSE(h.state().preferences.advanced->multiOutput.enabled);
+  const auto& multi = [&]() -> const auto& { return h.state().preferences.advanced->multiOutput; };
   h.model->setMultiDevice("A", true);
   h.model->setMultiEnabled(true);
   EXPECT_EQ(h.state().errorMessage, "请先勾选至少两个输出设备。");
-  EXPECT_FALSE(h.state().preferences.advanced->multiOutput.enabled);
+  EXPECT_FALSE(multi().enabled);
   h.model->setMultiDevice("B", true);
   h.model->setMultiLevel("A", 0.4f);
   h.model->setMultiEnabled(true);
-  EXPECT_TRUE(h.state().preferences.advanced->multiOutput.enabled);
+  EXPECT_TRUE(multi().enabled);
   h.model->setMultiDevice("A", false);
   h.model->setMultiDevice("A", true);
-  EXPECT_EQ(h.state().preferences.advanced->multiOutput.devices,
-            (std::vector<std::string>{"B", "A"}));
-  EXPECT_FALSE(h.state().preferences.advanced->multiOutput.enabled) << "off while fewer than two";
-  EXPECT_EQ(h.state().preferences.advanced->multiOutput.levels.at("A"), 0.4f)
-      << "the level survives";
+  EXPECT_EQ(multi().devices, (IDs{"B", "A"}));
+  EXPECT_FALSE(multi().enabled) << "off while fewer than two";
+  EXPECT_EQ(multi().levels.at("A"), 0.4f) << "the level survives";
   h.model->setMultiDevice("C", true);
   h.model->setMultiDevice("D", true);
-  EXPECT_TRUE(h.model->canIncludeMultiDevice() == false);
+  EXPECT_FALSE(h.model->canIncludeMultiDevice());
   EXPECT_EQ(h.state().errorMessage, "最多同时选择四个输出设备。");
   h.model->setMultiEnabled(true);
   EXPECT_EQ(h.model->appRoutePresentation(kMusic).routeTitle, "多输出 · 4");
 }
 
-TEST(ModelHotkeys, ActionsBindingsAndNextOutput) {
+TEST(ModelHotkeys, ActionsBindingsNextOutputAndLogin) {
   ModelHarness h;
   h.model->setSystemVolume(0.98f);
   h.model->perform(HotkeyAction::louder);
@@ -233,49 +221,119 @@ TEST(ModelHotkeys, ActionsBindingsAndNextOutput) {
   h.model->perform(HotkeyAction::panel);
   EXPECT_EQ(toggles, 1);
 
-  const Shortcut up{126, velmora::settings::kControlKey | velmora::settings::kOptionKey, "↑"};
+  const Shortcut up{126, kCtrlOpt, "↑"};
   h.model->setShortcut(HotkeyAction::quieter, up);
   h.model->setShortcut(HotkeyAction::louder, up);
   EXPECT_EQ(h.state().errorMessage, "此快捷键已用于“降低系统音量”。");
   EXPECT_FALSE(h.state().preferences.shortcuts.count("louder"));
-  h.machine.hotkeys().refuse(125, up.modifiers);
-  h.model->setShortcut(HotkeyAction::louder, Shortcut{125, up.modifiers, "↓"});
-  EXPECT_EQ(h.state().shortcutErrors,
-            (std::vector<std::string>{"提高系统音量：Alt+Super+↓ 已被占用或无法注册。"}));
+  h.machine.hotkeys().refuse(125, kCtrlOpt);
+  h.model->setShortcut(HotkeyAction::louder, Shortcut{125, kCtrlOpt, "↓"});
+  EXPECT_EQ(h.state().shortcutErrors, IDs{"提高系统音量：Alt+Super+↓ 已被占用或无法注册。"});
   h.model->setShortcut(HotkeyAction::louder, std::nullopt);
   EXPECT_TRUE(h.state().shortcutErrors.empty());
 
   // Outputs in list order: speakers, DAC (the microphone has none); the next after the last wraps.
-  const AudioObjectID speakers = h.machine.audio().deviceID("speakers");
-  const AudioObjectID dac = h.machine.audio().deviceID("dac");
   h.model->perform(HotkeyAction::nextOutput);
-  EXPECT_EQ(h.state().outputID, dac);
+  EXPECT_EQ(h.state().outputID, h.id("dac"));
   h.model->perform(HotkeyAction::nextOutput);
-  EXPECT_EQ(h.state().outputID, speakers);
-
-  // The mute shortcut, pressed as the system delivers it, mutes the output device and unmutes it.
-  const Shortcut m{46, up.modifiers, "M"};
-  h.model->setShortcut(HotkeyAction::mute, m);
-  const auto speakerMute = [&] {
-    return velmora::audio::HAL::value<uint32_t>(speakers, kAudioDevicePropertyMute,
-                                                kAudioObjectPropertyScopeOutput);
-  };
-  for (const bool muted : {true, false}) {
-    EXPECT_EQ(h.machine.hotkeys().pressCombination(m.key, m.modifiers),
-              velmora::platform::HotKeyEventResult::handled);
-    h.advance(0.1);
-    EXPECT_EQ(h.state().systemMuted, muted);
-    EXPECT_EQ(speakerMute(), muted ? 1u : 0u);
-  }
+  EXPECT_EQ(h.state().outputID, h.id("speakers"));
 
   h.machine.loginItem().setApprovalRequired(true);
   h.model->setLogin(true);
-  EXPECT_TRUE(h.state().loginEnabled);
-  EXPECT_TRUE(h.state().loginNeedsApproval);
+  EXPECT_TRUE(h.state().loginEnabled && h.state().loginNeedsApproval);
   h.machine.loginItem().setFailure("不允许");
   h.model->setLogin(false);
   EXPECT_EQ(h.state().errorMessage, "修改开机启动失败：不允许");
   EXPECT_TRUE(h.state().loginEnabled);
 }
 
+using model::HotkeyManager;
+using platform::HotKeyEventResult;
+using platform::HotKeyID;
+using platform::sim::SimulatedHotkeys;
+using Refusal = SimulatedHotkeys::Refusal;
+using Held = std::vector<std::tuple<uint32_t, uint32_t, uint32_t>>;
+const Shortcut kPanelM{46, settings::kOptionKey | settings::kCommandKey, "M"};
+const Shortcut kLouderUp{126, kCtrlOpt, "↑"};
+const Shortcut kNextN{45, kCtrlOpt, "n"};
+
+// (key, modifiers, id) of every held registration, oldest first; all must carry our signature.
+Held held(const SimulatedHotkeys& hotkeys) {
+  Held out;
+  for (const auto& r : hotkeys.registrations()) {
+    EXPECT_EQ(r.id.signature, HotkeyManager::kSignature);
+    out.emplace_back(r.key, r.modifiers, r.id.id);
+  }
+  return out;
+}
+
+// A refused combination is reported and registers once it is free; re-applying releases what the
+// manager held first (the simulated system refuses a combination still held), and so does its end.
+TEST(HotkeyManager, ApplyRegistersInTableOrderUnderFixedIdsAndReportsRefusals) {
+  for (const auto refusal : {Refusal::held, Refusal::emptyReference}) {
+    SimulatedHotkeys hotkeys;
+    hotkeys.refuse(kLouderUp.key, kLouderUp.modifiers, refusal);
+    hotkeys.refuse(kPanelM.key, kPanelM.modifiers, refusal);
+    {
+      HotkeyManager manager(hotkeys);
+      // The map's own order (louder, nextOutput, panel, unknown) is not the registration order.
+      const std::map<std::string, Shortcut> table{{"nextOutput", kNextN},
+                                                  {"panel", kPanelM},
+                                                  {"louder", kLouderUp},
+                                                  {"unknown", Shortcut{1, 0x100, "S"}}};
+      EXPECT_EQ(manager.apply(table),
+                (std::vector<std::string>{"打开 / 关闭面板：Ctrl+Alt+M 已被占用或无法注册。",
+                                          "提高系统音量：Alt+Super+↑ 已被占用或无法注册。"}));
+      EXPECT_EQ(held(hotkeys), (Held{{45, kCtrlOpt, 5}}));
+      hotkeys.accept(kLouderUp.key, kLouderUp.modifiers);
+      hotkeys.accept(kPanelM.key, kPanelM.modifiers);
+      EXPECT_TRUE(manager.apply(table).empty());
+      EXPECT_EQ(held(hotkeys), (Held{{46, 0x900, 1}, {126, kCtrlOpt, 4}, {45, kCtrlOpt, 5}}));
+    }
+    EXPECT_TRUE(hotkeys.registrations().empty());
+    EXPECT_EQ(hotkeys.handlerCount(), 0u);
+  }
+}
+
+// What the manager does not handle the system passes on to the next program's handler.
+TEST(HotkeyManager, DispatchRunsOwnValidIdsAndPassesEverythingElseOn) {
+  constexpr uint32_t kOurs = HotkeyManager::kSignature;
+  using enum HotkeyAction;
+  const std::pair<std::optional<HotKeyID>, std::optional<HotkeyAction>> cases[] = {
+      // The first and last of ours; the model tests press the mute shortcut end to end.
+      {HotKeyID{kOurs, 1}, panel},
+      {HotKeyID{kOurs, 5}, nextOutput},
+      // Not ours: 'Vlmr' with one letter's case changed, a foreign signature, no readable id.
+      {HotKeyID{kOurs, 0}, {}},
+      {HotKeyID{kOurs, 6}, {}},
+      {HotKeyID{kOurs ^ 0x20, 1}, {}},
+      {HotKeyID{0, 1}, {}},
+      {std::nullopt, {}}};
+  SimulatedHotkeys hotkeys;
+  HotkeyManager manager(hotkeys);
+  std::vector<HotkeyAction> performed;
+  manager.onAction = [&](HotkeyAction action) { performed.push_back(action); };
+  for (const auto& [pressed, action] : cases) {
+    performed.clear();
+    EXPECT_EQ(hotkeys.press(pressed),
+              action ? HotKeyEventResult::handled : HotKeyEventResult::notHandled);
+    EXPECT_EQ(performed, action ? std::vector{*action} : std::vector<HotkeyAction>{});
+  }
+  manager.onAction = nullptr;  // still ours, so still handled
+  EXPECT_EQ(hotkeys.press(HotKeyID{kOurs, 5}), HotKeyEventResult::handled);
+}
+
+TEST(SimulatedMachine, InstallsItsHotKeysAndLoginItemForItsLifetime) {
+  {
+    platform::sim::SimulatedMachine machine(platform::sim::builtInScenario());
+    EXPECT_EQ(&platform::hotkeyService(), &machine.hotkeys());
+    EXPECT_EQ(&platform::loginItemService(), &machine.loginItem());
+  }
+  // Back to the neutral services: nothing registers, no login item, changes refused.
+  EXPECT_FALSE(platform::hotkeyService().registerHotKey(46, 0x900, 1, 1).succeeded());
+  EXPECT_EQ(platform::loginItemService().status(), platform::LoginItemStatus::notFound);
+  EXPECT_TRUE(platform::loginItemService().registerMainApp().has_value());
+}
+
 }  // namespace
+}  // namespace velmora::test

@@ -1,6 +1,8 @@
 // The device list's own rules: display names, merging bookmarks, and the automatic priority lists
-// that follow a device from its "audio:" to its "bluetooth:" identity.
+// (candidates, including and excluding, moving, following a device from "audio:" to "bluetooth:").
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 #include "settings/AdvancedPreferences.h"
 
@@ -8,13 +10,17 @@ namespace velmora::settings {
 namespace {
 
 using IDs = std::vector<std::string>;
+constexpr AudioDirection kOut = AudioDirection::output;
+constexpr AudioDirection kIn = AudioDirection::input;
 
-// A bookmark from a short spec: id, then optional "in=UID", "out=UID", "bt=ADDR", "~alias",
-// "hide=in" / "hide=out" / "hide=both", "name=TEXT". A UID makes its direction supported and shown.
-DeviceBookmark entry(std::string id, std::initializer_list<std::string> fields = {}) {
+// A bookmark from "id field…": "in=UID" and "out=UID" make the direction supported and shown;
+// "bt=ADDR", "~alias", "name=TEXT", "hide=in|out|both", "output" (supported, no UID).
+DeviceBookmark entry(const std::string& fields) {
+  std::istringstream words(fields);
   DeviceBookmark b;
-  b.id = b.name = std::move(id);
-  for (const std::string& f : fields) {
+  words >> b.id;
+  b.name = b.id;
+  for (std::string f; words >> f;) {
     const std::string value = f.substr(f.find_first_of("=~") + 1);
     if (f.starts_with("in=")) b.inputUID = value, b.supportsInput = b.showInput = true;
     if (f.starts_with("out=")) b.outputUID = value, b.supportsOutput = b.showOutput = true;
@@ -26,6 +32,14 @@ DeviceBookmark entry(std::string id, std::initializer_list<std::string> fields =
     if (f == "output") b.supportsOutput = true;
   }
   return b;
+}
+
+// Entries separated by commas.
+std::vector<DeviceBookmark> entries(const std::string& text) {
+  std::vector<DeviceBookmark> list;
+  std::istringstream in(text);
+  for (std::string one; std::getline(in, one, ',');) list.push_back(entry(one));
+  return list;
 }
 
 // One line per entry; a direction reads "I" supported and shown, "i" supported but hidden, "-".
@@ -43,6 +57,12 @@ std::string summary(const std::vector<DeviceBookmark>& list) {
   return s;
 }
 
+IDs ids(const std::vector<DeviceBookmark>& bookmarks) {
+  IDs result;
+  for (const DeviceBookmark& b : bookmarks) result.push_back(b.id);
+  return result;
+}
+
 TEST(DeviceBookmark, DisplayNameIsTheAliasUnlessItIsOnlyWhiteSpace) {
   const std::pair<std::optional<std::string>, std::string> cases[] = {
       {std::nullopt, "Buds"},
@@ -55,7 +75,7 @@ TEST(DeviceBookmark, DisplayNameIsTheAliasUnlessItIsOnlyWhiteSpace) {
       {"\xE3\x80", "\xE3\x80"},                // a cut sequence is text
   };
   for (const auto& [alias, shown] : cases) {
-    DeviceBookmark b = entry("audio:x", {"name=Buds"});
+    DeviceBookmark b = entry("audio:x name=Buds");
     b.alias = alias;
     EXPECT_EQ(b.displayName(), shown) << alias.value_or("(none)");
   }
@@ -63,93 +83,114 @@ TEST(DeviceBookmark, DisplayNameIsTheAliasUnlessItIsOnlyWhiteSpace) {
 
 TEST(DeviceListPreferences, MergeUpdatesTheSameDeviceAndKeepsTheUsersChoices) {
   const struct {
-    const char* story;
-    std::vector<DeviceBookmark> before;
-    DeviceBookmark merged;
-    const char* after;
+    const char *story, *before, *merged, *after;
   } cases[] = {
-      {"new device appended",
-       {entry("audio:mic", {"in=m"})},
-       entry("audio:dac", {"out=d"}),
+      {"new device appended", "audio:mic in=m", "audio:dac out=d",
        "audio:mic in=m I-; audio:dac out=d -O; "},
       {"known device renamed, alias and hidden list kept",
-       {entry("audio:dac", {"out=d", "~书房", "hide=out"}), entry("audio:mic", {"in=m"})},
-       entry("audio:dac", {"out=d", "name=DAC 2"}),
-       "audio:dac 'DAC 2'#DAC 2 ~书房 out=d -o; audio:mic in=m I-; "},
+       "audio:dac out=d ~书房 hide=out, "
+       "audio:mic in=m",
+       "audio:dac out=d name=DAC2", "audio:dac 'DAC2'#DAC2 ~书房 out=d -o; audio:mic in=m I-; "},
       {"audio entry recognised as Bluetooth: new id in place, alias and visibility kept",
-       {entry("audio:spk", {"out=s"}), entry("audio:x", {"in=x", "out=x", "~耳机", "hide=in"}),
-        entry("audio:mic", {"in=m"})},
-       entry("bluetooth:AA", {"in=x", "out=x", "bt=AA"}),
+       "audio:spk out=s, audio:x in=x out=x ~耳机 hide=in, audio:mic in=m",
+       "bluetooth:AA in=x out=x bt=AA",
        "audio:spk out=s -O; bluetooth:AA ~耳机 in=x out=x bt=AA iO; audio:mic in=m I-; "},
       {"audio entries of a device listed as Bluetooth are stale duplicates",
-       {entry("audio:o", {"out=o"}), entry("bluetooth:AA", {"bt=AA", "output", "hide=both"}),
-        entry("audio:i", {"in=i"}), entry("audio:mic", {"in=m"})},
-       entry("bluetooth:AA", {"in=i", "out=o", "bt=AA"}),
-       "bluetooth:AA in=i out=o bt=AA Io; audio:mic in=m I-; "},
+       "audio:o out=o, bluetooth:AA bt=AA output hide=both, audio:i in=i, audio:mic in=m",
+       "bluetooth:AA in=i out=o bt=AA", "bluetooth:AA in=i out=o bt=AA Io; audio:mic in=m I-; "},
       {"of two audio entries of the device, the first is upgraded, the second dropped",
-       {entry("audio:o", {"out=o", "~A"}), entry("audio:i", {"in=i", "~B"})},
-       entry("bluetooth:AA", {"in=i", "out=o", "bt=AA"}),
+       "audio:o out=o ~A, audio:i in=i ~B", "bluetooth:AA in=i out=o bt=AA",
        "bluetooth:AA ~A in=i out=o bt=AA IO; "},
       {"Bluetooth entry sharing a UID keeps its id when the address changes",
-       {entry("bluetooth:OLD", {"out=o", "bt=OLD"})},
-       entry("bluetooth:NEW", {"out=o", "bt=NEW"}),
+       "bluetooth:OLD out=o bt=OLD", "bluetooth:NEW out=o bt=NEW",
        "bluetooth:OLD 'bluetooth:NEW'# out=o bt=NEW -O; "},
-      {"an audio bookmark never takes over another audio entry",
-       {entry("audio:x", {"out=o"})},
-       entry("audio:y", {"out=o"}),
+      {"an audio bookmark never takes over another audio entry", "audio:x out=o", "audio:y out=o",
        "audio:x out=o -O; audio:y out=o -O; "},
       {"a bookmark without UIDs clears none; a known direction keeps the user's hiding",
-       {entry("bluetooth:AA", {"in=i", "out=o", "bt=AA", "hide=out"})},
-       entry("bluetooth:AA", {"bt=AA", "output"}),
+       "bluetooth:AA in=i out=o bt=AA hide=out", "bluetooth:AA bt=AA output",
        "bluetooth:AA in=i out=o bt=AA Io; "},
   };
   for (const auto& c : cases) {
-    DeviceListPreferences list{c.before};
-    list.merge(c.merged);
+    DeviceListPreferences list{entries(c.before)};
+    list.merge(entry(c.merged));
     EXPECT_EQ(summary(list.devices), c.after) << c.story;
   }
 }
 
-TEST(AdvancedPreferences, SeedingFillsOnlyAnAbsentListWithTheShownDevicesOfThatDirection) {
-  const std::vector<DeviceBookmark> catalogue = {
-      entry("audio:hidden", {"in=h", "out=h", "hide=both"}), entry("audio:spk", {"out=s"}),
-      entry("audio:mic", {"in=m"}), entry("bluetooth:AA", {"in=a", "out=a", "bt=AA"}),
-      entry("audio:spk", {"out=s"})};
+// "mic" is input only, "hidden" an output the user hid, "gone" not in the catalogue; "a" is
+// listed twice.
+const std::vector<DeviceBookmark> kCatalog =
+    entries("a out=a, mic in=m, b out=b, hidden out=h hide=out, c in=c out=c, a out=a");
+
+TEST(AutomaticDevices, CandidatesSeedingIncludingAndExcludingFollowTheCatalogueAndDirection) {
+  AdvancedPreferences advanced;
+  advanced.seedAutomaticDevices(kOut, kCatalog);
+  EXPECT_EQ(advanced.automaticOutputIDs, (IDs{"a", "b", "c"})) << "the shown outputs, once each";
+  advanced.automaticOutputIDs = IDs{"gone", "c", "mic", "a", "c", "hidden"};
+  EXPECT_EQ(ids(advanced.automaticDevices(kOut, kCatalog)), (IDs{"c", "a", "hidden"}));
+  EXPECT_EQ(ids(advanced.automaticDevices(kIn, kCatalog)), IDs{}) << "absent list: none";
+
+  // Including seeds the absent input list first, from the shown input bookmarks.
+  advanced.setAutomaticDevice("a", kIn, true, kCatalog);
+  EXPECT_EQ(advanced.automaticInputIDs, (IDs{"mic", "c"})) << "an output-only id is not included";
+  advanced.setAutomaticDevice("c", kIn, true, kCatalog);
+  EXPECT_EQ(advanced.automaticInputIDs, (IDs{"mic", "c"})) << "already listed: not appended again";
+
+  // Excluding removes every occurrence and drops repeats; unknown ids stay.
+  advanced.setAutomaticDevice("c", kOut, false, kCatalog);
+  EXPECT_EQ(advanced.automaticOutputIDs, (IDs{"gone", "mic", "a", "hidden"}));
+  advanced.setAutomaticDevice("b", kOut, true, kCatalog);
+  EXPECT_EQ(advanced.automaticOutputIDs, (IDs{"gone", "mic", "a", "hidden", "b"}));
+
+  // The last id removed: an empty list is the user's and is not seeded again.
+  advanced.automaticOutputIDs = IDs{"a"};
+  advanced.setAutomaticDevice("a", kOut, false, kCatalog);
+  advanced.setAutomaticDevice("gone", kOut, true, kCatalog);
+  EXPECT_EQ(advanced.automaticOutputIDs, IDs{});
+  advanced.seedAutomaticDevices(kOut, kCatalog);
+  EXPECT_EQ(advanced.automaticOutputIDs, IDs{});
+}
+
+TEST(AutomaticDevices, MovingStepsAmongCandidatesOnlyAndClampsAtTheEnds) {
   const struct {
-    bool input;
-    std::optional<IDs> stored, seeded;
+    std::optional<IDs> stored;
+    std::string id;
+    int offset;
+    std::optional<IDs> moved;
   } cases[] = {
-      {false, std::nullopt, IDs{"audio:spk", "bluetooth:AA"}},
-      {true, std::nullopt, IDs{"audio:mic", "bluetooth:AA"}},
-      {false, IDs{}, IDs{}},  // the user removed every device: stays empty
-      {true, IDs{"audio:gone"}, IDs{"audio:gone"}},
+      // Non-candidates ("gone", "mic") are no neighbours and keep their relative places.
+      {IDs{"a", "gone", "mic", "b", "c"}, "a", 1, IDs{"gone", "mic", "b", "a", "c"}},
+      {IDs{"a", "gone", "mic", "b", "c"}, "c", -1, IDs{"a", "gone", "mic", "c", "b"}},
+      {IDs{"a", "gone", "b", "c"}, "c", -9, IDs{"c", "a", "gone", "b"}},  // clamped to the top
+      {IDs{"a", "gone", "b", "c"}, "a", 9, IDs{"gone", "b", "c", "a"}},   // clamped to the bottom
+      {IDs{"a", "b", "c", "gone"}, "c", 1, IDs{"a", "b", "c", "gone"}},   // last candidate: nothing
+      {IDs{"a", "b", "c"}, "a", 0, IDs{"a", "b", "c"}},
+      {IDs{"a", "b"}, "mic", -1, IDs{"a", "b"}},     // not a candidate
+      {IDs{"b", "a", "b"}, "a", -1, IDs{"a", "b"}},  // repeats dropped on a move
+      {std::nullopt, "c", -1, IDs{"a", "c", "b"}},   // seeded once each from the shown outputs
   };
   for (const auto& c : cases) {
     AdvancedPreferences advanced;
-    (c.input ? advanced.automaticInputIDs : advanced.automaticOutputIDs) = c.stored;
-    advanced.seedAutomaticDevices(c.input ? AudioDirection::input : AudioDirection::output,
-                                  catalogue);
-    EXPECT_EQ(c.input ? advanced.automaticInputIDs : advanced.automaticOutputIDs, c.seeded);
-    EXPECT_FALSE(c.input ? advanced.automaticOutputIDs : advanced.automaticInputIDs)
-        << "other direction untouched";
+    advanced.automaticOutputIDs = c.stored;
+    advanced.moveAutomaticDevice(c.id, kOut, c.offset, kCatalog);
+    EXPECT_EQ(advanced.automaticOutputIDs, c.moved) << c.id << " by " << c.offset;
+    EXPECT_FALSE(advanced.automaticInputIDs) << "the other direction is not seeded";
   }
 }
 
-TEST(AdvancedPreferences, RemappingPutsTheBluetoothIdWhereTheAudioIdStood) {
-  const std::vector<DeviceBookmark> previous = {
-      entry("audio:spk", {"out=s"}), entry("audio:x", {"in=x", "out=x"}),
-      entry("bluetooth:BB", {"out=b", "bt=BB"}), entry("audio:in", {"in=y"})};
-  const std::vector<DeviceBookmark> current = {entry("audio:spk", {"out=s"}),
-                                               entry("bluetooth:AA", {"in=x", "out=x", "bt=AA"}),
-                                               entry("bluetooth:CC", {"out=y", "bt=CC"})};
+TEST(AutomaticDevices, RemappingPutsTheBluetoothIdWhereTheAudioIdStood) {
+  const auto previous = entries(
+      "audio:spk out=s, audio:x in=x out=x, bluetooth:BB out=b bt=BB, "
+      "audio:in in=y");
+  const auto current = entries(
+      "audio:spk out=s, bluetooth:AA in=x out=x bt=AA, "
+      "bluetooth:CC out=y bt=CC");
   const std::pair<std::optional<IDs>, std::optional<IDs>> cases[] = {
       {IDs{"audio:spk", "audio:x"}, IDs{"audio:spk", "bluetooth:AA"}},
-      {IDs{"audio:x", "audio:spk", "bluetooth:AA"},
-       IDs{"bluetooth:AA", "audio:spk"}},  // once, at the better rank
-      {IDs{"audio:never", "bluetooth:BB"},
-       IDs{"audio:never", "bluetooth:BB"}},  // unknown or Bluetooth: stay
-      {IDs{"audio:in"}, IDs{"audio:in"}},    // shares a UID only in the other direction
-      {IDs{"audio:spk", "audio:spk"}, IDs{"audio:spk"}},
+      {IDs{"audio:x", "audio:spk", "bluetooth:AA"}, IDs{"bluetooth:AA", "audio:spk"}},  // once
+      {IDs{"audio:never", "bluetooth:BB"}, IDs{"audio:never", "bluetooth:BB"}},  // these stay
+      {IDs{"audio:in"}, IDs{"audio:in"}},  // shares a UID only in the other direction
+      {IDs{"audio:spk", "audio:spk", "audio:SPK"}, IDs{"audio:spk", "audio:SPK"}},
       {std::nullopt, std::nullopt},
   };
   for (const auto& [stored, remapped] : cases) {
@@ -159,11 +200,6 @@ TEST(AdvancedPreferences, RemappingPutsTheBluetoothIdWhereTheAudioIdStood) {
     EXPECT_EQ(advanced.automaticOutputIDs, remapped);
     EXPECT_EQ(advanced.automaticInputIDs, remapped);
   }
-}
-
-TEST(UniqueIDs, KeepsTheFirstOccurrenceInOrder) {
-  EXPECT_EQ(uniqueIDs({"b", "a", "b", "c", "a"}), (IDs{"b", "a", "c"}));
-  EXPECT_EQ(uniqueIDs({"audio:x", "audio:X"}), (IDs{"audio:x", "audio:X"}));
 }
 
 }  // namespace
