@@ -25,25 +25,12 @@ std::optional<uint8_t> x11Keycode(uint32_t key) {
   return uint8_t(*evdev + kEvdevToX11);
 }
 
-std::optional<uint32_t> storedKey(uint8_t keycode) {
-  if (keycode < kEvdevToX11) return std::nullopt;
-  return settings::storedKeyOfEvdev(uint16_t(keycode - kEvdevToX11));
-}
-
 uint16_t x11Modifiers(uint32_t modifiers) {
   uint16_t mask = 0;
   for (const auto& [bit, x11] : kModifiers) {
     if ((modifiers & bit) != 0) mask |= x11;
   }
   return mask;
-}
-
-uint32_t storedModifiers(uint16_t state) {
-  uint32_t modifiers = 0;
-  for (const auto& [bit, x11] : kModifiers) {
-    if ((state & x11) != 0) modifiers |= bit;
-  }
-  return modifiers;
 }
 
 }  // namespace velmora::shell

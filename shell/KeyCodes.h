@@ -19,12 +19,8 @@ inline constexpr uint16_t kX11Super = 1 << 6;    // Mod4
 
 // The X keycode of a stored key code, or none for a key this keyboard mapping does not know.
 std::optional<uint8_t> x11Keycode(uint32_t storedKey);
-// The stored key code of an X keycode, or none.
-std::optional<uint32_t> storedKey(uint8_t x11Keycode);
 
-// Stored modifier bits (0x100 Command, 0x200 Shift, 0x800 Option, 0x1000 Control) as X masks and
-// back; Lock and NumLock play no part.
+// Stored modifier bits (0x100 Command, 0x200 Shift, 0x800 Option, 0x1000 Control) as X masks.
 uint16_t x11Modifiers(uint32_t storedModifiers);
-uint32_t storedModifiers(uint16_t x11State);
 
 }  // namespace velmora::shell

@@ -99,25 +99,9 @@ TEST(AccessibilityBus, PanelControlsAreFoundByNameAndWorkedThroughTheBus) {
   }
   ASSERT_TRUE(named.count("紧凑模式") && named.count("系统输出音量"));
 
-  // A screen reader toggles the compact button without a click.
-  const Node compact = named.at("紧凑模式");
-  const QDBusMessage actions = call(bus, compact, "org.a11y.atspi.Action", "GetActions");
-  ASSERT_EQ(actions.type(), QDBusMessage::ReplyMessage);
-  const QDBusArgument list = actions.arguments().first().value<QDBusArgument>();
-  int index = -1;
-  int position = 0;
-  list.beginArray();
-  while (!list.atEnd()) {
-    QString name, description, keys;
-    list.beginStructure();
-    list >> name >> description >> keys;
-    list.endStructure();
-    if (name == "Toggle" || (index < 0 && name == "Press")) index = position;
-    ++position;
-  }
-  list.endArray();
-  ASSERT_GE(index, 0);
-  call(bus, compact, "org.a11y.atspi.Action", "DoAction", {index});
+  // A screen reader toggles the compact button without a click: a button's first action is its
+  // press or toggle.
+  call(bus, named.at("紧凑模式"), "org.a11y.atspi.Action", "DoAction", {0});
   const auto compacted = [&] {
     const auto& advanced = h.state().preferences.advanced;
     return advanced && advanced->interface.compact;
@@ -132,7 +116,6 @@ TEST(AccessibilityBus, PanelControlsAreFoundByNameAndWorkedThroughTheBus) {
       << QVariant::fromValue(QDBusVariant(250.0));
   bus.call(set, QDBus::BlockWithGui, 5000);
   EXPECT_TRUE(QTest::qWaitFor([&] { return h.state().systemVolume == 0.25f; }, 5000));
-  EXPECT_FLOAT_EQ(h.state().systemVolume, 0.25f);
   QDBusConnection::disconnectFromBus("velmora-accessibility-probe");
 }
 

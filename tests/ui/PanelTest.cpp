@@ -76,23 +76,13 @@ TEST(PanelHeader, CompactModeAndPublishedVolumesMoveTheViewsWithoutCallingBack) 
   h.model->onInterfaceChanged = [&] { ++resized; };
   h.model->onVolumeHUD = [&](const std::string&, float, bool, AudioDirection) { ++huds; };
   EXPECT_EQ(h.panel->height(), 610);
-  // Assistive technology finds the controls by their accessible names and works them.
-  for (const char* name :
-       {"紧凑模式", "打开设置窗口", "系统输出音量", "输入音量", "当前输出：Speakers"}) {
-    QAccessibleInterface* control = h.accessible(name);
-    ASSERT_NE(control, nullptr) << name;
-    EXPECT_EQ(control->text(QAccessible::Name), name);
-  }
+  // Names and actions over the accessibility bus are the bus test's.
   auto* compact = h.find<QAbstractButton>("紧凑模式");
   h.expectSwitch(compact, false, "切换为紧凑模式");
-  h.accessible("紧凑模式")->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
-  h.settle();
+  h.click("紧凑模式");
   EXPECT_EQ(resized, 1);
   EXPECT_EQ(h.panel->height(), 510);
   h.expectSwitch(compact, true, "切换为标准模式");
-  EXPECT_EQ(h.fileText().find("\"compact\": true"), std::string::npos);
-  h.settle(0.35);
-  EXPECT_NE(h.fileText().find("\"compact\": true"), std::string::npos) << "saved a moment later";
 
   const AudioObjectID speakers = h.machine.audio().deviceID("speakers");
   auto setHardwareVolume = [&](float value) {
@@ -114,9 +104,6 @@ TEST(PanelHeader, CompactModeAndPublishedVolumesMoveTheViewsWithoutCallingBack) 
   slider->setSliderDown(false);
   setHardwareVolume(0.8f);
   EXPECT_EQ(slider->value(), 800);
-  h.accessible("系统输出音量")->valueInterface()->setCurrentValue(250.0);
-  h.settle();
-  EXPECT_FLOAT_EQ(h.state().systemVolume, 0.25f);
 }
 
 TEST(PanelNavigation, DetailPagesAreTitledAndLeftByBackOrEscape) {
@@ -142,12 +129,10 @@ TEST(PanelNavigation, DetailPagesAreTitledAndLeftByBackOrEscape) {
   // The row's route button opens the detail page; its buttons open the settings window.
   h.click(h.appName(kGame) + " 应用设置，输出已设为 跟随系统");
   EXPECT_EQ(h.panel->destination(), (PanelDestination{PanelDestination::Kind::app, kGame}));
+  // "管理多输出" is the program test's, where it reaches the settings window's tab.
   h.click("管理设备");
-  h.click("管理多输出");
-  using ui::DeviceSettingsTab;
-  EXPECT_EQ(h.openedSettings, (std::vector<std::pair<ui::SettingsSection, DeviceSettingsTab>>{
-                                  {ui::SettingsSection::devices, DeviceSettingsTab::favorites},
-                                  {ui::SettingsSection::devices, DeviceSettingsTab::multi}}));
+  EXPECT_EQ(h.openedSettings.back(),
+            std::make_pair(ui::SettingsSection::devices, ui::DeviceSettingsTab::favorites));
   h.click("返回");
   EXPECT_FALSE(h.panel->destination().has_value());
 }
