@@ -525,6 +525,13 @@ std::vector<uint32_t> Mirror::streamNodes(const std::vector<AudioObjectID>& proc
   return globals;
 }
 
+bool Mirror::refusesMoves(uint32_t global) const {
+  const auto found = nodes_.find(global);
+  if (found == nodes_.end()) return false;
+  const std::string& value = property(found->second.props, "node.dont-reconnect");
+  return value == "true" || value == "1";
+}
+
 std::vector<uint32_t> Mirror::streamNodesOfPID(int32_t pid) const {
   std::vector<uint32_t> globals;
   for (const auto& [global, node] : nodes_) {

@@ -115,6 +115,8 @@ class Mirror {
   // The output stream nodes of these process objects, and whether one node is among them.
   std::vector<uint32_t> streamNodes(const std::vector<AudioObjectID>& processes) const;
   bool ownedBy(uint32_t global, const std::vector<AudioObjectID>& processes) const;
+  // A stream that asked never to be reconnected: the session manager leaves it where it plays.
+  bool refusesMoves(uint32_t global) const;
   // The server's ids of a process's output streams, for tests.
   std::vector<uint32_t> streamNodesOfPID(int32_t pid) const;
 

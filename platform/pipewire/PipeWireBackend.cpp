@@ -107,8 +107,9 @@ void addVolumeProps(spa_pod_builder* builder, const VolumeState& state) {
 }
 
 constexpr uint32_t kTapChannels = 2;
-// How long a start waits for the capture node and then for the applications to be moved in.
-constexpr int kStartTimeoutMs = 1000;
+// How long a start waits for the capture node and then for the applications to be moved in. Only
+// a busy server or session manager takes this long; refusals are known before the wait.
+constexpr int kStartTimeoutMs = 5000;
 // Written next to our target on every moved stream, so that whoever starts next can undo what a
 // killed program left behind: {"owner": pid, "started": start time, "serial": our capture,
 // "prev": {"target.object": {"type": ..., "value": ...}, "target.node": ...}}.
@@ -685,6 +686,11 @@ struct PipeWireBackend::Connection {
     if (aggregate.started) return kAudioHardwareNoError;
     // Without the session manager's metadata nothing can be moved: nothing would be processed.
     if (!ready || !aggregate.streams || defaults == nullptr) return kAudioHardwareNotRunningError;
+    // Applications that ask never to be moved stay where they are: refuse before touching them.
+    const std::vector<uint32_t> tapped = mirror.streamNodes(aggregate.processes);
+    if (std::any_of(tapped.begin(), tapped.end(),
+                    [&](uint32_t node) { return mirror.refusesMoves(node); }))
+      return kAudioHardwareIllegalOperationError;
     AggregateStreams& streams = *aggregate.streams;
     if (!waitFor([&] { return serials.count(streams.captureNode()) > 0; }, kStartTimeoutMs))
       return ready ? kAudioHardwareUnspecifiedError : kAudioHardwareNotRunningError;
@@ -693,7 +699,7 @@ struct PipeWireBackend::Connection {
     streams.start();
     aggregate.started = true;
     followTappedStreams();
-    // Applications that ask never to be moved stay where they are: nothing of ours is left.
+    // A session manager that moved nothing in time: nothing of ours is left.
     const bool moved = waitFor(
         [&] {
           return std::all_of(aggregate.moved.begin(), aggregate.moved.end(),
