@@ -41,8 +41,7 @@ class ManualScheduler final : public MainQueue {
   void advance(double seconds);
   void advanceTo(double time);
 
-  std::size_t pendingTimers() const;  // scheduled and neither cancelled nor finished
-  std::size_t pendingTasks() const;   // posted and not yet run
+  std::size_t pendingTasks() const;  // posted and not yet run
 
  private:
   void advanceToNanoseconds(std::int64_t target);

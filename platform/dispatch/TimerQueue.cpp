@@ -51,9 +51,4 @@ void TimerQueue::runFirst(std::int64_t notBefore) {
   timers_.insert(std::move(node));
 }
 
-std::size_t TimerQueue::liveCount() const {
-  return static_cast<std::size_t>(std::count_if(
-      timers_.begin(), timers_.end(), [](const auto& entry) { return entry.second.live->load(); }));
-}
-
 }  // namespace velmora::platform

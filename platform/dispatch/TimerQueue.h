@@ -31,9 +31,6 @@ class TimerQueue {
   // behind skips the runs it missed, while virtual time (the default) runs every interval.
   void runFirst(std::int64_t notBefore = std::numeric_limits<std::int64_t>::min());
 
-  // Timers that are not cancelled and have not finished.
-  std::size_t liveCount() const;
-
  private:
   struct Timer {
     std::shared_ptr<std::atomic<bool>> live;
