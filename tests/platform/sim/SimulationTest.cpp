@@ -1,7 +1,6 @@
-// The simulated machine keeps the promises the rest of the program relies on: its audio system,
-// scenario files (a bad one rejected with the file and the problem named), the disk of application
-// bundles and the Bluetooth stack. Identity resolution on top of the simulated disk (registered and
-// hidden bundles, nested folders, icons) is tested in tests/audio.
+// The simulated machine keeps the promises the engine tests rely on (a tap silences its process
+// exactly while read, an aggregate's buffers follow its description), and a scenario file reads as
+// written or is rejected with the file and the problem named.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,7 +12,6 @@
 
 #include "platform/audio/AudioHardware.h"
 #include "platform/sim/ScenarioFile.h"
-#include "platform/sim/SimulatedApplicationServices.h"
 #include "platform/sim/SimulatedAudioSystem.h"
 #include "platform/sim/SimulatedMachine.h"
 #include "tests/support/Goertzel.h"
@@ -25,24 +23,17 @@ using namespace velmora::platform;
 using namespace velmora::platform::sim;
 using Strings = std::vector<std::string>;
 
-constexpr AudioObjectPropertyScope kOut = kAudioObjectPropertyScopeOutput;
-constexpr AudioObjectPropertyScope kIn = kAudioObjectPropertyScopeInput;
-
 AudioObjectPropertyAddress at(AudioObjectPropertySelector selector,
-                              AudioObjectPropertyScope scope = kAudioObjectPropertyScopeGlobal,
-                              AudioObjectPropertyElement element = 0) {
-  return {selector, scope, element};
+                              AudioObjectPropertyScope scope = kAudioObjectPropertyScopeGlobal) {
+  return {selector, scope, 0};
 }
 
 using velmora::test::simDevice;
 
 Scenario machine() {
   Scenario s;
-  s.devices = {simDevice("speakers", "speakers", {2}, {}, {{0, 1.0f, true}}),
-               simDevice("dac", "dac", {2}, {}, {{1, 0.5f, true}, {2, 0.7f, false}}),
+  s.devices = {simDevice("speakers", "speakers", {2}), simDevice("dac", "dac", {2}),
                simDevice("headset", "headset", {1}, {1})};
-  s.devices[0].output.mute = MuteControl{};
-  s.devices[1].sampleRate = 96000;
   s.defaultOutputUID = "speakers";
   s.processes = {{100, "com.example.music", "/bin/music", {{440.0, 0.5f}}, true, {}},
                  {200, "com.example.game", "/bin/game", {{1000.0, 0.25f}}, true, {}}};
@@ -53,12 +44,8 @@ Scenario machine() {
 struct Simulated : ::testing::Test {
   SimulatedAudioSystem system{machine()};
 
-  double played(const std::string& uid, double frequency, uint32_t channel = 0) {
-    return velmora::test::toneAmplitude(system.meter(uid).recent(channel, 4096), frequency);
-  }
-  template <class T>
-  OSStatus write(AudioObjectID object, const AudioObjectPropertyAddress& address, const T& value) {
-    return system.setPropertyData(object, address, 0, nullptr, sizeof(T), &value);
+  double played(const std::string& uid, double frequency) {
+    return velmora::test::toneAmplitude(system.meter(uid).recent(0, 4096), frequency);
   }
   // A tap on the process that mutes it while read.
   OSStatus createTap(AudioObjectID process, AudioObjectID* tap) {
@@ -101,27 +88,6 @@ OSStatus passThrough(AudioObjectID, const AudioTimeStamp*, const AudioBufferList
   return 0;
 }
 
-TEST_F(Simulated, VolumeElementsHaveTheirOwnSettableFlagsAndScaleTheirChannels) {
-  const AudioObjectID dac = system.deviceID("dac");
-  const auto volume = [](uint32_t element) {
-    return at(kAudioDevicePropertyVolumeScalar, kOut, element);
-  };
-  EXPECT_FALSE(system.hasProperty(dac, volume(0)));
-  EXPECT_FALSE(system.hasProperty(dac, at(kAudioDevicePropertyMute, kOut)));
-  // Whether an element reads as settable is checked through the HAL wrappers (tests/audio).
-  EXPECT_EQ(write(dac, volume(2), 0.25f), kAudioHardwareIllegalOperationError);
-  EXPECT_EQ(write(dac, volume(1), 0.25f), 0);
-  ASSERT_TRUE(system.setDefaultDevice("dac", false));
-  system.render(10);
-  EXPECT_NEAR(played("dac", 440.0, 0), 0.125, 0.01) << "channel 1 at 0.25";
-  EXPECT_NEAR(played("dac", 440.0, 1), 0.35, 0.01) << "channel 2 at 0.7";
-
-  ASSERT_TRUE(system.setDefaultDevice("speakers", false));
-  ASSERT_EQ(write(system.deviceID("speakers"), at(kAudioDevicePropertyMute, kOut), 1u), 0);
-  system.render(10);
-  EXPECT_EQ(system.meter("speakers").peak(0, 4096), 0.0f) << "muted";
-}
-
 TEST_F(Simulated, TappedProcessIsSilentOnItsDeviceExactlyWhileTheTapIsRead) {
   AudioObjectID tap = 0;
   const AudioObjectID aggregate = aggregateOn({"dac"}, &tap);
@@ -131,13 +97,11 @@ TEST_F(Simulated, TappedProcessIsSilentOnItsDeviceExactlyWhileTheTapIsRead) {
   EXPECT_NEAR(played("speakers", 440.0), 0.5, 0.01) << "an unread tap silences nothing";
 
   ASSERT_EQ(system.startDevice(aggregate, proc), 0);
-  ASSERT_TRUE(system.addTone(100, {3000.0, 0.2f}));  // a stream opened later is captured too
   system.render(10);
   EXPECT_EQ(calls.size(), 10u);
   EXPECT_NEAR(played("speakers", 440.0), 0.0, 0.001) << "silent on its own device";
   EXPECT_NEAR(played("speakers", 1000.0), 0.25, 0.01) << "others untouched";
-  EXPECT_NEAR(played("dac", 440.0), 0.25, 0.01) << "heard where the proc put it";
-  EXPECT_NEAR(played("dac", 3000.0), 0.1, 0.01);
+  EXPECT_NEAR(played("dac", 440.0), 0.5, 0.01) << "heard where the proc put it";
   EXPECT_NEAR(played("dac", 1000.0), 0.0, 0.001)
       << "the tap holds only its process, and processes play on the default output only";
 
@@ -145,11 +109,6 @@ TEST_F(Simulated, TappedProcessIsSilentOnItsDeviceExactlyWhileTheTapIsRead) {
   system.render(10);
   EXPECT_NEAR(played("speakers", 440.0), 0.5, 0.01) << "stopped: heard as usual";
   EXPECT_EQ(calls.size(), 10u) << "a stopped proc is not called";
-  ASSERT_EQ(system.startDevice(aggregate, proc), 0);
-  system.setIOProcsSilent(true);  // an injected fault: the proc is never called ...
-  system.render(10);
-  EXPECT_EQ(calls.size(), 10u);
-  EXPECT_NEAR(played("speakers", 440.0), 0.0, 0.001) << "... and its tap still silences";
   ASSERT_EQ(system.destroyIOProcID(aggregate, proc), 0);
   ASSERT_EQ(system.destroyAggregateDevice(aggregate), 0);
   ASSERT_EQ(system.destroyProcessTap(tap), 0);
@@ -166,13 +125,6 @@ TEST_F(Simulated, AggregateLaysOutStreamsFromItsDescription) {
   system.setTapFormat(SimulatedAudioSystem::floatFormat(2, false));
   const AudioObjectID aggregate = aggregateOn({"dac", "headset"}, &tap);
   // The member list is read by every engine test; a wrong one fails them all.
-  double rate = 0;
-  uint32_t size = sizeof rate;
-  ASSERT_EQ(
-      system.getPropertyData(aggregate, at(kAudioDevicePropertyNominalSampleRate), &size, &rate),
-      0);
-  EXPECT_EQ(rate, 96000.0) << "the main sub-device's rate";
-
   // The proc gets a buffer per stream, shaped like it (the DAC, then the mono headset out; the
   // microphone, then a stream per channel of the non-interleaved tap in); one switched off has no
   // data. The streams' formats are read only to accept 32-bit float, which every engine test needs.
@@ -183,7 +135,11 @@ TEST_F(Simulated, AggregateLaysOutStreamsFromItsDescription) {
     uint32_t count, on[3];
   } usage{proc, 3, {0, 1, 1}};
   ASSERT_EQ(sizeof usage, AudioHardwareIOProcStreamUsageSize(3));
-  ASSERT_EQ(write(aggregate, at(kAudioDevicePropertyIOProcStreamUsage, kIn), usage), 0);
+  ASSERT_EQ(
+      system.setPropertyData(
+          aggregate, at(kAudioDevicePropertyIOProcStreamUsage, kAudioObjectPropertyScopeInput), 0,
+          nullptr, sizeof usage, &usage),
+      0);
   ASSERT_EQ(system.startDevice(aggregate, proc), 0);
   system.render(1);
   EXPECT_EQ(seen, Strings{"in1off in1 in1 out2 out1 "}) << "the microphone switched off";
@@ -226,18 +182,15 @@ TEST(ScenarioFile, BadScenariosNameTheFileAndWhatIsWrongWhere) {
       {R"({"devices": [{"uid": "a"}]})", "devices[0]: missing \"name\""},
       {device(R"("transport": "usb")"), "devices[0].transport: expected a four-character code"},
       {device(R"("output": {"streams": [0]})"), "devices[0].output.streams[0]: a stream has 1 to"},
-      {device(R"("input": {"volume": [{"value": 1}]})"), "devices[0].input.volume[0]: missing"},
       {R"({"devices": [{"uid": "a", "name": "A"}, {"uid": "a", "name": "B"}]})",
        "devices[1].uid: \"a\" is used twice"},
       {none(R"("defaultOutput": "x")"), "defaultOutput: no device has the UID \"x\""},
-      {none(R"("processes": [{"pid": -3}])"), "processes[0].pid: a process id is a positive"},
       {none(R"("processes": [{"pid": 3, "tones": [{"frequency": 440, "level": 2}]}])"),
        "processes[0].tones[0].level: a level is 0 to 1"},
       {none(R"("paired": {})"), "paired: expected a list"},
       {none(R"("paired": [{"address": 1}])"), "paired[0].address: expected text"},
       {none(R"("paired": [{"services": ["0x110B", "110B"]}])"),
        "paired[0].services[1]: expected a 16-bit service class"},
-      {none(R"("paired": [{"majorClass": 4.5}])"), "paired[0].majorClass: a major device class"},
       {none(R"("paired": [{}, {"majorClass": 32}])"), "paired[1].majorClass: a major device"},
   };
   for (const auto& [json, expected] : cases) {
@@ -249,46 +202,6 @@ TEST(ScenarioFile, BadScenariosNameTheFileAndWhatIsWrongWhere) {
     }
     EXPECT_TRUE(error.starts_with("t.json: " + expected)) << json << " gave: " << error;
   }
-}
-
-TEST(SimulatedApplicationServices, PathsAreStandardisedEverywhere) {
-  Scenario scenario;
-  for (const char* path :
-       {"/Applications/Editor.app", "/Applications/Beta/Editor.app", "/Applications/.Hidden.app",
-        "//Applications/./Zoo/../zoo.app/", "/Applications/Abacus.app"}) {
-    scenario.bundles.emplace_back().path = path;
-  }
-  scenario.bundles[0].resourceFiles = {"Icon.icns"};
-  scenario.folders = {"/Applications/Empty"};
-  SimulatedApplicationServices services(std::move(scenario), nullptr);
-
-  EXPECT_EQ(services.listDirectory("//Applications/./Beta/.."),
-            (Strings{"/Applications/Abacus.app", "/Applications/Beta", "/Applications/Editor.app",
-                     "/Applications/Empty", "/Applications/zoo.app"}))
-      << "bundles, their parents and declared folders, in name order";
-  EXPECT_TRUE(services.isDirectory("/Applications//.Hidden.app/")) << "hidden, not absent";
-  EXPECT_EQ(services.bundle("/Applications/Tools/../Editor.app/")->path,
-            "/Applications/Editor.app");
-  EXPECT_FALSE(services.bundle("/Applications/Editor.app/Contents"));
-  EXPECT_EQ(services.imageAt("/Applications/Editor.app/Contents/./Resources//Icon.icns"),
-            (Image{"/Applications/Editor.app/Contents/Resources/Icon.icns", ""}));
-  EXPECT_EQ(services.imageAt("/Applications/Beta/Editor.app/Contents/Resources/Icon.icns"),
-            std::nullopt);
-}
-
-TEST(SimulatedBluetooth, MachineServesItsPairedListWhileItLives) {
-  Scenario scenario;
-  scenario.pairedDevices = {
-      ScenarioPairedDevice{"aa:bb:cc:dd:ee:ff", "Buds", {kBluetoothServiceAudioSink}, 4, false}};
-  {
-    SimulatedMachine machine(scenario);
-    EXPECT_FALSE(machine.bluetooth().setConnected("AA:BB:CC:DD:EE:FF", true))
-        << "spelled as the stack spells it";
-    EXPECT_TRUE(machine.bluetooth().setConnected("aa:bb:cc:dd:ee:ff", true));
-    EXPECT_TRUE(bluetoothService().pairedDevices().at(0).connected);
-  }
-  EXPECT_TRUE(bluetoothService().pairedDevices().empty())
-      << "the neutral service once the machine is gone";
 }
 
 }  // namespace
