@@ -49,14 +49,6 @@ class ThrowingBackend final : public AudioBackend {
   std::optional<std::string> processPath(int32_t) override { fail(); }
 };
 
-sim::Scenario headsetAndPlayer() {
-  sim::Scenario s;
-  s.devices = {velmora::test::simDevice("phones", "Headset", {2}, {1, 1})};
-  s.processes = {
-      {100, "com.example.music", "/opt/Tone Player/bin/tone-player", {{440, 0.5f}}, true, {}}};
-  return s;
-}
-
 // Each call with no backend, a backend that throws, and the simulated system.
 TEST(PlatformWrappers, RenderCycleTapInputsAndProcessPathOnEveryKindOfBackend) {
   auto state = velmora::test::makeState(1, 0.5f, 48000.0);
@@ -69,8 +61,6 @@ TEST(PlatformWrappers, RenderCycleTapInputsAndProcessPathOnEveryKindOfBackend) {
   EXPECT_EQ(OMProcessPath(getpid(), own, sizeof own), int32_t(expected.size()));
   EXPECT_EQ(std::string(own), expected);
   EXPECT_EQ(OMProcessPath(-1, own, sizeof own), 0);
-  // Above any pid the kernel hands out, so no process of the machine can answer.
-  EXPECT_EQ(OMProcessPath(0x7FFFFFF0, own, sizeof own), 0);
   {
     ThrowingBackend throwing;
     struct Restore {
@@ -81,8 +71,11 @@ TEST(PlatformWrappers, RenderCycleTapInputsAndProcessPathOnEveryKindOfBackend) {
     EXPECT_EQ(OMProcessPath(100, std::array<char, 8>().data(), 8), 0);
   }
 
-  sim::SimulatedMachine machine(headsetAndPlayer());
-  sim::SimulatedAudioSystem& audio = machine.audio();
+  const std::string path = "/opt/Tone Player/bin/tone-player";
+  sim::Scenario scenario;
+  scenario.devices = {velmora::test::simDevice("phones", "Headset", {2}, {1, 1})};
+  scenario.processes = {{100, "com.example.music", path, {}, true, {}}};
+  sim::SimulatedMachine machine(scenario);
   AudioObjectID aggregate = 0;
   // Two input streams, as a headset's microphone and a tap give; only the last ones count here.
   const AggregateDeviceDescription description{"a", "agg", true, 0, "phones", {{"phones", false}},
@@ -92,31 +85,23 @@ TEST(PlatformWrappers, RenderCycleTapInputsAndProcessPathOnEveryKindOfBackend) {
   const std::pair<uint32_t, std::vector<uint32_t>> taps[] = {{2, {1, 1}}, {0, {0, 0}}, {1, {0, 1}}};
   for (const auto& [count, on] : taps) {
     ASSERT_EQ(OMEnableTapInputsOnly(aggregate, proc, 2, count), 0);
-    EXPECT_EQ(audio.streamUsage(aggregate), on) << count;
+    EXPECT_EQ(machine.audio().streamUsage(aggregate), on) << count;
   }
   EXPECT_EQ(OMEnableTapInputsOnly(aggregate, proc, 0, 0), kAudioHardwareIllegalOperationError);
   EXPECT_EQ(OMEnableTapInputsOnly(aggregate, proc, 2, 3), kAudioHardwareIllegalOperationError);
   // Too many streams to describe in a 32-bit property size: refused, not truncated.
   EXPECT_EQ(OMEnableTapInputsOnly(aggregate, proc, 0xFFFFFFFFu, 1), kAudioHardwareUnspecifiedError);
 
-  const std::string path = "/opt/Tone Player/bin/tone-player";
-  const auto length = int32_t(path.size());
-  char buffer[64];
-  EXPECT_EQ(OMProcessPath(100, buffer, sizeof buffer), length);
-  EXPECT_EQ(std::string(buffer), path);
   // Exactly the path's length leaves no room for the terminator: refused, nothing written past.
-  std::vector<char> tight(path.size() + 8, 'x');
-  EXPECT_LE(OMProcessPath(100, tight.data(), uint32_t(path.size())), 0);
-  EXPECT_EQ(tight[0], '\0');
-  for (size_t i = path.size(); i < tight.size(); ++i) ASSERT_EQ(tight[i], 'x');
-  EXPECT_EQ(OMProcessPath(100, tight.data(), uint32_t(path.size() + 1)), length);
-  EXPECT_EQ(tight[path.size()], '\0');
-  EXPECT_EQ(tight[path.size() + 1], 'x');
-  char untouched = 'x';
-  EXPECT_EQ(OMProcessPath(100, &untouched, 0), 0);
-  EXPECT_EQ(untouched, 'x');
+  std::string buffer(path.size() + 4, 'x');
+  EXPECT_EQ(OMProcessPath(100, buffer.data(), uint32_t(path.size())), 0);
+  EXPECT_EQ(buffer, '\0' + std::string(path.size() + 3, 'x'));
+  EXPECT_EQ(OMProcessPath(100, buffer.data(), uint32_t(path.size() + 1)), int32_t(path.size()));
+  EXPECT_EQ(buffer, path + '\0' + "xxx");
+  EXPECT_EQ(OMProcessPath(100, buffer.data(), 0), 0);
+  EXPECT_EQ(buffer[0], '/') << "no room at all: nothing written";
   EXPECT_EQ(OMProcessPath(100, nullptr, 64), 0);
-  EXPECT_EQ(OMProcessPath(getpid(), buffer, sizeof buffer), 0)
+  EXPECT_EQ(OMProcessPath(getpid(), buffer.data(), 8), 0)
       << "the simulated system answers for its own processes only";
   EXPECT_EQ(buffer[0], '\0');
 }
