@@ -20,8 +20,7 @@ ScenarioBundle bundle(std::string path, std::string identifier, bool registered 
   return {std::move(path), std::move(identifier), {}, {}, {}, registered};
 }
 
-// Installs a simulated disk and puts back whatever was installed before the test; `lookup`
-// records what it is asked and answers from `known`.
+// Installs a simulated disk and puts back whatever was installed before the test.
 class ApplicationIdentityTest : public ::testing::Test {
  protected:
   void install(std::vector<ScenarioBundle> bundles) {
@@ -32,14 +31,6 @@ class ApplicationIdentityTest : public ::testing::Test {
     installApplicationServices(services_.get());
   }
   void TearDown() override { installApplicationServices(previous_); }
-
-  std::map<std::string, std::string> known;
-  Ids asked;
-  const identity::Lookup lookup = [this](const std::string& id) -> std::optional<std::string> {
-    asked.push_back(id);
-    if (const auto found = known.find(id); found != known.end()) return found->second;
-    return nullopt;
-  };
 
  private:
   ApplicationServices* previous_ = installApplicationServices(nullptr);
@@ -56,39 +47,41 @@ TEST_F(ApplicationIdentityTest, OuterApplicationIsTheOutermostAppFolderOfTheStan
     EXPECT_EQ(identity::outerApplication(path), expected) << path;
 }
 
-TEST_F(ApplicationIdentityTest, ResolveTriesExecutableThenRunningBundleThenIdentifier) {
+TEST_F(ApplicationIdentityTest, ResolveTriesExecutableThenRunningBundleThenTheShortIdentifier) {
   install({bundle("/Applications/Editor.app", "com.example.editor"),
            bundle("/Applications/Editor.app/Contents/Frameworks/Helper.app", "com.example.helper"),
            bundle("/Applications/Player.app", "com.example.player"),
            bundle("/Applications/Browser.app", "a.b.c")});
-  known = {{"com.example.player", "/Applications/Player.app"},
-           {"a.b.c.helper", "/Applications/Gone.app"},  // no bundle opens there
-           {"a.b.c", "/Applications/Browser.app/Contents/MacOS/browser"}};
-  EXPECT_EQ(identity::resolve(
-                "/Applications/Editor.app/Contents/Frameworks/Helper.app/Contents/MacOS/helper",
-                "/Applications/Player.app", "com.example.player", lookup),
-            "/Applications/Editor.app")
-      << "a nested helper bundle belongs to the outer application";
-  EXPECT_EQ(identity::resolve("/usr/bin/d", "/Applications/Player.app/Contents/../", "", lookup),
-            "/Applications/Player.app");
-  // An ".app" folder where no bundle opens is no answer; the next source is asked.
-  EXPECT_EQ(
-      identity::resolve("/opt/Ghost.app/bin/ghost", "/opt/Ghost.app", "com.example.player", lookup),
-      "/Applications/Player.app");
-  // The identifier is shortened until the lookup finds a bundle. At least two non-empty parts are
-  // looked up; "a." and ".a" have one.
-  const std::tuple<std::string, std::optional<std::string>, Ids> cases[] = {
-      {"a.b.c.helper.renderer",
-       "/Applications/Browser.app",
-       {"a.b.c.helper.renderer", "a.b.c.helper", "a.b.c"}},
-      {"x.y.z", nullopt, {"x.y.z", "x.y"}},
-      {"single", nullopt, {}},
-      {"a..b", nullopt, {"a..b"}},
-      {".a.b", nullopt, {".a.b"}}};
-  for (const auto& [identifier, expected, lookedUp] : cases) {
-    asked.clear();
-    EXPECT_EQ(identity::resolve("", nullopt, identifier, lookup), expected) << identifier;
-    EXPECT_EQ(asked, lookedUp) << identifier;
+  const std::string player = "/Applications/Player.app";
+  // An identifier with fewer than two non-empty parts is never looked up: "single", "a." and ".a"
+  // would find the player.
+  const std::map<std::string, std::string> known = {
+      {"com.example.player", player},
+      {"x.y", player},
+      {"single", player},
+      {"a.", player},
+      {".a", player},
+      {"a.b.c.helper", "/Applications/Gone.app"},  // no bundle opens there
+      {"a.b.c", "/Applications/Browser.app/Contents/MacOS/browser"}};
+  const identity::Lookup lookup = [&](const std::string& id) -> std::optional<std::string> {
+    const auto found = known.find(id);
+    return found == known.end() ? nullopt : std::optional(found->second);
+  };
+  using Path = std::optional<std::string>;
+  const std::tuple<const char*, Path, const char*, Path> cases[] = {
+      // A nested helper bundle belongs to the outer application.
+      {"/Applications/Editor.app/Contents/Frameworks/Helper.app/Contents/MacOS/helper", player,
+       "com.example.player", "/Applications/Editor.app"},
+      {"/usr/bin/d", "/Applications/Player.app/Contents/../", "", player},
+      // An ".app" folder where no bundle opens is no answer; the next source is asked.
+      {"/opt/Ghost.app/bin/ghost", "/opt/Ghost.app", "com.example.player", player},
+      {"", nullopt, "a.b.c.helper.renderer", "/Applications/Browser.app"},
+      {"", nullopt, "x.y.z", player},
+      {"", nullopt, "single", nullopt},
+      {"", nullopt, "a..b", nullopt},
+      {"", nullopt, ".a.b", nullopt}};
+  for (const auto& [executable, running, identifier, expected] : cases) {
+    EXPECT_EQ(identity::resolve(executable, running, identifier, lookup), expected) << identifier;
   }
 }
 

@@ -23,13 +23,11 @@ inline constexpr double kGame = 1000.0;  // pid 200, level 0.25
 
 // An application's settings, without spelling every field.
 inline settings::AppLevel level(float volume = 1.0f, bool muted = false,
-                                std::optional<std::string> output = {},
-                                std::optional<bool> followSystem = {}) {
+                                std::optional<std::string> output = {}) {
   settings::AppLevel level;
   level.volume = volume;
   level.muted = muted;
   level.outputDeviceID = std::move(output);
-  level.followSystemWhenOffline = followSystem;
   return level;
 }
 
@@ -88,9 +86,9 @@ class EngineHarness {
     audio().render(periods);
     update();
   }
-  double tone(const std::string& uid, double frequency, uint32_t channel = 0) {
+  double tone(const std::string& uid, double frequency) {
     audio().render(10);
-    return toneAmplitude(audio().meter(uid).recent(channel, 4096), frequency);
+    return toneAmplitude(audio().meter(uid).recent(0, 4096), frequency);
   }
   const audio::AppAudioStatus& status(const std::string& appID) { return statuses.at(appID); }
   std::string aggregateUIDs() {
