@@ -40,37 +40,6 @@ Scenario machine() {
   return s;
 }
 
-// The machine above, and short forms of the calls the tests make on it.
-struct Simulated : ::testing::Test {
-  SimulatedAudioSystem system{machine()};
-
-  double played(const std::string& uid, double frequency) {
-    return velmora::test::toneAmplitude(system.meter(uid).recent(0, 4096), frequency);
-  }
-  // A tap on the process that mutes it while read.
-  OSStatus createTap(AudioObjectID process, AudioObjectID* tap) {
-    return system.createProcessTap({{process}, "t", true, TapMuteBehavior::mutedWhenTapped}, tap);
-  }
-  // An aggregate of the devices (the first the main one) with a tap on the music process.
-  AudioObjectID aggregateOn(Strings uids, AudioObjectID* tap) {
-    EXPECT_EQ(createTap(system.processObjectID(100), tap), 0);
-    AggregateDeviceDescription d;
-    d.uid = "com.local.Ombrel.aggregate.test-" + uids[0];
-    d.mainSubDevice = uids[0];
-    for (size_t i = 0; i < uids.size(); ++i) d.subDevices.push_back({uids[i], i > 0});
-    d.taps = {{{}, true}};
-    EXPECT_EQ(system.getPropertyString(*tap, at(kAudioTapPropertyUID), &d.taps[0].uid), 0);
-    AudioObjectID aggregate = 0;
-    EXPECT_EQ(system.createAggregateDevice(d, &aggregate), 0);
-    return aggregate;
-  }
-  AudioDeviceIOProcID procOn(AudioObjectID aggregate, AudioDeviceIOProc proc, void* data) {
-    AudioDeviceIOProcID id = nullptr;
-    EXPECT_EQ(system.createIOProcID(aggregate, proc, data, &id), 0);
-    return id;
-  }
-};
-
 // Records each call as the buffers it is given ("in1off": a stream switched off, without data) in
 // the std::vector<std::string> at `calls`, and copies the tap (the last input buffer, stereo like
 // the DAC) to the first output buffer: the sound of a session that passes its application through.
@@ -88,17 +57,45 @@ OSStatus passThrough(AudioObjectID, const AudioTimeStamp*, const AudioBufferList
   return 0;
 }
 
-TEST_F(Simulated, TappedProcessIsSilentOnItsDeviceExactlyWhileTheTapIsRead) {
+// The engine tests count processing objects instead of listening: this is why they may.
+TEST(SimulatedAudioSystem, ATapSilencesItsProcessExactlyWhileReadThroughTheAggregatesStreams) {
+  SimulatedAudioSystem system{machine()};
+  const auto played = [&](const char* uid, double frequency) {
+    return velmora::test::toneAmplitude(system.meter(uid).recent(0, 4096), frequency);
+  };
+  const auto createTap = [&](AudioObjectID process, AudioObjectID* tap) {
+    return system.createProcessTap({{process}, "t", true, TapMuteBehavior::mutedWhenTapped}, tap);
+  };
   AudioObjectID tap = 0;
-  const AudioObjectID aggregate = aggregateOn({"dac"}, &tap);
+  ASSERT_EQ(createTap(system.processObjectID(100), &tap), 0);
+  AggregateDeviceDescription description;
+  description.uid = "com.local.Ombrel.aggregate.test";
+  description.mainSubDevice = "dac";
+  description.subDevices = {{"dac", false}, {"headset", true}};
+  description.taps = {{{}, true}};
+  ASSERT_EQ(system.getPropertyString(tap, at(kAudioTapPropertyUID), &description.taps[0].uid), 0);
+  AudioObjectID aggregate = 0;
+  ASSERT_EQ(system.createAggregateDevice(description, &aggregate), 0);
   Strings calls;
-  const AudioDeviceIOProcID proc = procOn(aggregate, passThrough, &calls);
+  AudioDeviceIOProcID proc = nullptr;
+  ASSERT_EQ(system.createIOProcID(aggregate, passThrough, &calls, &proc), 0);
   system.render(10);
   EXPECT_NEAR(played("speakers", 440.0), 0.5, 0.01) << "an unread tap silences nothing";
 
+  struct {  // laid out like AudioHardwareIOProcStreamUsage
+    AudioDeviceIOProcID proc;
+    uint32_t count, on[2];
+  } usage{proc, 2, {0, 1}};
+  const auto usageAddress =
+      at(kAudioDevicePropertyIOProcStreamUsage, kAudioObjectPropertyScopeInput);
+  ASSERT_EQ(system.setPropertyData(aggregate, usageAddress, 0, nullptr,
+                                   uint32_t(AudioHardwareIOProcStreamUsageSize(2)), &usage),
+            0);
   ASSERT_EQ(system.startDevice(aggregate, proc), 0);
   system.render(10);
-  EXPECT_EQ(calls.size(), 10u);
+  // A buffer per stream, shaped like it: the headset's microphone (switched off) and the tap in;
+  // the DAC and the mono headset out.
+  EXPECT_EQ(calls, Strings(10, "in1off in2 out2 out1 "));
   EXPECT_NEAR(played("speakers", 440.0), 0.0, 0.001) << "silent on its own device";
   EXPECT_NEAR(played("speakers", 1000.0), 0.25, 0.01) << "others untouched";
   EXPECT_NEAR(played("dac", 440.0), 0.5, 0.01) << "heard where the proc put it";
@@ -118,31 +115,6 @@ TEST_F(Simulated, TappedProcessIsSilentOnItsDeviceExactlyWhileTheTapIsRead) {
   const AudioObjectID gone = system.processObjectID(100);
   ASSERT_TRUE(system.removeProcess(100));
   EXPECT_EQ(createTap(gone, &tap), kAudioHardwareBadObjectError);
-}
-
-TEST_F(Simulated, AggregateLaysOutStreamsFromItsDescription) {
-  AudioObjectID tap = 0;
-  system.setTapFormat(SimulatedAudioSystem::floatFormat(2, false));
-  const AudioObjectID aggregate = aggregateOn({"dac", "headset"}, &tap);
-  // The member list is read by every engine test; a wrong one fails them all.
-  // The proc gets a buffer per stream, shaped like it (the DAC, then the mono headset out; the
-  // microphone, then a stream per channel of the non-interleaved tap in); one switched off has no
-  // data. The streams' formats are read only to accept 32-bit float, which every engine test needs.
-  Strings seen;
-  const AudioDeviceIOProcID proc = procOn(aggregate, passThrough, &seen);
-  struct {  // laid out like AudioHardwareIOProcStreamUsage for three streams
-    AudioDeviceIOProcID proc;
-    uint32_t count, on[3];
-  } usage{proc, 3, {0, 1, 1}};
-  ASSERT_EQ(sizeof usage, AudioHardwareIOProcStreamUsageSize(3));
-  ASSERT_EQ(
-      system.setPropertyData(
-          aggregate, at(kAudioDevicePropertyIOProcStreamUsage, kAudioObjectPropertyScopeInput), 0,
-          nullptr, sizeof usage, &usage),
-      0);
-  ASSERT_EQ(system.startDevice(aggregate, proc), 0);
-  system.render(1);
-  EXPECT_EQ(seen, Strings{"in1off in1 in1 out2 out1 "}) << "the microphone switched off";
 }
 
 TEST(ScenarioFile, AFileReadsAsWrittenWithLeftOutFieldsAtTheirDefaults) {
