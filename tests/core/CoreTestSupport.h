@@ -3,9 +3,12 @@
 // outside a buffer.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <numbers>
 #include <vector>
 
 #include "core/ProcessingCore.h"
@@ -33,7 +36,21 @@ struct BufferSpec {
 
 class BufferList {
  public:
-  explicit BufferList(const std::vector<BufferSpec>& specs);
+  explicit BufferList(const std::vector<BufferSpec>& specs)
+      : list_(static_cast<AudioBufferList*>(
+            std::calloc(1, AudioBufferListSize(uint32_t(specs.size()))))),
+        storage_(specs.size()) {
+    list_->numberBuffers = uint32_t(specs.size());
+    for (size_t i = 0; i < specs.size(); ++i) {
+      AudioBuffer& buffer = list_->buffers[i];
+      buffer.numberChannels = specs[i].channels;
+      buffer.dataByteSize = specs[i].byteSize();
+      if (!specs[i].hasData) continue;
+      storage_[i].assign(kGuardBytes * 2 + buffer.dataByteSize, kGuardPattern);
+      std::fill_n(storage_[i].begin() + kGuardBytes, buffer.dataByteSize, 0);
+      buffer.data = storage_[i].data() + kGuardBytes;
+    }
+  }
 
   AudioBufferList* get() { return list_.get(); }
   AudioBuffer& buffer(uint32_t index) { return list_->buffers[index]; }
@@ -41,9 +58,19 @@ class BufferList {
   float& at(uint32_t index, uint32_t frame, uint32_t channel) {
     return samples(index)[size_t(frame) * buffer(index).numberChannels + channel];
   }
-  void fill(float value);
+  void fill(float value) {
+    for (uint32_t i = 0; i < list_->numberBuffers; ++i) {
+      if (samples(i) != nullptr) std::fill_n(samples(i), buffer(i).dataByteSize / 4, value);
+    }
+  }
   // True when nothing outside any buffer's byte size was written.
-  bool guardsIntact() const;
+  bool guardsIntact() const {
+    return std::all_of(storage_.begin(), storage_.end(), [](const std::vector<uint8_t>& bytes) {
+      const auto guard = [](uint8_t byte) { return byte == kGuardPattern; };
+      return bytes.empty() || (std::all_of(bytes.begin(), bytes.begin() + kGuardBytes, guard) &&
+                               std::all_of(bytes.end() - kGuardBytes, bytes.end(), guard));
+    });
+  }
 
  private:
   static constexpr size_t kGuardBytes = 64;
@@ -55,11 +82,24 @@ class BufferList {
   std::vector<std::vector<uint8_t>> storage_;  // guard, samples, guard
 };
 
-// Interleaved sine of the given frequency and amplitude into channel `channel` of buffer `index`.
-void writeSine(BufferList& list, uint32_t index, uint32_t channel, double frequency,
-               double sampleRate, float amplitude, uint64_t firstFrame = 0);
+// A sine of the given frequency and amplitude into channel `channel` of the first buffer.
+inline void writeSine(BufferList& list, uint32_t channel, double frequency, double sampleRate,
+                      float amplitude, uint64_t firstFrame = 0) {
+  const AudioBuffer& buffer = list.buffer(0);
+  const uint32_t frames = buffer.dataByteSize / (buffer.numberChannels * sizeof(float));
+  for (uint32_t i = 0; i < frames; ++i) {
+    const double t = double(firstFrame + i) / sampleRate;
+    list.at(0, i, channel) = amplitude * float(std::sin(2.0 * std::numbers::pi * frequency * t));
+  }
+}
 
-// Root mean square of one channel over frames [from, to).
-double rms(BufferList& list, uint32_t index, uint32_t channel, uint32_t from, uint32_t to);
+// Root mean square of the first buffer's first channel.
+inline double rms(BufferList& list) {
+  const AudioBuffer& buffer = list.buffer(0);
+  const uint32_t frames = buffer.dataByteSize / (buffer.numberChannels * sizeof(float));
+  double sum = 0.0;
+  for (uint32_t i = 0; i < frames; ++i) sum += double(list.at(0, i, 0)) * list.at(0, i, 0);
+  return std::sqrt(sum / double(frames));
+}
 
 }  // namespace velmora::test

@@ -97,8 +97,8 @@ TEST(RenderCycle, BoostIsLimitedAndNothingLeavesFullScale) {
   OMSetRouteBoost(state.get(), 0, 2.0f);
   BufferList in({{2, 4800}});
   BufferList out({{2, 4800}});
-  velmora::test::writeSine(in, 0, 0, 1000.0, kRate, 1.0f);
-  velmora::test::writeSine(in, 0, 1, 1000.0, kRate, 1.0f);
+  velmora::test::writeSine(in, 0, 1000.0, kRate, 1.0f);
+  velmora::test::writeSine(in, 1, 1000.0, kRate, 1.0f);
   OMRender(state.get(), in.get(), out.get());  // boost ramps over the first 2400 frames
   OMRender(state.get(), in.get(), out.get());
   EXPECT_GT(OMOutputPeak(state.get()), 0.95f) << "a full-scale tone doubled comes out loud";
