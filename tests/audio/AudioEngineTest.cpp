@@ -8,15 +8,10 @@
 
 namespace {
 
+using namespace velmora::test;  // and the simulated machine's names
 using velmora::audio::AppAudioStatus;
-using velmora::platform::sim::SimulatedAudioSystem;
-using velmora::platform::sim::SimulatedCall;
 using velmora::settings::AppLevel;
 using velmora::settings::DeviceEQ;
-using velmora::test::EngineHarness;
-using velmora::test::kGame;
-using velmora::test::kMusic;
-using velmora::test::level;
 
 constexpr const char* kMusicID = "com.example.music";
 constexpr const char* kGameID = "com.example.game";

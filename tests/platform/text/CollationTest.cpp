@@ -31,15 +31,13 @@ TEST(LocalizedLess, OrdersNamesByTheNamedLocale) {
     char relation;
     std::string_view b;
   } cases[] = {
-      {"zh", "耳机", '<', "扬声器"},  // pinyin: ěr before yáng
-      {"zh_CN.UTF-8", "耳机", '<', "扬声器"},
-      {"C", "扬声器", '<', "耳机"},  // the root order, which is not pinyin
+      {"zh_CN.UTF-8", "耳机", '<', "扬声器"},  // pinyin: ěr before yáng
+      {"C", "扬声器", '<', "耳机"},            // the root order, which is not pinyin
       {"", "Speaker 2", '<', "speaker 10"},
       {"", "apple", '<', "Banana"},
       {"", "resume", '<', "résumé"},
       {"", "abc", '<', "abc\xE4\xB8"},  // a cut sequence is read no further than its end
       {"", "a", '=', "A"},
-      {"POSIX", "ÉCRAN", '=', "écran"},
   };
   for (const auto& [locale, a, relation, b] : cases) {
     EXPECT_EQ(localizedLess(a, b, locale), relation == '<') << locale << ": " << a << " < " << b;
@@ -59,7 +57,6 @@ TEST(LocalizedLess, TheLocaleIsTheFirstOfLcAllLcCollateAndLangThatIsSet) {
   } cases[] = {
       {{"de_DE.UTF-8", "zh_CN.UTF-8", "fr_FR"}, "de_DE.UTF-8"},
       {{"", "zh_CN.UTF-8", "fr_FR"}, "zh_CN.UTF-8"},
-      {{nullptr, "", "fr_FR"}, "fr_FR"},
       {{nullptr, nullptr, ""}, ""},
   };
   // No other thread of the test runs while it changes the environment.
