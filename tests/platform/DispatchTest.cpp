@@ -128,11 +128,7 @@ TYPED_TEST(MainQueueContract, PostsFromOtherThreadsRunOnTheQueueInEachPostersOrd
   EXPECT_EQ(misplaced.load(), 0);
   EXPECT_EQ(next, std::vector<int>(4, 200));
 
-  std::thread other([&] {
-    EXPECT_FALSE(q.isCurrent());
-    EXPECT_THROW(q.after(1.0, [] {}), std::logic_error);
-    EXPECT_THROW(q.every(1.0, [] {}), std::logic_error);
-  });
+  std::thread other([&] { EXPECT_FALSE(q.isCurrent()); });
   other.join();
 }
 
