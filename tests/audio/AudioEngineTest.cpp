@@ -239,7 +239,7 @@ TEST(AudioEngine, EffectsAreRetunedInPlaceRebuiltForANewDeviceAndRemovedByStopAl
   h.playAndUpdate();
   EXPECT_EQ(h.status(kMusicID).message, "音量增强 +6 dB") << "a boost alone needs processing";
   EXPECT_NEAR(h.tone("speakers", kGame), 0.5, 0.01) << "twice as loud";
-  const std::string sessions = h.aggregateUIDs();
+  const auto sessions = h.audio().aggregates();
 
   DeviceEQ eq;
   eq.enabled = true;
@@ -253,11 +253,11 @@ TEST(AudioEngine, EffectsAreRetunedInPlaceRebuiltForANewDeviceAndRemovedByStopAl
   EXPECT_EQ(h.status(kMusicID).message, "独立音量 · EQ");
   h.audio().render(30);  // the bands reach their gains
   EXPECT_LT(h.tone("speakers", kMusic), 0.25) << "the EQ reached the session";
-  EXPECT_EQ(h.aggregateUIDs(), sessions) << "retuned in place";
+  EXPECT_EQ(h.audio().aggregates(), sessions) << "retuned in place";
 
   h.audio().reconnectDevice("speakers");
   h.update();
-  EXPECT_NE(h.aggregateUIDs(), sessions) << "a new device id builds new sessions";
+  EXPECT_NE(h.audio().aggregates(), sessions) << "a new device id builds new sessions";
   EXPECT_EQ(h.audio().aggregates().size(), 2u) << "the old sessions are gone";
   h.playAndUpdate();
   EXPECT_TRUE(h.status(kMusicID).active);

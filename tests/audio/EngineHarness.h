@@ -91,11 +91,6 @@ class EngineHarness {
     return toneAmplitude(audio().meter(uid).recent(0, 4096), frequency);
   }
   const audio::AppAudioStatus& status(const std::string& appID) { return statuses.at(appID); }
-  std::string aggregateUIDs() {
-    std::string uids;
-    for (const auto& aggregate : audio().aggregates()) uids += aggregate.uid + " ";
-    return uids;
-  }
 
   SimulatedMachine machine;
   platform::ManualClock clock;

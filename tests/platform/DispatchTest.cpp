@@ -144,7 +144,7 @@ TYPED_TEST(MainQueueContract, HandlesTurnInactiveWhenTheQueueGoes) {
 }
 
 // Virtual time: each run as (name, clock reading while it ran).
-TEST(ManualScheduler, RunsTimersAtTheirDueTimesOnTheirCadenceAndNeverMovesTheClockBack) {
+TEST(ManualScheduler, RunsTimersAtTheirDueTimesOnTheirCadenceAndRunPendingLeavesTheClock) {
   using Log = std::vector<std::pair<std::string, double>>;
   ManualClock clock;
   ManualScheduler scheduler{clock};
@@ -175,12 +175,6 @@ TEST(ManualScheduler, RunsTimersAtTheirDueTimesOnTheirCadenceAndNeverMovesTheClo
   scheduler.post([&] { scheduler.post(record("posted by posted")); });
   scheduler.runPending();
   EXPECT_EQ(log, (Log{{"posted by posted", 6.5}, {"due now", 6.5}}));
-
-  SCOPED_TRACE("another part of the test moved the shared clock: advancing never goes back");
-  clock.advance(3.0);
-  scheduler.advance(0.5);
-  EXPECT_EQ(log.back(), (std::pair<std::string, double>{"due later", 9.5}));
-  EXPECT_EQ(clock.now(), 10.0);
 }
 
 TEST(SerialQueue, RunsTasksOneAtATimeInEachSubmittersOrderAndRefusesSyncFromItself) {

@@ -1,8 +1,6 @@
 // The localized order of names: the locale honoured, numbers by value, case ignored.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,34 +41,6 @@ TEST(LocalizedLess, OrdersNamesByTheNamedLocale) {
     EXPECT_EQ(localizedLess(a, b, locale), relation == '<') << locale << ": " << a << " < " << b;
     EXPECT_FALSE(localizedLess(b, a, locale)) << locale << ": " << b << " < " << a;
   }
-}
-
-TEST(LocalizedLess, TheLocaleIsTheFirstOfLcAllLcCollateAndLangThatIsSet) {
-  const char* const variables[] = {"LC_ALL", "LC_COLLATE", "LANG"};
-  std::optional<std::string> saved[3];
-  for (int i = 0; i < 3; ++i) {
-    if (const char* value = std::getenv(variables[i])) saved[i] = value;
-  }
-  const struct {
-    const char* values[3];
-    std::string_view locale;
-  } cases[] = {
-      {{"de_DE.UTF-8", "zh_CN.UTF-8", "fr_FR"}, "de_DE.UTF-8"},
-      {{"", "zh_CN.UTF-8", "fr_FR"}, "zh_CN.UTF-8"},
-      {{nullptr, nullptr, ""}, ""},
-  };
-  // No other thread of the test runs while it changes the environment.
-  // NOLINTBEGIN(concurrency-mt-unsafe)
-  for (const auto& [values, locale] : cases) {
-    for (int i = 0; i < 3; ++i) {
-      values[i] ? setenv(variables[i], values[i], 1) : unsetenv(variables[i]);
-    }
-    EXPECT_EQ(velmora::platform::collationLocaleFromEnvironment(), locale);
-  }
-  for (int i = 0; i < 3; ++i) {
-    saved[i] ? setenv(variables[i], saved[i]->c_str(), 1) : unsetenv(variables[i]);
-  }
-  // NOLINTEND(concurrency-mt-unsafe)
 }
 
 }  // namespace
