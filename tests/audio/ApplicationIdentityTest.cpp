@@ -85,13 +85,15 @@ TEST_F(ApplicationIdentityTest, ResolveTriesExecutableThenRunningBundleThenTheSh
   }
 }
 
+// The only test that uses the process-wide map, so that it sees the map's first use.
 TEST_F(ApplicationIdentityTest, LookupAsksTheWorkspaceThenTheInstalledMap) {
-  install({bundle("/Applications/Mail.app", "mail")});
-  const identity::InstalledApplications installed{{"mail", "/Old/Mail.app"},
-                                                  {"unlisted", "/Unlisted.app"}};
+  install({bundle("/Applications/Mail.app", "mail"),
+           bundle("/Applications/Gem.app", "com.example.gem", false)});
+  const identity::InstalledApplications installed{{"mail", "/Old/Mail.app"}};
   EXPECT_EQ(identity::lookupApplication("mail", installed), "/Applications/Mail.app");
-  EXPECT_EQ(identity::lookupApplication("unlisted", installed), "/Unlisted.app");
   EXPECT_EQ(identity::lookupApplication("nowhere", installed), nullopt);
+  EXPECT_EQ(identity::resolve("", nullopt, "com.example.gem.renderer"), "/Applications/Gem.app")
+      << "the default lookup falls back to the map of installed applications";
 }
 
 TEST_F(ApplicationIdentityTest, ScanLooksOneFolderDownAndKeepsTheFirstLocation) {
@@ -127,13 +129,6 @@ TEST_F(ApplicationIdentityTest, IconPrefersTheIconFileThenTheNamedImageThenTheFi
       {"/A/Neither.app", {"/A/Neither.app", ""}},
       {"/usr/bin/tool", {"/usr/bin/tool", ""}}};
   for (const auto& [path, expected] : cases) EXPECT_EQ(identity::icon(path), expected) << path;
-}
-
-// The only test that uses the process-wide map, so that it sees the map's first use.
-TEST_F(ApplicationIdentityTest, TheDefaultLookupFallsBackToTheInstalledMap) {
-  install({bundle("/Applications/Gem.app", "com.example.gem", false)});
-  EXPECT_EQ(identity::resolve("", nullopt, "com.example.gem.renderer"), "/Applications/Gem.app")
-      << "the default lookup falls back to the installed map";
 }
 
 }  // namespace
