@@ -32,15 +32,10 @@ inline settings::AppLevel level(float volume = 1.0f, bool muted = false,
 }
 
 inline Scenario engineMachine() {
-  auto device = [](std::string uid, std::string name, std::vector<uint32_t> outputs,
-                   std::vector<uint32_t> inputs = {}) {
-    return simDevice(std::move(uid), std::move(name), std::move(outputs), std::move(inputs),
-                     {{0, 1.0f, true}});
-  };
   Scenario s;
-  s.devices = {device("speakers", "Speakers", {2}), device("dac", "USB DAC", {2}),
-               device("phones", "Headset", {2}, {1}), device("mono", "Mono Speaker", {1}),
-               device("surround", "Surround", {3})};
+  s.devices = {simDevice("speakers", "Speakers", {2}), simDevice("dac", "USB DAC", {2}),
+               simDevice("phones", "Headset", {2}, {1}), simDevice("mono", "Mono Speaker", {1}),
+               simDevice("surround", "Surround", {3})};
   s.defaultOutputUID = "speakers";
   s.processes = {{100, "com.example.music", "/opt/music", {{kMusic, 0.5f}}, true, {}},
                  {200, "com.example.game", "/opt/game", {{kGame, 0.25f}}, true, {}},
