@@ -15,49 +15,38 @@ using namespace velmora::platform::sim;
 
 using velmora::test::simDevice;
 
-TEST(HAL, VolumesFollowTheSettableElementsAndUnreadableValuesAreNeutral) {
+// Enumeration, and the property helpers' answers when a read fails.
+TEST(AudioDevice, AllListsLiveDevicesButOurAggregatesInNameOrderWithTheirVolumes) {
   Scenario s;
-  s.devices = {simDevice("dac", "DAC", {2, 2}), simDevice("speakers", "Speakers", {2}, {1}),
-               simDevice("display", "Display", {2})};
-  s.devices[0].output.volume = {{0, 0.9f, false}, {1, 0.5f, true}, {2, 0.7f, true}};
-  s.devices[1].output.volume = {{0, 0.25f, true}, {1, 0.9f, true}};
-  s.devices[1].input.volume = {{0, 0.8f, true}};
+  s.devices = {simDevice("b", "Speaker 10", {2}),
+               simDevice("a", "Speaker 2", {1}, {2}),
+               simDevice("dead", "Alpha", {2}),
+               simDevice("c", "speaker 10", {2}),
+               simDevice("com.local.Ombrel.aggregate.1234", "Velmora · Music", {2}),
+               simDevice("dac", "DAC", {2, 2})};
+  s.devices[2].alive = false;
+  s.devices[1].transport = kAudioDeviceTransportTypeUSB;
+  s.devices[5].output.volume = {{0, 0.9f, false}, {1, 0.5f, true}, {2, 0.7f, true}};
   SimulatedMachine machine(s);
-  const auto id = [&](const char* uid) { return machine.audio().deviceID(uid); };
+  const auto devices = AudioDevice::all();
+  ASSERT_EQ(devices.size(), 4u);
+  EXPECT_EQ(devices[1], (AudioDevice{machine.audio().deviceID("a"), "a", "Speaker 2", 2, 1,
+                                     uint32_t(kAudioDeviceTransportTypeUSB)}));
+  EXPECT_EQ(devices[0].uid + devices[2].uid + devices[3].uid, "dacbc")
+      << "names equal but for case keep the system's order";
+  machine.audio().failProperty(kAudioDevicePropertyDeviceIsAlive, kAudioHardwareUnspecifiedError,
+                               1);
+  EXPECT_EQ(AudioDevice::all().size(), 3u) << "a device whose liveness cannot be read is left out";
 
-  EXPECT_FLOAT_EQ(*HAL::volume(id("dac"), AudioDirection::output), 0.6f)
+  const AudioObjectID dac = devices[0].id;
+  EXPECT_FLOAT_EQ(*HAL::volume(dac, AudioDirection::output), 0.6f)
       << "channels 1 and 2; element 0 is fixed";
-  EXPECT_EQ(*HAL::volume(id("speakers"), AudioDirection::output), 0.25f)
-      << "element 0 alone when settable";
-  EXPECT_EQ(*HAL::volume(id("speakers"), AudioDirection::input), 0.8f);
-  EXPECT_FALSE(HAL::volume(id("display"), AudioDirection::output).has_value());
-
   machine.audio().failProperty(kAudioDevicePropertyVolumeScalar, kAudioHardwareUnspecifiedError, 1);
-  EXPECT_FLOAT_EQ(*HAL::volume(id("dac"), AudioDirection::output), (1.0f + 0.7f) / 2)
+  EXPECT_FLOAT_EQ(*HAL::volume(dac, AudioDirection::output), (1.0f + 0.7f) / 2)
       << "unreadable counts as full";
   machine.audio().failProperty(kAudioHardwarePropertyDevices, kAudioHardwareUnspecifiedError, 1);
   EXPECT_TRUE(HAL::objects(kAudioObjectSystemObject, kAudioHardwarePropertyDevices).empty());
-  EXPECT_TRUE(HAL::strings(id("dac"), kAudioAggregateDevicePropertyFullSubDeviceList).empty());
-}
-
-TEST(AudioDevice, AllListsLiveDevicesButOurAggregatesInNameOrder) {
-  Scenario s;
-  s.devices = {simDevice("b", "Speaker 10", {2}), simDevice("a", "Speaker 2", {1}, {2}),
-               simDevice("dead", "Alpha", {2}), simDevice("c", "speaker 10", {2}),
-               simDevice("com.local.Ombrel.aggregate.1234", "Velmora · Music", {2})};
-  s.devices[2].alive = false;
-  s.devices[1].transport = kAudioDeviceTransportTypeUSB;
-  SimulatedMachine machine(s);
-  const auto devices = AudioDevice::all();
-  ASSERT_EQ(devices.size(), 3u);
-  EXPECT_EQ(devices[0], (AudioDevice{machine.audio().deviceID("a"), "a", "Speaker 2", 2, 1,
-                                     uint32_t(kAudioDeviceTransportTypeUSB)}));
-  EXPECT_EQ(devices[1].uid + devices[2].uid, "bc")
-      << "names equal but for case keep the system's order";
-
-  machine.audio().failProperty(kAudioDevicePropertyDeviceIsAlive, kAudioHardwareUnspecifiedError,
-                               1);
-  EXPECT_EQ(AudioDevice::all().size(), 2u) << "a device whose liveness cannot be read is left out";
+  EXPECT_TRUE(HAL::strings(dac, kAudioAggregateDevicePropertyFullSubDeviceList).empty());
 }
 
 }  // namespace
