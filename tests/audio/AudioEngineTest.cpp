@@ -37,7 +37,6 @@ TEST(AudioEngine, VolumeMuteAndSoloShapeWhatIsHeard) {
 
   h.levels[kMusicID] = AppLevel{};
   h.solo = kGameID;
-  h.update();
   h.playAndUpdate();
   EXPECT_EQ(h.status(kMusicID).message, "独听期间静音");
   EXPECT_EQ(h.status(kGameID).message, "独立音量") << "the soloed one shows its normal label";
@@ -57,7 +56,6 @@ TEST(AudioEngine, VolumeMuteAndSoloShapeWhatIsHeard) {
 TEST(AudioEngine, ChosenAndMultipleOutputsMoveTheToneAndAnOfflineChoiceIsFollowedOrSilent) {
   EngineHarness h;
   h.levels[kMusicID] = level(1.0f, false, "audio:dac");
-  h.update();
   h.playAndUpdate();
   EXPECT_EQ(h.status(kMusicID).message, "→ USB DAC");
   EXPECT_NEAR(h.tone("dac", kMusic), 0.5, 0.01);
@@ -65,7 +63,6 @@ TEST(AudioEngine, ChosenAndMultipleOutputsMoveTheToneAndAnOfflineChoiceIsFollowe
   h.levels.clear();
   h.advanced.multiOutput = {
       true, {"audio:dac", "audio:mono", "audio:gone"}, {{"audio:dac", 1.0f}, {"audio:mono", 0.5f}}};
-  h.update();
   h.playAndUpdate();
   EXPECT_EQ(h.status(kMusicID), (AppAudioStatus{true, "部分多输出设备离线", std::nullopt, false}));
   EXPECT_NEAR(h.tone("dac", kMusic), 0.5, 0.01);
@@ -77,11 +74,9 @@ TEST(AudioEngine, ChosenAndMultipleOutputsMoveTheToneAndAnOfflineChoiceIsFollowe
   h.advanced.multiOutput.enabled = false;
   h.levels[kMusicID] = level(1.0f, false, "audio:dac");
   ASSERT_TRUE(h.audio().removeDevice("dac"));
-  h.update();
   h.playAndUpdate();
   EXPECT_EQ(h.status(kMusicID).message, "指定输出离线 · 暂时静音");
   h.levels[kMusicID].followSystemWhenOffline = true;
-  h.update();
   h.playAndUpdate();
   EXPECT_EQ(h.status(kMusicID),
             (AppAudioStatus{true, "指定输出离线 · 跟随系统", std::nullopt, false}));
@@ -223,7 +218,6 @@ TEST(AudioEngine, WatchdogAndLayoutFaultsFallBackToTheApplicationsOwnSound) {
   EngineHarness layout;
   layout.audio().setStrayOutputChannels(2);
   layout.levels[kMusicID] = level(0.5f);
-  layout.update();
   layout.playAndUpdate(1);
   EXPECT_EQ(layout.status(kMusicID).error, "音频缓冲布局不匹配，已恢复原始声音。");
   EXPECT_NEAR(layout.tone("speakers", kMusic), 0.5, 0.01);
@@ -235,7 +229,6 @@ TEST(AudioEngine, WatchdogAndLayoutFaultsFallBackToTheApplicationsOwnSound) {
 TEST(AudioEngine, EffectsAreRetunedInPlaceRebuiltForANewDeviceAndRemovedByStopAllOrOff) {
   EngineHarness h;
   h.advanced.boostedOutputs = std::map<std::string, bool>{{"audio:speakers", true}};
-  h.update();
   h.playAndUpdate();
   EXPECT_EQ(h.status(kMusicID).message, "音量增强 +6 dB") << "a boost alone needs processing";
   EXPECT_NEAR(h.tone("speakers", kGame), 0.5, 0.01) << "twice as loud";

@@ -76,8 +76,9 @@ class EngineHarness {
     engine.queue().sync([] {});
     mainQueue.runPending();
   }
-  // Plays long enough for the callbacks to run and the meters to fill, then updates again.
+  // Updates, plays long enough for the callbacks to run and the meters to fill, and updates again.
   void playAndUpdate(uint32_t periods = 12) {
+    update();
     audio().render(periods);
     update();
   }
