@@ -34,9 +34,10 @@ TEST(Equalizer, ResponseOfLiftsAndCutsOnceSettled) {
   };
   // The largest lift is taken off the whole signal, so a lifted band stays near the input level;
   // a cut needs no head-room. At 8 kHz the 12 kHz band sits just below half the rate.
-  const Row rows[] = {{{0, 0, 12, 0, 0}, 1000, 0},     {{0, 0, 12, 0, 0}, 80, -12},
-                      {{-12, 0, 0, 0, 0}, 80, -12},    {{-12, 0, 0, 0, 0}, 1000, 0},
-                      {{0, 0, 0, 0, 9}, 12000, 0},     {{0, 0, 0, 0, 9}, 250, -9},
+  const Row rows[] = {{{0, 0, 12, 0, 0}, 1000, 0},
+                      {{0, 0, 12, 0, 0}, 80, -12},
+                      {{-12, 0, 0, 0, 0}, 80, -12},
+                      {{0, 0, 0, 0, 9}, 12000, 0},
                       {{0, 0, 0, 0, 6}, 3600, 0, 8000}};
   for (const Row& row : rows) {
     SCOPED_TRACE(testing::Message() << row.frequency << " Hz at " << row.rate);
