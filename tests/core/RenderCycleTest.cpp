@@ -79,7 +79,7 @@ TEST(RenderCycle, OneLongBlockEqualsAnySplit) {
       BufferList partOut({{2, n}, {1, n}});
       std::copy_n(in.samples(0) + size_t(done) * 2, n * 2, part.samples(0));
       OMRender(split.get(), part.get(), partOut.get());
-      ASSERT_TRUE(std::equal(partOut.samples(0), partOut.samples(0) + n * 2,
+      ASSERT_TRUE(std::equal(partOut.samples(0), partOut.samples(0) + size_t(n) * 2,
                              out.samples(0) + size_t(done) * 2))
           << "from frame " << done;
       ASSERT_TRUE(std::equal(partOut.samples(1), partOut.samples(1) + n, out.samples(1) + done));
