@@ -12,12 +12,8 @@ namespace {
 using model::AppAudioPresentation;
 using Phase = model::AppAudioPresentation::Phase;
 
-TEST(AppModel, FirstStartListsTheMachineAndSavesAreDebouncedUntilShutdownWritesAtOnce) {
+TEST(AppModel, FirstSaveWaitsChangesAreDebouncedAndShutdownWritesAtOnce) {
   ModelHarness h;
-  EXPECT_EQ(h.state().devices.size(), 3u);
-  EXPECT_EQ(h.state().systemVolume, 0.5f);
-  EXPECT_TRUE(h.state().volumeSupported && h.state().muteSupported);
-  EXPECT_EQ(h.state().inputVolume, 0.7f);
   EXPECT_FALSE(std::filesystem::exists(h.file())) << "written only after the save delay";
   h.advance(0.35);
   for (const char* written : {"\"automaticOutputIDs\"", "\"automaticInputIDs\"", "audio:speakers"})
@@ -81,9 +77,6 @@ TEST(AppModel, AnApplicationsVolumeIsHeardLowerUntilSleepOrProcessingOff) {
 
 TEST(AppModel, OutputVolumesAreRememberedWithinLimitsAndRestoredWhenTheOutputReturns) {
   ModelHarness h;
-  h.setVolumeOutside("speakers", 0.5005f);
-  h.advance(1.5);
-  EXPECT_EQ(h.state().preferences.deviceVolumes.at("speakers"), 0.5f) << "0.0005 is no change";
   h.setVolumeOutside("speakers", 0.502f);
   h.advance(1.5);
   EXPECT_FLOAT_EQ(h.state().preferences.deviceVolumes.at("speakers"), 0.502f);

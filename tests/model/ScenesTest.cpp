@@ -20,9 +20,6 @@ TEST(Scenes, AppliedSceneSwitchesDevicesFirstThenSettingsAndTracksChanges) {
   h.model->setEQ("audio:speakers", {true, {3, 0, 0, 0, -2}});
   h.model->saveScene("工作", std::nullopt);
   const AudioScene saved = scenes(h).at(0);
-  EXPECT_EQ(saved.outputDeviceID, "audio:speakers");
-  EXPECT_EQ(saved.inputDeviceID, "audio:mic");
-  EXPECT_EQ(saved.id.size(), 36u);
   EXPECT_EQ(h.state().activeSceneID, saved.id);
   EXPECT_FALSE(h.model->activeSceneModified());
 
@@ -53,12 +50,7 @@ TEST(Scenes, AppliedSceneSwitchesDevicesFirstThenSettingsAndTracksChanges) {
   h.advance(1.5);
   EXPECT_FALSE(h.model->activeSceneModified()) << "every setting the scene holds is back";
 
-  // Within the tolerance the scene is still current; beyond it, or with a solo, it is adjusted.
-  h.model->setAppVolume(kMusic, 0.6005f);
-  EXPECT_FALSE(h.model->activeSceneModified());
-  h.model->setAppVolume(kMusic, 0.61f);
-  EXPECT_TRUE(h.model->activeSceneModified());
-  h.model->setAppVolume(kMusic, 0.6f);
+  // A solo is no setting the scene holds, but it adjusts the scene.
   h.model->toggleSolo("com.example.game");
   EXPECT_TRUE(h.model->activeSceneModified());
 }
