@@ -108,10 +108,9 @@ TEST(DeviceSelection, FailuresTimeOutsAndLateCompletionsEndWithoutASwitch) {
   h.connect();
   EXPECT_EQ(h.state().errorMessage, "旧耳机：此蓝牙设备尚未配对。请先在系统蓝牙设置中完成配对。");
   EXPECT_EQ(h.machine.bluetooth().connectionAttempts(), attempts);
-
 }
 
-TEST(DeviceList, RenamingMovingAndShowingEntries) {
+TEST(DeviceList, RenamingAndMovingEntries) {
   ModelHarness h(withHeadphones());
   h.advance(0.0);
   auto ids = [&] {
@@ -126,9 +125,8 @@ TEST(DeviceList, RenamingMovingAndShowingEntries) {
   std::string fortySeven;
   for (int i = 0; i < 47; ++i) fortySeven += "声";
   const std::pair<std::string, std::optional<std::string>> names[] = {
-      {"\u3000 客厅音箱🎧 \n", "客厅音箱🎧"},
+      {"\u3000 " + fortySeven + "e\u0301" + "xyz\n", fortySeven + "e\u0301"},
       {" \u3000\t\n", std::nullopt},
-      {fortySeven + "e\u0301" + "xyz", fortySeven + "e\u0301"},
   };
   for (const auto& [name, alias] : names) {
     h.model->renameDevice("audio:dac", name);
@@ -146,10 +144,6 @@ TEST(DeviceList, RenamingMovingAndShowingEntries) {
   h.model->moveDevice("audio:dac", "audio:nowhere");
   h.model->moveDevice("audio:nowhere", 1);
   EXPECT_EQ(ids()[0], "audio:dac") << "unknown ids change nothing";
-
-  h.model->setDeviceVisible(h.bookmark(kHeadphonesID), AudioDirection::output, true);
-  EXPECT_TRUE(h.bookmark(kHeadphonesID).showOutput);
-  EXPECT_FALSE(h.bookmark(kHeadphonesID).showInput);
 }
 
 TEST(DeviceSelection, ASceneOnHeadphonesConnectsThemFirstThenAppliesItsSettings) {
