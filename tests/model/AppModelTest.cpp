@@ -87,7 +87,7 @@ TEST(AppModel, OutputVolumesAreRememberedWithinLimitsAndRestoredWhenTheOutputRet
   h.select("speakers");
   EXPECT_FLOAT_EQ(h.state().systemVolume, 0.502f);
   // Someone else turns the DAC up while it is not the default; choosing it again restores 0.3.
-  h.setVolumeOutside("dac", 1.0f, {1, 2});
+  h.setVolumeOutside("dac", 1.0f);
   h.machine.audio().setDefaultDevice("dac", false);
   h.advance(1.5);
   EXPECT_FLOAT_EQ(h.state().systemVolume, 0.3f);

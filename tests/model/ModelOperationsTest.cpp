@@ -223,33 +223,30 @@ using platform::sim::SimulatedHotkeys;
 TEST(HotkeyManager, RefusalsAreRetriedEverythingIsReleasedAndOnlyItsOwnIdsAreHandled) {
   constexpr uint32_t kOurs = HotkeyManager::kSignature;
   const Shortcut panelM{46, settings::kOptionKey | settings::kCommandKey, "M"};
-  for (const auto refusal :
-       {SimulatedHotkeys::Refusal::held, SimulatedHotkeys::Refusal::emptyReference}) {
-    SimulatedHotkeys hotkeys;
-    hotkeys.refuse(panelM.key, panelM.modifiers, refusal);
-    {
-      HotkeyManager manager(hotkeys);
-      std::vector<HotkeyAction> performed;
-      manager.onAction = [&](HotkeyAction action) { performed.push_back(action); };
-      const std::map<std::string, Shortcut> table{
-          {"nextOutput", {45, kCtrlOpt, "n"}}, {"panel", panelM}, {"unknown", {1, 0x100, "S"}}};
-      EXPECT_EQ(manager.apply(table), IDs{"打开 / 关闭面板：Ctrl+Alt+M 已被占用或无法注册。"});
-      hotkeys.accept(panelM.key, panelM.modifiers);
-      EXPECT_TRUE(manager.apply(table).empty());
-      EXPECT_EQ(hotkeys.registrations().size(), 2u);
-      // Not ours: an id past the last, 'Vlmr' with one letter's case changed, no readable id.
-      for (const auto& pressed :
-           {std::optional(HotKeyID{kOurs, 6}), std::optional(HotKeyID{kOurs ^ 0x20, 1}),
-            std::optional<HotKeyID>()})
-        EXPECT_EQ(hotkeys.press(pressed), HotKeyEventResult::notHandled);
-      EXPECT_EQ(hotkeys.press(HotKeyID{kOurs, 1}), HotKeyEventResult::handled);
-      EXPECT_EQ(performed, std::vector{HotkeyAction::panel});
-      manager.onAction = nullptr;  // still ours, so still handled
-      EXPECT_EQ(hotkeys.press(HotKeyID{kOurs, 5}), HotKeyEventResult::handled);
-    }
-    EXPECT_TRUE(hotkeys.registrations().empty());
-    EXPECT_EQ(hotkeys.handlerCount(), 0u);
+  SimulatedHotkeys hotkeys;
+  hotkeys.refuse(panelM.key, panelM.modifiers);
+  {
+    HotkeyManager manager(hotkeys);
+    std::vector<HotkeyAction> performed;
+    manager.onAction = [&](HotkeyAction action) { performed.push_back(action); };
+    const std::map<std::string, Shortcut> table{
+        {"nextOutput", {45, kCtrlOpt, "n"}}, {"panel", panelM}, {"unknown", {1, 0x100, "S"}}};
+    EXPECT_EQ(manager.apply(table), IDs{"打开 / 关闭面板：Ctrl+Alt+M 已被占用或无法注册。"});
+    hotkeys.accept(panelM.key, panelM.modifiers);
+    EXPECT_TRUE(manager.apply(table).empty());
+    EXPECT_EQ(hotkeys.registrations().size(), 2u);
+    // Not ours: an id past the last, 'Vlmr' with one letter's case changed, no readable id.
+    for (const auto& pressed :
+         {std::optional(HotKeyID{kOurs, 6}), std::optional(HotKeyID{kOurs ^ 0x20, 1}),
+          std::optional<HotKeyID>()})
+      EXPECT_EQ(hotkeys.press(pressed), HotKeyEventResult::notHandled);
+    EXPECT_EQ(hotkeys.press(HotKeyID{kOurs, 1}), HotKeyEventResult::handled);
+    EXPECT_EQ(performed, std::vector{HotkeyAction::panel});
+    manager.onAction = nullptr;  // still ours, so still handled
+    EXPECT_EQ(hotkeys.press(HotKeyID{kOurs, 5}), HotKeyEventResult::handled);
   }
+  EXPECT_TRUE(hotkeys.registrations().empty());
+  EXPECT_EQ(hotkeys.handlerCount(), 0u);
 }
 
 }  // namespace

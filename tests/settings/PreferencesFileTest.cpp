@@ -174,10 +174,6 @@ TEST(PreferencesJSON, BadDocumentsAreRejectedWholeNamingThePlaceOrLineAndColumn)
                         std::string_view to) {  // throws when `from` is missing
     return std::string(valid).replace(valid.find(from), from.size(), to);
   };
-  // The largest float's shortest form lies above it and must still read.
-  EXPECT_EQ(decodePreferences(edit("0.5", "3.4028235e38")).apps.begin()->second.volume,
-            std::numeric_limits<float>::max());
-
   const std::pair<std::string, std::string_view> cases[] = {
       {edit("\"hudStyle\": \"glass\"", "\"hudStile\": \"glass\""),
        "缺少必需的键 advanced.interface.hudStyle"},
@@ -335,8 +331,6 @@ TEST_F(PreferencesStoreTest, OddThingsInTheFilesPlaceGiveTheReadFailureNeverAHan
   fs::remove(store.url());
   fs::resize_file((writeFile(store.url(), "{"), store.url()), 17 << 20);
   EXPECT_NE(loadError(store).find("超过 16 MiB"), npos);
-  writeFile(store.url(), "");
-  EXPECT_NE(loadError(store).find("读取设置失败：文件是空的；"), npos);
 }
 
 }  // namespace

