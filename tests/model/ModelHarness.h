@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 #include "audio/HAL.h"
@@ -73,10 +72,6 @@ class ModelHarness {
                                               model::AppModel::Services{mainQueue, [](double) {}});
   }
   std::filesystem::path file() const { return folder / "settings.json"; }
-  std::string fileText() const {
-    std::ifstream in(file(), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
   // Lets virtual time pass: refreshes, saves and the engine's work all happen.
   void advance(double seconds) {
     mainQueue.advance(seconds);

@@ -150,7 +150,7 @@ TEST(ModelAppControls, LevelsSoloOutputsAndPresentations) {
   h.model->setAppOutput(kMusic, std::nullopt);
   EXPECT_EQ(h.model->appRoutePresentation(kMusic).routeTitle, "跟随系统");
   h.advance(0.35);
-  EXPECT_EQ(h.fileText().find("outputDeviceID"), std::string::npos) << "removed from the file";
+  EXPECT_FALSE(h.saved().apps.at(kMusic).outputDeviceID) << "removed from the file";
 }
 
 TEST(ModelOperations, MultiOutputLimitsHotkeyActionsBindingsNextOutputAndLogin) {

