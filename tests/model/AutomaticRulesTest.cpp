@@ -71,7 +71,6 @@ TEST(ModelRules, SeedingEditingForcedRunsAndFailedWrites) {
   h.model->moveAutomaticDevice("audio:dac", AudioDirection::output, -1);
   EXPECT_EQ(h.systemDefault(), h.id("speakers"));
   h.model->setAutomatic(AudioDirection::output, true);
-  EXPECT_TRUE(h.state().preferences.advanced->autoOutput);
   EXPECT_EQ(h.systemDefault(), h.id("dac"));
   EXPECT_EQ(h.systemDefault(AudioDirection::input), h.id("mic")) << "only that direction runs";
   h.model->moveAutomaticDevice("audio:hdmi", AudioDirection::output, -5);

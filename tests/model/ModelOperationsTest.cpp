@@ -63,8 +63,7 @@ TEST(ModelVolume, MuteByHotkeyInHardwareOrEmulatedFailedWritesAndDevicesWithoutC
   EXPECT_TRUE(h.state().systemMuted);
   EXPECT_EQ(h.state().systemVolume, 0.0f);
   h.advance(1.5);
-  EXPECT_FLOAT_EQ(h.state().preferences.deviceVolumes.at("dac"), 0.6f)
-      << "the 0 of a mute is not remembered";
+  EXPECT_FLOAT_EQ(h.state().preferences.deviceVolumes.at("dac"), 0.6f) << "not the mute's 0";
   h.model->toggleSystemMute();
   EXPECT_FLOAT_EQ(h.state().systemVolume, 0.6f);
   EXPECT_FALSE(h.state().systemMuted);
@@ -120,8 +119,7 @@ TEST(ModelOperations, AppLevelsSoloRoutesMultiOutputHotkeyActionsAndLogin) {
   EXPECT_FALSE(listed("com.example.chat")) << "silent";
   h.model->toggleAppMute("com.example.chat");
   EXPECT_TRUE(listed("com.example.chat")) << "silent, but with settings";
-  EXPECT_EQ(h.state().preferences.apps.at("com.example.chat"),
-            (settings::AppLevel{1.0f, true, {}, {}}));
+  EXPECT_TRUE(h.state().preferences.apps.at("com.example.chat").muted);
   EXPECT_TRUE(h.state().preferences.processingEnabled) << "a mute switches processing on";
 
   h.model->toggleAppMute(kMusic);
@@ -209,23 +207,17 @@ using platform::HotKeyEventResult;
 using platform::HotKeyID;
 using platform::sim::SimulatedHotkeys;
 
-// Re-applying releases what the manager held first (the simulated system refuses a combination
-// still held), and so does its end. What it does not handle the system passes on.
-TEST(HotkeyManager, RefusalsAreRetriedEverythingIsReleasedAndOnlyItsOwnIdsAreHandled) {
+// Refusals and re-applying are walked through the model's shortcuts; here, what the manager does
+// not handle the system passes on, and its end releases everything.
+TEST(HotkeyManager, OnlyItsOwnIdsAreHandledAndItsEndReleasesEverything) {
   constexpr uint32_t kOurs = HotkeyManager::kSignature;
-  const Shortcut panelM{46, settings::kOptionKey | settings::kCommandKey, "M"};
   SimulatedHotkeys hotkeys;
-  hotkeys.refuse(panelM.key, panelM.modifiers);
   {
     HotkeyManager manager(hotkeys);
     std::vector<HotkeyAction> performed;
     manager.onAction = [&](HotkeyAction action) { performed.push_back(action); };
-    const std::map<std::string, Shortcut> table{
-        {"nextOutput", {45, kCtrlOpt, "n"}}, {"panel", panelM}, {"unknown", {1, 0x100, "S"}}};
-    EXPECT_EQ(manager.apply(table), IDs{"打开 / 关闭面板：Ctrl+Alt+M 已被占用或无法注册。"});
-    hotkeys.accept(panelM.key, panelM.modifiers);
-    EXPECT_TRUE(manager.apply(table).empty());
-    EXPECT_EQ(hotkeys.registrations().size(), 2u);
+    EXPECT_TRUE(manager.apply({{"nextOutput", {45, kCtrlOpt, "n"}}, {"x", {1, 0, "S"}}}).empty());
+    EXPECT_EQ(hotkeys.registrations().size(), 1u);
     // Not ours: an id past the last, 'Vlmr' with one letter's case changed, no readable id.
     for (const auto& pressed :
          {std::optional(HotKeyID{kOurs, 6}), std::optional(HotKeyID{kOurs ^ 0x20, 1}),

