@@ -28,7 +28,7 @@ constexpr auto npos = std::string::npos;
 
 // The one positive float whose shortest text ("7.038531e-26"), read as a double first, narrows
 // to a neighbour; it is written as the exact double instead.
-const float kAwkward = std::bit_cast<float>(0x15ae43fdu);
+constexpr float kAwkward = std::bit_cast<float>(0x15ae43fdu);
 
 // Settings records with every optional field randomly present or absent, floats of any bit
 // pattern and strings that need escaping or are not ASCII.
@@ -199,7 +199,8 @@ TEST(PreferencesJSON, BadDocumentsAreRejectedWholeNamingThePlaceOrLineAndColumn)
       {"{\"unknown\":" + std::string(50'000, '[') + std::string(50'000, ']') + "}",
        "第 1 行第 267 列，在“…[[[[[[[[[[[[[[[[[[[[[[[[”处：嵌套超过 256 层"},
   };
-  for (const auto& [text, expected] : cases) {
+  for (const auto& [document, expected] : cases) {
+    const std::string& text = document;  // a structured binding is not captured
     const std::string message = failure([&] { decodePreferences(text); });
     EXPECT_EQ(message.rfind(expected, 0), 0u) << message;
   }
@@ -219,7 +220,7 @@ TEST(PreferencesJSON, NullOptionalsAndUnknownKeysReadAsAbsentAndAreNotWrittenBac
 }
 
 TEST(PreferencesLocation, SettingsDirectoryFollowsEnvironmentAndApplicationInfo) {
-  const auto location = [](std::optional<std::string> config, std::string home,
+  const auto location = [](const std::optional<std::string>& config, const std::string& home,
                            platform::ApplicationInfo::Value name) {
     const platform::ApplicationInfo info({{kDataDirectoryInfoKey, name}});
     return defaultPreferencesLocation(
