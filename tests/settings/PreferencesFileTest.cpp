@@ -1,5 +1,5 @@
-// The settings file: its JSON (shortest floats, every record read back, bad documents rejected
-// whole with the place named) and its store (never lost, never half-written).
+// The settings file: its JSON (every record read back, bad documents rejected whole with the
+// place named) and its store (never lost, never half-written).
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -15,7 +15,6 @@
 #include <string>
 
 #include "platform/apps/ApplicationInfo.h"
-#include "settings/JSONWriter.h"
 #include "settings/PreferencesError.h"
 #include "settings/PreferencesJSON.h"
 #include "settings/PreferencesLocation.h"
@@ -29,28 +28,22 @@ constexpr auto npos = std::string::npos;
 
 // The one positive float whose shortest text ("7.038531e-26"), read as a double first, narrows
 // to a neighbour; it is written as the exact double instead.
-const float kAwkward = std::bit_cast<float>(0x15ae43fdu);
+constexpr float kAwkward = std::bit_cast<float>(0x15ae43fdu);
 
-// Builds settings records with every optional field randomly present or absent, awkward floats
-// and strings that need escaping or are not ASCII.
+// Settings records with every optional field randomly present or absent, floats of any bit
+// pattern and strings that need escaping or are not ASCII.
 class RandomPreferences {
  public:
   explicit RandomPreferences(uint32_t seed) : random_(seed) {}
 
-  // A finite float: a value with no short exact form, a signed zero, an extreme, or any bit
-  // pattern.
   float number() {
-    using L = std::numeric_limits<float>;
-    static constexpr float kOdd[] = {0.0f,      -0.0f,    0.1f,           0.7f,
-                                     1e-7f,     1.0f / 3, -12.5f,         L::max(),
-                                     -L::max(), L::min(), L::denorm_min()};
+    static constexpr float kOdd[] = {kAwkward, std::numeric_limits<float>::max(),
+                                     std::numeric_limits<float>::denorm_min(), -0.0f};
     const float any = std::bit_cast<float>(static_cast<uint32_t>(random_()));
     return chance() || !std::isfinite(any) ? kOdd[below(std::size(kOdd))] : any;
   }
   std::string text() {
-    static const char* kTexts[] = {
-        "",           "audio:BuiltInSpeakerDevice", "com.example.player", "耳机",   "客厅 🎧 音箱",
-        "a.b[\"c\"]", "quote \" back \\ slash",     "tab\tnew\nline\x01", "Ünïcödé"};
+    static const char* kTexts[] = {"", "客厅 🎧 音箱", "a.b[\"c\"] \\", "tab\tnew\nline\x01"};
     return kTexts[below(std::size(kTexts))] + (chance() ? std::to_string(random_() % 100) : "");
   }
   bool chance() { return random_() % 2 == 0; }
@@ -72,18 +65,14 @@ class RandomPreferences {
     return values;
   }
 
-  AppLevel level() { return {number(), chance(), maybe(text()), maybe(chance())}; }
   std::map<std::string, AppLevel> levels() {
-    return map([&] { return level(); });
+    return map([&] { return AppLevel{number(), chance(), maybe(text()), maybe(chance())}; });
   }
   std::map<std::string, DeviceEQ> equalizers() {
     return map([&] { return DeviceEQ{chance(), list([&] { return number(); })}; });
   }
   std::optional<std::map<std::string, bool>> boosts() {
     return maybe(map([&] { return chance(); }));
-  }
-  std::optional<std::vector<std::string>> texts() {
-    return maybe(list([&] { return text(); }));
   }
   MultiOutputSettings multiOutput() {
     return {chance(), list([&] { return text(); }), map([&] { return number(); })};
@@ -97,24 +86,22 @@ class RandomPreferences {
     return {text(),   text(),   text(),   maybe(text()), maybe(text()), maybe(text()),
             chance(), chance(), chance(), chance(),      maybe(text())};
   }
-  std::vector<AudioScene> scenes() {
-    return list([&] { return scene(); });
-  }
-  std::optional<DeviceListPreferences> deviceList() {
-    return maybe(DeviceListPreferences{list([&] { return bookmark(); })});
-  }
-  std::map<std::string, Shortcut> shortcuts() {
-    return map([&] { return Shortcut{uint32_t(random_()), uint32_t(random_()), text()}; });
-  }
   Preferences preferences() {
+    const auto texts = [&] { return maybe(list([&] { return text(); })); };
+    const auto scenes = list([&] { return scene(); });
+    const auto bookmarks = list([&] { return bookmark(); });
     const InterfaceSettings ui{chance(), chance(), chance(), chance(),
                                chance(), chance(), text(),   text()};
-    const AdvancedPreferences advanced{chance(),     chance(),      texts(),  texts(), ui,
-                                       equalizers(), multiOutput(), scenes(), boosts()};
+    const AdvancedPreferences advanced{chance(),     chance(),      texts(), texts(), ui,
+                                       equalizers(), multiOutput(), scenes,  boosts()};
+    const auto shortcuts = map([&] {
+      return Shortcut{uint32_t(random_()), uint32_t(random_()), text()};
+    });
+    const auto volumes = map([&] { return number(); });
+    const std::optional<DeviceListPreferences> deviceList = maybe(DeviceListPreferences{bookmarks});
     const int64_t version = chance() ? 1 : static_cast<int64_t>(random_()) - (int64_t{1} << 31);
-    return {version,      chance(),        chance(),
-            chance(),     levels(),        map([&] { return number(); }),
-            deviceList(), maybe(advanced), shortcuts()};
+    return {version, chance(),   chance(),        chance(), levels(),
+            volumes, deviceList, maybe(advanced), shortcuts};
   }
 
  private:
@@ -130,9 +117,6 @@ std::string failure(Action action, std::string (*message)(const std::exception&)
     return message ? message(error) : error.what();
   }
   return "(succeeded)";
-}
-std::string decodeError(std::string_view text) {
-  return failure([&] { decodePreferences(text); });
 }
 std::string loadError(PreferencesStore& store) {
   return failure([&] { store.load(); }, loadFailureMessage);
@@ -178,18 +162,6 @@ class PreferencesStoreTest : public ::testing::Test {
   PreferencesStore store{root_ / "settings.json"};
 };
 
-TEST(PreferencesJSON, FloatsAreWrittenShortestAndReadBackToTheSameFloat) {
-  const std::pair<float, std::string_view> cases[] = {
-      {0.7f, "0.7"},
-      {1e-7f, "1e-07"},
-      {1.0f, "1"},
-      {-0.0f, "-0.0"},
-      {kAwkward, "7.038530691851209e-26"},
-      {std::numeric_limits<float>::max(), "3.4028235e+38"},
-      {std::numeric_limits<float>::denorm_min(), "1e-45"}};
-  for (const auto& [value, text] : cases) EXPECT_EQ(formatFloat(value), text);
-}
-
 TEST(PreferencesJSON, BadDocumentsAreRejectedWholeNamingThePlaceOrLineAndColumn) {
   Preferences p;
   p.apps["com.example.player"] = AppLevel{0.5f, false, "audio:x", true};
@@ -202,37 +174,21 @@ TEST(PreferencesJSON, BadDocumentsAreRejectedWholeNamingThePlaceOrLineAndColumn)
                         std::string_view to) {  // throws when `from` is missing
     return std::string(valid).replace(valid.find(from), from.size(), to);
   };
-  // The largest float's shortest form lies above it and must still read.
-  EXPECT_EQ(decodePreferences(edit("0.5", "3.4028235e38")).apps.begin()->second.volume,
-            std::numeric_limits<float>::max());
-
   const std::pair<std::string, std::string_view> cases[] = {
-      {edit("\"rememberApps\": true,", ""), "缺少必需的键 rememberApps"},
       {edit("\"hudStyle\": \"glass\"", "\"hudStile\": \"glass\""),
        "缺少必需的键 advanced.interface.hudStyle"},
-      {edit("\"hudStyle\": \"glass\"", "\"hudStyle\": 3"),
-       "advanced.interface.hudStyle 应为字符串，实际是数字 3"},
       {edit("\"name\": \"Night\"", "\"name\": null"),
        "advanced.scenes[0].name 应为字符串，实际是 null"},
-      {edit("\"muted\": false", "\"muted\": \"no\""),
-       "apps[\"com.example.player\"].muted 应为布尔值"},
       {edit("2\n", "\"2\"\n"), "advanced.equalizers[\"audio:x\"].bands[1] 应为数字，实际是字符串"},
-      {edit("\"key\": 46", "\"key\": -1"),
-       "shortcuts.panel.key 应为 0 到 4294967295 之间的整数，实际是 -1"},
       {edit("\"key\": 46", "\"key\": 4294967296"),
        "shortcuts.panel.key 应为 0 到 4294967295 之间的整数"},
-      {edit("\"key\": 46", "\"key\": 46.0"),
-       "shortcuts.panel.key 应为 0 到 4294967295 之间的整数，实际是数字"},
       {edit("\"version\": 1", "\"version\": 1.5"), "version 应为整数，实际是数字 1.5"},
       {edit("\"version\": 1", "\"version\": 9223372036854775808"),
        "version 的值 9223372036854775808 超出整数范围"},
       {edit("0.5", "3.5e38"),
        "apps[\"com.example.player\"].volume 的值 3.5e+38 超出 32 位浮点数的范围"},
-      {edit("\"scenes\": [", "\"scenes\": {}, \"x\": ["), "advanced.scenes 应为数组，实际是对象"},
-      {"", "文件是空的"},
       {" \n\t", "文件是空的"},
       {encodePreferences({}).substr(0, 120), "第 7 行第 1 列：文件在此处意外结束"},
-      {"settings", "第 1 行第 1 列，在“s”处：无法识别的内容"},
       {"[1, 2]", "文件内容应为一个 JSON 对象（以 { 开始），实际是数组"},
       {"{\n  \"apps\": {},\n  \"音量\" 1}", "第 3 行第 8 列，在“\"音量\" 1”处：键名后应为冒号"},
       {"{\"a\": \"\xC3\x28\"}",
@@ -240,13 +196,12 @@ TEST(PreferencesJSON, BadDocumentsAreRejectedWholeNamingThePlaceOrLineAndColumn)
       {"{\"a\": 1e999}", "第 1 行第 11 列，在“{\"a\": 1e999”处：数字超出可表示的范围"},
       {"{\"a\": [1 2]}", "第 1 行第 10 列，在“{\"a\": [1 2”处：数组的元素之间应为逗号"},
       {"{} {}", "第 1 行第 4 列，在“{} {”处：文档在此之前已经结束"},
-      {std::string(50'000, '['),
-       "第 1 行第 257 列，在“…[[[[[[[[[[[[[[[[[[[[[[[[”处：嵌套超过 256 层"},
       {"{\"unknown\":" + std::string(50'000, '[') + std::string(50'000, ']') + "}",
        "第 1 行第 267 列，在“…[[[[[[[[[[[[[[[[[[[[[[[[”处：嵌套超过 256 层"},
   };
-  for (const auto& [text, expected] : cases) {
-    const std::string message = decodeError(text);
+  for (const auto& [document, expected] : cases) {
+    const std::string& text = document;  // a structured binding is not captured
+    const std::string message = failure([&] { decodePreferences(text); });
     EXPECT_EQ(message.rfind(expected, 0), 0u) << message;
   }
 }
@@ -260,26 +215,22 @@ TEST(PreferencesJSON, NullOptionalsAndUnknownKeysReadAsAbsentAndAreNotWrittenBac
   Preferences expected;
   expected.apps["a"] = AppLevel{};
   EXPECT_EQ(read, expected);
-  EXPECT_EQ(encodePreferences(read).find("null"),
-            std::string::npos);  // absent optionals are left out
+  // Absent optionals are left out.
+  EXPECT_EQ(encodePreferences(read).find("null"), std::string::npos);
 }
 
 TEST(PreferencesLocation, SettingsDirectoryFollowsEnvironmentAndApplicationInfo) {
   const auto location = [](const std::optional<std::string>& config, const std::string& home,
                            platform::ApplicationInfo::Value name) {
-    const auto environment = [=](const char* variable) {
-      return variable == std::string("XDG_CONFIG_HOME") ? config : home;
-    };
+    const platform::ApplicationInfo info({{kDataDirectoryInfoKey, name}});
     return defaultPreferencesLocation(
-        environment,
-        platform::ApplicationInfo({{kDataDirectoryInfoKey, name}}).string(kDataDirectoryInfoKey));
+        [=](const char* key) { return key == std::string("HOME") ? std::optional(home) : config; },
+        info.string(kDataDirectoryInfoKey));
   };
-  EXPECT_EQ(location("/x/config", "/home/u", int64_t{3}),
-            "/x/config/Ombrel/settings.json");  // not text: the default
-  EXPECT_EQ(location("relative", "/home/u", "Test"), "/home/u/.config/Test/settings.json");
-  EXPECT_EQ(location(std::nullopt, "/home/u", "Test"), "/home/u/.config/Test/settings.json");
+  EXPECT_EQ(location("/c", "/h", int64_t{3}), "/c/Ombrel/settings.json");  // not text: the default
+  EXPECT_EQ(location("c", "/h", "T"), "/h/.config/T/settings.json");
   EXPECT_EQ(location("/c", "/h", "/abs"), "/c/abs/settings.json");
-  EXPECT_THROW(location("", "home", "Test"), PreferencesError);
+  EXPECT_THROW(location("", "h", "T"), PreferencesError);
 }
 
 TEST_F(PreferencesStoreTest, FirstStartIsFreshAndTheFileAppearsOnlyAtTheFirstSave) {
@@ -287,22 +238,7 @@ TEST_F(PreferencesStoreTest, FirstStartIsFreshAndTheFileAppearsOnlyAtTheFirstSav
   EXPECT_EQ(nested.load(), Preferences{});
   EXPECT_FALSE(fs::exists(root_ / "Ombrel"));
   nested.save(Preferences{});
-  EXPECT_EQ(readFile(nested.url()), R"({
-  "apps": {},
-  "deviceVolumes": {},
-  "processingEnabled": false,
-  "rememberApps": true,
-  "rememberDevices": true,
-  "shortcuts": {
-    "panel": {
-      "key": 46,
-      "label": "M",
-      "modifiers": 2304
-    }
-  },
-  "version": 1
-}
-)");
+  EXPECT_EQ(nested.load(), Preferences{});
 }
 
 // Random records, floats of any bit pattern in every field, read back from the text and the file.
@@ -327,18 +263,16 @@ TEST_F(PreferencesStoreTest, EverySavedRecordLoadsBackWithSwitchesAndClampsAppli
 TEST_F(PreferencesStoreTest, UnreadableFileIsKeptAsANumberedCopyNamedInTheMessage) {
   const std::string broken = "{\n  \"version\": 1,\n  oops\n";
   writeFile(store.url(), broken);
-  EXPECT_EQ(loadError(store),
-            "读取设置失败：第 3 行第 3 "
-            "列，在“o”处：无法识别的内容：字符串须加双引号，true、false、null 须小写；"
-            "原文件已另存为 " +
-                store.url().string() + ".unreadable。本次使用默认设置。");
+  const std::string copy = store.url().string() + ".unreadable";
+  const std::string message = loadError(store);
+  EXPECT_TRUE(message.starts_with("读取设置失败：第 3 行第 3 列") &&
+              message.ends_with("须小写；原文件已另存为 " + copy + "。本次使用默认设置。"))
+      << message;
   store.save(Preferences{});
   // A second, different broken file gets its own copy; the same one again reuses it.
   writeFile(store.url(), "{\"version\": 1}");
-  EXPECT_NE(loadError(store).find("缺少必需的键 processingEnabled；原文件已另存为 " +
-                                  store.url().string() + ".unreadable-2。"),
-            npos);
-  EXPECT_NE(loadError(store).find(".unreadable-2。"), npos);
+  EXPECT_NE(loadError(store).find("processingEnabled；原文件已另存为 " + copy + "-2。"), npos);
+  EXPECT_NE(loadError(store).find(copy + "-2。"), npos);
   EXPECT_EQ(readFile(root_ / "settings.json.unreadable"), broken);
   EXPECT_EQ(entryCount(), 3u);
 }
@@ -358,20 +292,15 @@ TEST_F(PreferencesStoreTest, UnreadableFileThatCannotBeCopiedIsNeverOverwritten)
 }
 
 TEST_F(PreferencesStoreTest, FailedSaveLeavesThePreviousFileByteForByte) {
-  Preferences previous, infinite, badBand, badText;
+  Preferences previous, infinite;
   previous.deviceVolumes["uid"] = 0.7f;
   store.save(previous);
   const std::string before = readFile(store.url());
   infinite.deviceVolumes["uid"] = INFINITY;
-  badBand.advanced = AdvancedPreferences{};
-  badBand.advanced->equalizers["audio:x"] = DeviceEQ{true, {0, 0, -INFINITY}};
-  badText.apps["bad\xFF"] = AppLevel{};
   const std::pair<const Preferences&, std::string> cases[] = {
-      {previous, "保存设置失败：写入临时文件 " + root_.string() +
-                     "/.settings.json."},  // the write fails halfway
+      // The write fails halfway.
+      {previous, "保存设置失败：写入临时文件 " + root_.string() + "/.settings.json."},
       {infinite, "保存设置失败：deviceVolumes.uid 的值不是有限数（inf），JSON 无法表示"},
-      {badBand, "保存设置失败：advanced.equalizers[\"audio:x\"].bands[2] 的值不是有限数"},
-      {badText, "保存设置失败：apps[\"bad\xEF\xBF\xBD\"] 中的文字"},
   };
   for (const auto& [p, message] : cases) {
     FileSizeLimit limit(10);
@@ -395,10 +324,9 @@ TEST_F(PreferencesStoreTest, OddThingsInTheFilesPlaceGiveTheReadFailureNeverAHan
   ASSERT_EQ(mkfifo(store.url().c_str(), 0600), 0);
   EXPECT_NE(loadError(store).find("不是普通文件"), npos);
   fs::remove(store.url());
-  fs::resize_file((writeFile(store.url(), "{"), store.url()), 17 << 20);
+  writeFile(store.url(), "{");
+  fs::resize_file(store.url(), 17 << 20);
   EXPECT_NE(loadError(store).find("超过 16 MiB"), npos);
-  writeFile(store.url(), "");
-  EXPECT_NE(loadError(store).find("读取设置失败：文件是空的；"), npos);
 }
 
 }  // namespace
