@@ -9,7 +9,6 @@
 #include <functional>
 
 #include "PanelHarness.h"
-#include "platform/audio/AudioHardware.h"
 #include "ui/DeviceWidgets.h"
 
 namespace velmora::test {
@@ -33,8 +32,7 @@ void startConnecting(PanelHarness& h) {
 void failBluetoothConnection(PanelHarness& h) {
   h.machine.bluetooth().setConnectionOutcome(kHeadphonesAddress, 4);
   startConnecting(h);
-  h.machine.bluetooth().holdConnections(false);
-  h.model->bluetoothQueue().sync([] {});
+  h.connect();
   h.settle();
 }
 
@@ -75,20 +73,17 @@ TEST(PanelHeader, CompactModeAndPublishedVolumesMoveTheViewsWithoutCallingBack) 
   int huds = 0;
   h.model->onInterfaceChanged = [&] { ++resized; };
   h.model->onVolumeHUD = [&](const std::string&, float, bool, AudioDirection) { ++huds; };
-  EXPECT_EQ(h.panel->height(), 610);
+  const int standard = h.panel->height();
   // Names and actions over the accessibility bus are the bus test's.
   auto* compact = h.find<QAbstractButton>("紧凑模式");
   h.expectSwitch(compact, false, "切换为紧凑模式");
   h.click("紧凑模式");
   EXPECT_EQ(resized, 1);
-  EXPECT_EQ(h.panel->height(), 510);
+  EXPECT_LT(h.panel->height(), standard);
   h.expectSwitch(compact, true, "切换为标准模式");
 
-  const AudioObjectID speakers = h.machine.audio().deviceID("speakers");
   auto setHardwareVolume = [&](float value) {
-    const AudioObjectPropertyAddress address{kAudioDevicePropertyVolumeScalar,
-                                             kAudioObjectPropertyScopeOutput, 0};
-    ASSERT_EQ(AudioObjectSetPropertyData(speakers, &address, 0, nullptr, sizeof value, &value), 0);
+    h.setVolumeOutside("speakers", value);
     h.settle(1.5);
   };
   auto* slider = h.find<QSlider>("系统输出音量");
@@ -156,13 +151,9 @@ TEST(Mixer, ApplicationRowsAndDeviceSectionsFollowProcessingSoloAndUnpluggedDevi
   EXPECT_TRUE(h.state().preferences.processingEnabled);
   EXPECT_EQ(volume->toolTip(), "调整应用音量");
   EXPECT_TRUE(h.shows("40%"));
-  for (const QString& soloed : {music, game}) {
-    h.click(soloed + " 独听");
-    for (const QString& name : {music, game}) {
-      h.expectSwitch(h.find<QAbstractButton>(name + " 独听"), name == soloed,
-                     name == soloed ? "结束独听" : "独听此应用，暂时静音其他应用");
-    }
-  }
+  h.click(music + " 独听");
+  h.expectSwitch(h.find<QAbstractButton>(music + " 独听"), true, "结束独听");
+  h.expectSwitch(h.find<QAbstractButton>(game + " 独听"), false, "独听此应用，暂时静音其他应用");
 
   // The music's own output goes: muted until the user lets it follow the system.
   h.model->setAppOutput(kMusic, "audio:dac");

@@ -42,32 +42,20 @@ class SettingsTabs : public SettingsHarness {
  public:
   SettingsTabs() : SettingsHarness(settingsMachine()) {}
 
-  settings::Preferences file() const {
-    return settings::PreferencesStore(ModelHarness::file()).load();
-  }
   std::vector<std::string> order() const {
     std::vector<std::string> ids;
     for (const auto& b : model->bookmarks()) ids.push_back(b.id);
     return ids;
-  }
-  std::optional<std::string> alias(const std::string& id) const {
-    for (const auto& b : model->bookmarks()) {
-      if (b.id == id) return b.alias;
-    }
-    return std::nullopt;
   }
 };
 
 TEST(SettingsWindow, OpensWhereAskedKeepsItsFrameAndCentresAFrameMeetingNoScreen) {
   SettingsTabs h;
   ui::SettingsWindow& w = *h.window;
-  EXPECT_EQ(w.windowTitle(), "Velmora 设置");
-  w.navigation().setSceneID("scene-1");
   h.open(SettingsSection::devices, DeviceSettingsTab::multi);
   EXPECT_TRUE(w.isVisible());
   EXPECT_TRUE(h.shows("同时播放到多个设备"));
   EXPECT_FALSE(h.shows("显示的设备 加入多输出"));
-  EXPECT_EQ(w.navigation().sceneID(), std::nullopt) << "opening returns to the scene list";
 
   const QRect frame(40, 30, 720, 560);
   w.setGeometry(frame);
@@ -117,24 +105,24 @@ TEST(SettingsWindow, GeneralControlsChangeOnlyTheirFieldRememberSwitchesForgetHo
     h.click(control);
     h.settle(kSaved);
     change(expected);
-    const auto written = h.file().advanced;
+    const auto written = h.saved().advanced;
     ASSERT_TRUE(written.has_value());
     EXPECT_EQ(written->interface, expected);
     EXPECT_EQ(interfaceChanges, ++changes);
   }
   // The preview button is the tray program's test, where it reaches the volume display.
 
-  ASSERT_EQ(h.file().deviceVolumes.count("speakers"), 1U);
+  ASSERT_EQ(h.saved().deviceVolumes.count("speakers"), 1U);
   h.click("记住各 App 音量与静音状态");
   h.settle(kSaved);
-  EXPECT_TRUE(h.file().apps.empty());
+  EXPECT_TRUE(h.saved().apps.empty());
   EXPECT_EQ(h.state().preferences.apps.count("com.example.music"), 1U) << "kept in memory";
-  EXPECT_FALSE(h.file().rememberApps);
+  EXPECT_FALSE(h.saved().rememberApps);
   h.click("记住每个输出设备的音量");
   h.settle(kSaved);
-  EXPECT_TRUE(h.file().deviceVolumes.empty());
+  EXPECT_TRUE(h.saved().deviceVolumes.empty());
   EXPECT_TRUE(h.state().preferences.deviceVolumes.empty()) << "forgotten";
-  EXPECT_FALSE(h.file().rememberDevices);
+  EXPECT_FALSE(h.saved().rememberDevices);
 
   auto* recorder = h.find<QAbstractButton>("打开 / 关闭面板 录制快捷键");
   ASSERT_NE(recorder, nullptr);
@@ -144,18 +132,15 @@ TEST(SettingsWindow, GeneralControlsChangeOnlyTheirFieldRememberSwitchesForgetHo
   EXPECT_EQ(h.state().preferences.shortcuts.count("panel"), 0U);
 
   // Without global grabs the card names the command the desktop's own shortcuts run.
-  const auto namesCommand = [&h] {
+  qunsetenv("WAYLAND_DISPLAY");
+  for (const bool wayland : {false, true}) {
+    qputenv("XDG_SESSION_TYPE", wayland ? "wayland" : "x11");
     const ui::GeneralSettingsView view(*h.bridge);
     const auto labels = view.findChildren<QLabel*>();
-    return std::any_of(labels.begin(), labels.end(),
-                       [](const QLabel* l) { return l->text().contains("velmora --action"); });
-  };
-  qputenv("XDG_SESSION_TYPE", "x11");
-  qunsetenv("WAYLAND_DISPLAY");
-  EXPECT_FALSE(namesCommand());
-  qputenv("WAYLAND_DISPLAY", "wayland-0");
-  EXPECT_TRUE(namesCommand());
-  qunsetenv("WAYLAND_DISPLAY");
+    EXPECT_EQ(std::any_of(labels.begin(), labels.end(),
+                          [](const QLabel* l) { return l->text().contains("velmora --action"); }),
+              wayland);
+  }
   qunsetenv("XDG_SESSION_TYPE");
 }
 
@@ -167,7 +152,6 @@ TEST(SettingsWindow, DeviceTabScansOnEntryRenamesReordersAndSaysWhetherEachDevic
   const std::pair<std::function<void()>, int> steps[] = {
       {[&] { h.click("设备"); }, 1},
       {[&] { h.click("自动切换"); }, 0},
-      {[&] { h.click("通用"); }, 0},
       {[&] { h.window->close(); }, 0},
       {[&] { h.open(SettingsSection::devices, DeviceSettingsTab::multi); }, 1},
       {[&] { h.open(SettingsSection::devices); }, 0},
@@ -193,7 +177,7 @@ TEST(SettingsWindow, DeviceTabScansOnEntryRenamesReordersAndSaysWhetherEachDevic
     field->setText(draft);
     QTest::keyClick(field, key);
     h.settle();
-    EXPECT_EQ(h.alias(kDAC), alias);
+    EXPECT_EQ(h.bookmark(kDAC).alias, alias);
     EXPECT_EQ(field->text(), shown);
   }
   field->setFocus();
@@ -202,7 +186,7 @@ TEST(SettingsWindow, DeviceTabScansOnEntryRenamesReordersAndSaysWhetherEachDevic
   h.settle();
   EXPECT_EQ(field->text(), "草稿") << "a draft being typed stays";
   h.click("恢复原设备名称 USB DAC");
-  EXPECT_EQ(h.alias(kDAC), std::nullopt);
+  EXPECT_EQ(h.bookmark(kDAC).alias, std::nullopt);
   EXPECT_FALSE(h.shows("恢复原设备名称 USB DAC")) << "shown only while renamed";
 
   auto* view =
@@ -239,7 +223,6 @@ TEST(SettingsWindow, DeviceTabScansOnEntryRenamesReordersAndSaysWhetherEachDevic
   // Visibility boxes only where the device has that direction.
   EXPECT_TRUE(h.shows("USB DAC 在主面板显示输出"));
   EXPECT_FALSE(h.shows("USB DAC 在主面板显示输入"));
-  EXPECT_EQ(h.find<QLineEdit>(QString("重命名 ") + kTV)->text(), kTV) << "shown as typed";
   h.find<QAbstractButton>("刷新设备")->click();  // the views not caught up yet
   QCoreApplication::processEvents();
   EXPECT_TRUE(h.shows("正在刷新…"));
