@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QAbstractButton>
-#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QTextDocumentFragment>
@@ -63,9 +62,6 @@ class PanelHarness : public ModelHarness {
     }
     return found.front();
   }
-  QAccessibleInterface* accessible(const QString& key) const {
-    return QAccessible::queryAccessibleInterface(find(key));
-  }
   bool shows(const QString& key) const { return !all(key).empty(); }
   // Clicks the one button found by `key`, and the views catch up.
   void click(const QString& key) {
@@ -81,12 +77,6 @@ class PanelHarness : public ModelHarness {
     EXPECT_EQ(button->isChecked(), on) << button->accessibleName().toStdString();
     EXPECT_EQ(button->accessibleDescription(), on ? "已开启" : "已关闭");
     EXPECT_EQ(button->toolTip(), toolTip);
-  }
-  QString appName(const std::string& id) const {
-    for (const auto& app : state().apps) {
-      if (app.id == id) return QString::fromStdString(app.name);
-    }
-    return QString::fromStdString(id);
   }
 
   static QString shownToolTip(const QWidget* widget) {

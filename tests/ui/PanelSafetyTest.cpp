@@ -24,16 +24,16 @@ TEST(PanelSafety, EveryKindOfRowButtonSurvivesThePublishesItCauses) {
   h.model->setDeviceVisible(h.bookmark(kHeadphonesID), AudioDirection::output, true);
   h.machine.bluetooth().holdConnections(true);
   h.settle();
-  const QString game = h.appName("com.example.game");
   const std::pair<QString, std::function<void()>> steps[] = {
       {"USB DAC", [&] { h.machine.audio().removeDevice("dac"); }},  // select, then the row goes
       {"降噪耳机", [&] { h.model->refresh(true); }},                // select: connecting
       {"取消连接 降噪耳机", [&] { h.model->refresh(true); }},       // cancel
-      {h.appName("com.example.music") + " 独听",
+      {QString("com.example.music") + " 独听",
        [&] { h.machine.audio().removeProcess(100); }},             // solo, the app quits
       {"静音", [&] { h.model->toggleSolo("com.example.game"); }},  // mute
       {"Speakers 音效", [&] { h.model->refresh(true); }},          // effects of a row
-      {game + " 应用设置，输出已设为 跟随系统", [&] { h.model->refresh(true); }},  // its page
+      {QString("com.example.game") + " 应用设置，输出已设为 跟随系统",
+       [&] { h.model->refresh(true); }},  // its page
   };
   for (const auto& [button, meanwhile] : steps) {
     SCOPED_TRACE(button.toStdString());

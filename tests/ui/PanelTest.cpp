@@ -17,7 +17,6 @@ namespace {
 using model::AudioDirection;
 using ui::PanelDestination;
 
-constexpr const char* kMusic = "com.example.music";
 constexpr const char* kGame = "com.example.game";
 
 // The paired headphones shown in the output list and chosen, their connection held open.
@@ -106,7 +105,7 @@ TEST(PanelNavigation, DetailPagesAreTitledAndLeftByBackOrEscape) {
   h.model->setAppVolume(kGame, 0.5f);
   h.settle();
   const std::pair<PanelDestination, QString> cases[] = {
-      {{PanelDestination::Kind::app, kMusic}, h.appName(kMusic)},
+      {{PanelDestination::Kind::app, kMusic}, QString(kMusic)},
       {{PanelDestination::Kind::app, "com.example.gone"}, "com.example.gone"},
       {{PanelDestination::Kind::outputEffects, "audio:dac"}, "USB DAC"},
       {{PanelDestination::Kind::outputEffects, "audio:removed"}, "输出音效"},
@@ -122,7 +121,7 @@ TEST(PanelNavigation, DetailPagesAreTitledAndLeftByBackOrEscape) {
     EXPECT_TRUE(h.shows("系统输出音量"));
   }
   // The row's route button opens the detail page; its buttons open the settings window.
-  h.click(h.appName(kGame) + " 应用设置，输出已设为 跟随系统");
+  h.click(QString(kGame) + " 应用设置，输出已设为 跟随系统");
   EXPECT_EQ(h.panel->destination(), (PanelDestination{PanelDestination::Kind::app, kGame}));
   // "管理多输出" is the program test's, where it reaches the settings window's tab.
   h.click("管理设备");
@@ -142,8 +141,8 @@ TEST(Mixer, ApplicationRowsAndDeviceSectionsFollowProcessingSoloAndUnpluggedDevi
   EXPECT_FALSE(h.shows("当前输入：Microphone"));
   EXPECT_FALSE(h.shows("输入音量"));
 
-  const QString music = h.appName(kMusic);
-  const QString game = h.appName(kGame);
+  const QString music = QString(kMusic);
+  const QString game = QString(kGame);
   auto* volume = h.find<QSlider>(music + " 音量");
   EXPECT_EQ(volume->toolTip(), "调整时开启应用音频处理");
   volume->setValue(400);  // keyboard, wheel or assistive technology: no drag needed

@@ -64,16 +64,9 @@ TEST(ShortcutRecorder, RecordsCombinationsWithCtrlAltOrSuperAndEndsOnEscDeleteOr
   EXPECT_EQ(r.changes.back(), std::nullopt);
   EXPECT_EQ(r.recorder.text(), "点击设置");
 
-  const std::tuple<int, quint32, Qt::KeyboardModifiers, std::string, std::string> labels[] = {
-      {Qt::Key_Up, 111, Qt::AltModifier | Qt::MetaModifier, "↑", "Alt+Super+↑"},
-      {Qt::Key_Space, 65, Qt::AltModifier, "Space", "Alt+SPACE"},
-  };
-  for (const auto& [key, keycode, modifiers, label, display] : labels) {
-    r.recorder.click();
-    r.press(key, keycode, modifiers);
-    EXPECT_EQ(r.changes.back()->label, label);
-    EXPECT_EQ(r.recorder.text().toStdString(), display);
-  }
+  r.recorder.click();
+  r.press(Qt::Key_Up, 111, Qt::AltModifier | Qt::MetaModifier);
+  EXPECT_EQ(r.recorder.text(), "Alt+Super+↑") << "an arrow by its symbol, Meta as Super";
 
   // While recording no shortcut of the program fires; a click elsewhere ends recording, and so
   // does the window going away.
