@@ -63,11 +63,11 @@ class PanelHarness : public ModelHarness {
     return found.front();
   }
   bool shows(const QString& key) const { return !all(key).empty(); }
-  // Clicks the one button found by `key`, and the views catch up.
+  // Clicks the first button found by `key` (list rows repeat theirs), and the views catch up.
   void click(const QString& key) {
-    auto* button = find<QAbstractButton>(key);
-    ASSERT_NE(button, nullptr) << key.toStdString();
-    button->click();
+    const auto buttons = all<QAbstractButton>(key);
+    ASSERT_FALSE(buttons.empty()) << key.toStdString();
+    buttons.front()->click();
     settle();
   }
 

@@ -1,14 +1,17 @@
 // The settings window as a user meets it, on the simulated machine in virtual time: the frame,
-// where it opens, the general options as read back from the settings file, and the three device
-// tabs.
+// where it opens, the general options as read back from the settings file, the three device tabs,
+// the scenes, and recording a hotkey.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QScreen>
 #include <QSettings>
+#include <QShortcut>
 #include <QTest>
 #include <algorithm>
 #include <functional>
@@ -16,12 +19,18 @@
 #include "PanelHarness.h"
 #include "ui/DeviceManagerView.h"
 #include "ui/GeneralSettingsView.h"
+#include "ui/SceneViews.h"
+#include "ui/ShortcutRecorder.h"
 
 namespace velmora::test {
 namespace {
 
 using model::AudioDirection;
+using settings::AudioScene;
+using settings::Shortcut;
 using ui::DeviceSettingsTab;
+using ui::SceneSummaryText;
+using ui::ShortcutRecorder;
 using ui::SettingsSection;
 
 constexpr const char* kDAC = "audio:dac";
@@ -34,6 +43,7 @@ Scenario settingsMachine() {
   s.devices.push_back(simDevice("hdmi", "HDMI", {2}));
   s.devices.push_back(simDevice("usb", "USB 音箱", {2}));
   s.devices.push_back(simDevice("tv", kTV, {2}));
+  s.devices.push_back(simDevice("headset-mic", "Headset Mic", {}, {1}));
   s.pairedDevices = {{"a4:c3:f0:85:1e:22", "降噪耳机", {0x110B}, 4, false}};
   return s;
 }
@@ -264,6 +274,226 @@ TEST(SettingsWindow, PrioritiesApplyOnlyWithTheSwitchOnAndMultiOutputTakesTwoToF
   h.click("移除 audio:gone");
   EXPECT_TRUE(h.shows("已选 1 个 · 在线 1 个 · 离线 0 个"));
   EXPECT_FALSE(h.shows("未知输出 · 离线"));
+}
+
+// The scenes section in the settings window, as the program installs it.
+struct SceneViews : SettingsHarness {
+  SceneViews()
+      : SettingsHarness(settingsMachine()),
+        section(new ui::ScenesSection(*bridge, window->navigation())) {
+    window->setScenesSection(section);
+    open(ui::SettingsSection::scenes);
+  }
+  const std::vector<AudioScene>& scenes() const {
+    static const std::vector<AudioScene> none;
+    return state().preferences.advanced ? state().preferences.advanced->scenes : none;
+  }
+  void save(const QString& name) {
+    section->findChild<QLineEdit*>()->setText(name);
+    click("保存当前");
+  }
+  // Answers the open confirmation and returns what it asked.
+  QString answer(const QString& button) {
+    QMessageBox* box = section->detail() ? section->detail()->confirmation() : nullptr;
+    if (!box) return "no confirmation";
+    QString asked = box->windowTitle() + "|" + box->text();
+    for (QAbstractButton* b : box->buttons()) {
+      if (b->text() == button) b->click();
+    }
+    settle();
+    return asked;
+  }
+
+  ui::ScenesSection* section;
+};
+
+TEST(SceneViews, SavingFromTheFieldAddsAtTheEndAndCaptionsFollowTheConfiguration) {
+  SceneViews h;
+  EXPECT_TRUE(h.shows("还没有保存的场景"));
+  h.save("   ");
+  EXPECT_EQ(h.state().errorMessage, "请为场景输入名称。");
+  EXPECT_TRUE(h.scenes().empty());
+
+  h.save("开会");
+  h.model->setSystemVolume(0.2f);
+  h.save("外放");
+  ASSERT_EQ(h.scenes().size(), 2u);
+  EXPECT_EQ(h.scenes()[1].name, "外放");
+  EXPECT_TRUE(h.section->findChild<QLineEdit*>()->text().isEmpty());
+  EXPECT_FALSE(h.shows("还没有保存的场景"));
+  EXPECT_TRUE(h.shows("当前配置")) << "the scene just saved is the active one";
+
+  h.model->setSystemVolume(0.6f);
+  h.settle();
+  EXPECT_TRUE(h.shows("已调整"));
+  h.click("应用");  // the first row's: "开会"
+  EXPECT_EQ(h.state().activeSceneID, h.scenes()[0].id);
+  EXPECT_TRUE(h.shows("当前配置"));
+  EXPECT_FALSE(h.shows("已调整"));
+
+  h.click("外放 详情");
+  EXPECT_EQ(h.window->navigation().sceneID(), h.scenes()[1].id);
+  EXPECT_FALSE(h.shows("保存当前"));
+  EXPECT_TRUE(h.shows("用当前配置更新"));
+  h.click("返回场景列表");
+  EXPECT_TRUE(h.shows("保存当前"));
+
+  // A scene open, then the window opened anew (the panel's settings button): the scene list.
+  h.click("外放 详情");
+  h.open(ui::SettingsSection::general);
+  h.click("场景");  // the sidebar's
+  EXPECT_EQ(h.window->navigation().sceneID(), std::nullopt);
+  EXPECT_TRUE(h.shows("保存当前"));
+  EXPECT_FALSE(h.shows("用当前配置更新"));
+}
+
+TEST(SceneViews, StoppingHalfWayKeepsTheSwitchMadeAndDeletingTheOpenSceneLeavesItGone) {
+  SceneViews h;
+  auto& audio = h.machine.audio();
+  h.model->selectDevice(audio.deviceID("dac"), AudioDirection::output);
+  h.model->setProcessing(true);
+  h.model->saveScene("DAC", std::nullopt);
+  const std::string id = h.scenes()[0].id;
+  h.model->selectDevice(audio.deviceID("speakers"), AudioDirection::output);
+  h.model->selectDevice(audio.deviceID("headset-mic"), AudioDirection::input);
+  h.model->setProcessing(false);
+  audio.removeDevice("dac");
+  h.settle(1.5);
+  h.click("DAC 详情");
+  EXPECT_TRUE(h.shows("应用并恢复处理"));
+  EXPECT_TRUE(h.shows("输出：USB DAC（离线） · 80%"));
+
+  h.click("应用并恢复处理");
+  EXPECT_TRUE(h.shows("切换中"));
+  EXPECT_TRUE(h.shows("场景切换中"));
+  EXPECT_TRUE(h.shows("停止后续切换会保留已完成的设备切换。"));
+  h.click("删除场景");
+  EXPECT_EQ(h.answer("取消"), "删除场景？|删除 DAC 并停止后续切换，已完成的设备切换会保留。");
+  h.click("保留已完成的设备切换");
+  EXPECT_FALSE(h.state().applyingSceneID);
+  EXPECT_FALSE(h.shows("切换中"));
+
+  h.model->setSystemVolume(0.3f);
+  h.click("用当前配置更新");
+  EXPECT_EQ(
+      h.answer("更新"),
+      "用当前配置更新场景？|将 DAC 中的设备、音量与静音、应用设置、音效、多输出和处理状态替换为"
+      "当前配置。");
+  EXPECT_EQ(h.scenes()[0].id, id);
+  EXPECT_EQ(h.scenes()[0].systemVolume, 0.3f);
+  h.click("删除场景");
+  EXPECT_EQ(h.answer("删除"), "删除场景？|删除 DAC 的已保存配置。");
+  EXPECT_TRUE(h.scenes().empty());
+  EXPECT_TRUE(h.shows("场景已不可用"));
+  EXPECT_FALSE(h.shows("删除场景"));
+}
+
+TEST(SceneViews, SummariesClaimOnlyWhatTheSceneSaved) {
+  SceneViews h;
+  AudioScene scene;
+  scene.apps["com.example.music"].volume = 0.5f;
+  scene.equalizers["audio:speakers"] = {true, {1, 0, 0, 0, 0}};
+  scene.boostedOutputs = {{{"audio:speakers", true}, {"audio:dac", false}}};
+  scene.multiOutput = {true, {"audio:speakers", "audio:dac"}, {}};
+  scene.processingEnabled = true;
+  // The story; the output and input saved, the input's volume, the output muted; the two lines.
+  using ID = std::optional<std::string>;
+  using Line = std::optional<QString>;
+  const std::tuple<const char*, ID, ID, std::optional<float>, bool, Line, Line> cases[] = {
+      {"no devices saved", {}, {}, 0.4f, false, {}, {}},
+      {"present and muted; input without volume", "audio:speakers", "audio:mic", std::nullopt, true,
+       "输出：Speakers · 50% · 静音", "输入：Microphone"},
+      {"removed from the list", "audio:gone", "audio:mic", 0.7f, false,
+       "输出：已保存设备 · 离线 · 50%", "输入：Microphone · 70%"},
+  };
+  for (const auto& [story, output, input, inputVolume, muted, outputLine, inputLine] : cases) {
+    SCOPED_TRACE(story);
+    scene.outputDeviceID = output;
+    scene.inputDeviceID = input;
+    scene.inputVolume = inputVolume;
+    scene.systemVolume = 0.5f;
+    scene.systemMuted = muted;
+    EXPECT_EQ(ui::sceneSummaryText(*h.model, scene),
+              (SceneSummaryText{outputLine, inputLine, "1 个应用设置 · 均衡器 1 · 增强 1",
+                                "多输出 开启 · 2 个设备 · 处理开启"}));
+    EXPECT_EQ(ui::sceneDeviceMissing(*h.model, scene), output == "audio:gone");
+  }
+}
+
+struct Recording {
+  Recording()
+      : recorder(
+            [this](const std::optional<Shortcut>& shortcut) {
+              changes.push_back(shortcut);
+              recorder.setShortcut(shortcut);
+            },
+            [this](bool paused) { pauses.push_back(paused); }, &window) {
+    window.show();
+  }
+  // A press of the key at X keycode `keycode`, as Qt delivers it.
+  void press(int qtKey, quint32 keycode, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent override(QEvent::ShortcutOverride, qtKey, modifiers, keycode, 0, 0);
+    QApplication::sendEvent(&window, &override);
+    QKeyEvent event(QEvent::KeyPress, qtKey, modifiers, keycode, 0, 0);
+    QApplication::sendEvent(&window, &event);
+  }
+
+  QWidget window;
+  std::vector<std::optional<Shortcut>> changes;
+  std::vector<bool> pauses;
+  ShortcutRecorder recorder;
+};
+
+TEST(ShortcutRecorder, RecordsCombinationsWithCtrlAltOrSuperAndEndsOnEscDeleteOrAClick) {
+  Recording r;
+  EXPECT_EQ(r.recorder.text(), "点击设置");
+  r.recorder.click();
+  EXPECT_EQ(r.recorder.text(), "按下组合键…");
+  EXPECT_EQ(r.pauses, std::vector<bool>{true}) << "the global hotkeys step aside";
+  r.press(Qt::Key_A, 38, Qt::ShiftModifier);
+  EXPECT_TRUE(r.recorder.recording()) << "Shift alone: a beep, and still waiting";
+  EXPECT_TRUE(r.changes.empty());
+  r.press(Qt::Key_A, 38, Qt::ControlModifier | Qt::ShiftModifier);
+  ASSERT_EQ(r.changes.size(), 1u);
+  EXPECT_EQ(r.changes[0], (Shortcut{0, 0x300, "A"}));
+  EXPECT_EQ(r.recorder.text(), "Ctrl+Shift+A");
+  EXPECT_EQ(r.pauses, (std::vector<bool>{true, false}));
+
+  r.recorder.click();
+  r.press(Qt::Key_Escape, 9);
+  EXPECT_FALSE(r.recorder.recording());
+  EXPECT_EQ(r.recorder.text(), "Ctrl+Shift+A") << "Esc keeps the binding";
+  r.recorder.click();
+  r.press(Qt::Key_Backspace, 22);
+  EXPECT_EQ(r.changes.back(), std::nullopt);
+  EXPECT_EQ(r.recorder.text(), "点击设置");
+
+  r.recorder.click();
+  r.press(Qt::Key_Up, 111, Qt::AltModifier | Qt::MetaModifier);
+  EXPECT_EQ(r.recorder.text(), "Alt+Super+↑") << "an arrow by its symbol, Meta as Super";
+
+  // While recording no shortcut of the program fires; a click elsewhere ends recording, and so
+  // does the window going away.
+  int fired = 0;
+  QShortcut shortcut(QKeySequence(Qt::CTRL | Qt::Key_B), &r.window);
+  shortcut.setContext(Qt::ApplicationShortcut);
+  QObject::connect(&shortcut, &QShortcut::activated, [&] { ++fired; });
+  r.window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&r.window));
+  QTest::keyClick(&r.window, Qt::Key_B, Qt::ControlModifier);
+  ASSERT_EQ(fired, 1) << "not recording: the program's shortcut works";
+  r.recorder.click();
+  QTest::keyClick(&r.window, Qt::Key_B, Qt::ControlModifier);
+  EXPECT_EQ(fired, 1);
+  r.recorder.click();
+  QMouseEvent click(QEvent::MouseButtonPress, QPointF(1, 1), QPointF(1, 1), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&r.window, &click);
+  EXPECT_FALSE(r.recorder.recording());
+  r.recorder.click();
+  r.window.hide();
+  EXPECT_FALSE(r.recorder.recording());
+  EXPECT_EQ(r.pauses.back(), false);
 }
 
 }  // namespace
