@@ -71,6 +71,24 @@ class PanelHarness : public ModelHarness {
     settle();
   }
 
+  // The paired headphones (see withHeadphones) shown in the output list, connections held open.
+  void showHeadphones() {
+    settle();  // the first scan's result
+    model->setDeviceVisible(bookmark(kHeadphonesID), AudioDirection::output, true);
+    machine.bluetooth().holdConnections(true);
+    settle();
+  }
+  void startConnecting() {
+    showHeadphones();
+    click("降噪耳机");
+  }
+  void failConnecting() {
+    machine.bluetooth().setConnectionOutcome(kHeadphonesAddress, 4);
+    startConnecting();
+    connect();
+    settle();
+  }
+
   // A switch as seen and as read aloud.
   static void expectSwitch(const QAbstractButton* button, bool on, const QString& toolTip) {
     ASSERT_NE(button, nullptr);

@@ -3,36 +3,28 @@
 #include <gtest/gtest.h>
 
 #include <QFontMetrics>
-#include <QSlider>
 #include <set>
 
 #include "PanelHarness.h"
 
+namespace velmora::test {
 namespace {
-
-using velmora::model::AudioDirection;
-using velmora::test::PanelHarness;
-
-using velmora::test::kHeadphonesID;
 
 // Clicks one button of every kind a row has while the model publishes around it: each click is
 // followed by a change that rebuilds or retires rows before the views catch up. AddressSanitizer
 // turns a row freed under its own click into a failure.
 TEST(PanelSafety, EveryKindOfRowButtonSurvivesThePublishesItCauses) {
-  PanelHarness h(velmora::test::withHeadphones());
-  h.settle();
-  h.model->setDeviceVisible(h.bookmark(kHeadphonesID), AudioDirection::output, true);
-  h.machine.bluetooth().holdConnections(true);
-  h.settle();
+  PanelHarness h(withHeadphones());
+  h.showHeadphones();
   const std::pair<QString, std::function<void()>> steps[] = {
       {"USB DAC", [&] { h.machine.audio().removeDevice("dac"); }},  // select, then the row goes
       {"降噪耳机", [&] { h.model->refresh(true); }},                // select: connecting
       {"取消连接 降噪耳机", [&] { h.model->refresh(true); }},       // cancel
-      {QString("com.example.music") + " 独听",
+      {"com.example.music 独听",
        [&] { h.machine.audio().removeProcess(100); }},             // solo, the app quits
       {"静音", [&] { h.model->toggleSolo("com.example.game"); }},  // mute
       {"Speakers 音效", [&] { h.model->refresh(true); }},          // effects of a row
-      {QString("com.example.game") + " 应用设置，输出已设为 跟随系统",
+      {"com.example.game 应用设置，输出已设为 跟随系统",
        [&] { h.model->refresh(true); }},  // its page
   };
   for (const auto& [button, meanwhile] : steps) {
@@ -52,7 +44,7 @@ TEST(PanelSafety, EveryKindOfRowButtonSurvivesThePublishesItCauses) {
 // Every text, tool tip and accessible text the views show in a few states, character by
 // character, against the font the panel draws with.
 TEST(PanelSafety, EveryCharacterShownHasAGlyphInThePanelFont) {
-  PanelHarness h(velmora::test::withHeadphones());
+  PanelHarness h(withHeadphones());
   std::set<char32_t> missing;
   size_t checked = 0;
   auto sweep = [&] {
@@ -70,20 +62,16 @@ TEST(PanelSafety, EveryCharacterShownHasAGlyphInThePanelFont) {
   };
   sweep();
   h.model->setProcessing(false);
-  h.machine.bluetooth().setConnectionOutcome(velmora::test::kHeadphonesAddress, 4);
-  h.model->setDeviceVisible(h.bookmark(kHeadphonesID), AudioDirection::output, true);
-  h.model->selectBookmark(h.bookmark(kHeadphonesID), AudioDirection::output);
-  h.model->bluetoothQueue().sync([] {});
-  h.settle();
+  h.failConnecting();
   sweep();
-  h.machine.audio().failCall(velmora::platform::sim::SimulatedCall::createProcessTap, -50);
+  h.machine.audio().failCall(platform::sim::SimulatedCall::createProcessTap, -50);
   h.model->setAppVolume("com.example.music", 0.5f);
   h.model->setAppOutput("com.example.music", "audio:dac");
   h.machine.audio().removeDevice("dac");
   h.settle(1.5);
   sweep();
   h.panel->setDestination(
-      velmora::ui::PanelDestination{velmora::ui::PanelDestination::Kind::app, "com.example.music"});
+      ui::PanelDestination{ui::PanelDestination::Kind::app, "com.example.music"});
   h.settle();
   sweep();
   EXPECT_GT(checked, 500u);
@@ -93,3 +81,4 @@ TEST(PanelSafety, EveryCharacterShownHasAGlyphInThePanelFont) {
 }
 
 }  // namespace
+}  // namespace test

@@ -19,25 +19,10 @@ using ui::PanelDestination;
 
 constexpr const char* kGame = "com.example.game";
 
-// The paired headphones shown in the output list and chosen, their connection held open.
-void startConnecting(PanelHarness& h) {
-  h.settle();  // the first scan's result
-  h.model->setDeviceVisible(h.bookmark(kHeadphonesID), AudioDirection::output, true);
-  h.settle();
-  h.machine.bluetooth().holdConnections(true);
-  h.click("降噪耳机");
-}
-
-void failBluetoothConnection(PanelHarness& h) {
-  h.machine.bluetooth().setConnectionOutcome(kHeadphonesAddress, 4);
-  startConnecting(h);
-  h.connect();
-  h.settle();
-}
-
 TEST(PanelHeader, BannerShowsTheMessageOffersBluetoothSettingsOnlyForBluetoothAndCloses) {
+  const auto failBluetoothConnection = [](PanelHarness& h) { h.failConnecting(); };
   const auto failVolume = [](PanelHarness& h) {
-    h.machine.audio().failCall(platform::sim::SimulatedCall::setPropertyData, -50, 1);
+    h.failWrites(1);
     h.find<QSlider>("系统输出音量")->setValue(200);
     h.settle();
   };
@@ -203,7 +188,7 @@ TEST(AppDetail, QuitApplicationKeepsItsRouteAConnectionCancelsAndMultiOutputRena
   EXPECT_FALSE(h.shows("跟随系统输出"));
 
   h.panel->setDestination(std::nullopt);
-  startConnecting(h);
+  h.startConnecting();
   auto* row = h.find<QAbstractButton>("降噪耳机");
   EXPECT_FALSE(row->isEnabled());
   EXPECT_EQ(row->accessibleDescription(), "正在连接…");
