@@ -13,7 +13,6 @@
 #include "tests/model/ModelHarness.h"
 #include "ui/MainPanel.h"
 #include "ui/ModelBridge.h"
-#include "ui/SettingsWindow.h"
 
 namespace velmora::test {
 
@@ -27,10 +26,6 @@ class PanelHarness : public ModelHarness {
         });
     panel->show();
     settle();
-  }
-  ~PanelHarness() {
-    panel.reset();  // the views go before the model they read
-    bridge.reset();
   }
 
   // Virtual time passes, then the views catch up and retired rows go.
@@ -106,32 +101,12 @@ class PanelHarness : public ModelHarness {
     return {};
   }
 
+  // Declared in this order, the views go before the model they read.
   std::unique_ptr<ui::ModelBridge> bridge;
   std::unique_ptr<ui::MainPanel> panel;
   // Where controls are looked for; the panel unless a test sets another window.
   QWidget* scope = nullptr;
   std::vector<std::pair<ui::SettingsSection, ui::DeviceSettingsTab>> openedSettings;
-};
-
-// The settings window on the same machine; controls are looked for in it.
-class SettingsHarness : public PanelHarness {
- public:
-  explicit SettingsHarness(const Scenario& scenario)
-      : PanelHarness(scenario),
-        frameFile(QString::fromStdString((folder / "shell.conf").string())),
-        window(std::make_unique<ui::SettingsWindow>(*bridge, frameFile)) {
-    scope = window.get();
-  }
-  ~SettingsHarness() { window.reset(); }
-
-  void open(ui::SettingsSection section,
-            ui::DeviceSettingsTab tab = ui::DeviceSettingsTab::favorites) {
-    window->open(section, tab);
-    settle();
-  }
-
-  QString frameFile;
-  std::unique_ptr<ui::SettingsWindow> window;
 };
 
 }  // namespace velmora::test

@@ -81,4 +81,4 @@ TEST(PanelSafety, EveryCharacterShownHasAGlyphInThePanelFont) {
 }
 
 }  // namespace
-}  // namespace test
+}  // namespace velmora::test

@@ -20,6 +20,7 @@
 #include "ui/DeviceManagerView.h"
 #include "ui/GeneralSettingsView.h"
 #include "ui/SceneViews.h"
+#include "ui/SettingsWindow.h"
 #include "ui/ShortcutRecorder.h"
 
 namespace velmora::test {
@@ -48,8 +49,28 @@ Scenario settingsMachine() {
   return s;
 }
 
+// The settings window on the same machine; controls are looked for in it.
+class SettingsHarness : public PanelHarness {
+ public:
+  SettingsHarness()
+      : PanelHarness(settingsMachine()),
+        frameFile(QString::fromStdString((folder / "shell.conf").string())),
+        window(std::make_unique<ui::SettingsWindow>(*bridge, frameFile)) {
+    scope = window.get();
+  }
+
+  void open(ui::SettingsSection section,
+            ui::DeviceSettingsTab tab = ui::DeviceSettingsTab::favorites) {
+    window->open(section, tab);
+    settle();
+  }
+
+  QString frameFile;
+  std::unique_ptr<ui::SettingsWindow> window;
+};
+
 TEST(SettingsWindow, OpensWhereAskedKeepsItsFrameAndCentresAFrameMeetingNoScreen) {
-  SettingsHarness h(settingsMachine());
+  SettingsHarness h;
   ui::SettingsWindow& w = *h.window;
   h.open(SettingsSection::devices, DeviceSettingsTab::multi);
   const QRect frame(40, 30, 720, 560);
@@ -69,7 +90,7 @@ TEST(SettingsWindow, OpensWhereAskedKeepsItsFrameAndCentresAFrameMeetingNoScreen
 }
 
 TEST(SettingsWindow, GeneralControlsChangeOnlyTheirFieldRememberSwitchesForgetHotkeysClear) {
-  SettingsHarness h(settingsMachine());
+  SettingsHarness h;
   int interfaceChanges = 0;
   h.model->onInterfaceChanged = [&] { ++interfaceChanges; };
   h.model->setAppVolume("com.example.music", 0.3f);
@@ -133,7 +154,7 @@ TEST(SettingsWindow, GeneralControlsChangeOnlyTheirFieldRememberSwitchesForgetHo
 
 // The favourites tab: scans on each entry, names, order, captions and refresh.
 TEST(SettingsWindow, DeviceTabScansOnEntryRenamesReordersAndSaysWhetherEachDeviceCanBeUsed) {
-  SettingsHarness h(settingsMachine());
+  SettingsHarness h;
   h.open(SettingsSection::general);
   int scans = h.machine.bluetooth().pairedDevicesRequests();
   const std::pair<std::function<void()>, int> steps[] = {
@@ -225,7 +246,7 @@ TEST(SettingsWindow, DeviceTabScansOnEntryRenamesReordersAndSaysWhetherEachDevic
 }
 
 TEST(SettingsWindow, PrioritiesApplyOnlyWithTheSwitchOnAndMultiOutputTakesTwoToFourDevices) {
-  SettingsHarness h(settingsMachine());
+  SettingsHarness h;
   h.model->setAutomaticDevice(kDAC, AudioDirection::output, true);
   h.model->moveAutomaticDevice(kDAC, AudioDirection::output, -10);
   h.open(SettingsSection::devices, DeviceSettingsTab::automatic);
@@ -266,9 +287,7 @@ TEST(SettingsWindow, PrioritiesApplyOnlyWithTheSwitchOnAndMultiOutputTakesTwoToF
 
 // The scenes section in the settings window, as the program installs it.
 struct SceneViews : SettingsHarness {
-  SceneViews()
-      : SettingsHarness(settingsMachine()),
-        section(new ui::ScenesSection(*bridge, window->navigation())) {
+  SceneViews() : section(new ui::ScenesSection(*bridge, window->navigation())) {
     window->setScenesSection(section);
     open(ui::SettingsSection::scenes);
   }
