@@ -53,16 +53,13 @@ TEST(PanelHeader, BannerShowsTheMessageOffersBluetoothSettingsOnlyForBluetoothAn
 
 TEST(PanelHeader, CompactModeAndPublishedVolumesMoveTheViewsWithoutCallingBack) {
   PanelHarness h;
-  int resized = 0;
   int huds = 0;
-  h.model->onInterfaceChanged = [&] { ++resized; };
   h.model->onVolumeHUD = [&](const std::string&, float, bool, AudioDirection) { ++huds; };
   const int standard = h.panel->height();
   // Names and actions over the accessibility bus are the bus test's.
   auto* compact = h.find<QAbstractButton>("紧凑模式");
   h.expectSwitch(compact, false, "切换为紧凑模式");
   h.click("紧凑模式");
-  EXPECT_EQ(resized, 1);
   EXPECT_LT(h.panel->height(), standard);
   h.expectSwitch(compact, true, "切换为标准模式");
 
@@ -118,7 +115,6 @@ TEST(PanelNavigation, DetailPagesAreTitledAndLeftByBackOrEscape) {
 
 TEST(Mixer, ApplicationRowsAndDeviceSectionsFollowProcessingSoloAndUnpluggedDevices) {
   PanelHarness h;
-  EXPECT_TRUE(h.shows("当前输出：Speakers"));
   EXPECT_TRUE(h.shows("当前输入：Microphone"));
   h.model->updateAdvanced([](auto& a) { a.interface.showInput = false; });
   h.model->setProcessing(false);
@@ -146,7 +142,6 @@ TEST(Mixer, ApplicationRowsAndDeviceSectionsFollowProcessingSoloAndUnpluggedDevi
   EXPECT_TRUE(h.shows("指定输出离线 · 已设静音"));
   h.panel->setDestination(PanelDestination{PanelDestination::Kind::app, kMusic});
   h.settle();
-  EXPECT_TRUE(h.shows("此处保存应用路由。连接设备后，该应用才可使用指定输出。"));
   EXPECT_TRUE(h.find<QRadioButton>("USB DAC，离线")->isChecked());
   h.find<QCheckBox>("指定输出离线时跟随系统")->click();
   h.settle();
