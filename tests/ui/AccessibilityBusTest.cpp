@@ -97,11 +97,8 @@ TEST(AccessibilityBus, PanelControlsAreFoundByNameAndWorkedThroughTheBus) {
   // A screen reader toggles the compact button without a click: a button's first action is its
   // press or toggle.
   call(bus, named.at("紧凑模式"), "org.a11y.atspi.Action", "DoAction", {0});
-  const auto compacted = [&] {
-    const auto& advanced = h.state().preferences.advanced;
-    return advanced && advanced->interface.compact;
-  };
-  EXPECT_TRUE(QTest::qWaitFor(compacted, 5000));
+  const auto& advanced = h.state().preferences.advanced;  // the model's, read as it changes
+  EXPECT_TRUE(QTest::qWaitFor([&] { return advanced && advanced->interface.compact; }, 5000));
 
   // ...and sets the output volume through the slider's value.
   call(bus, named.at("系统输出音量"), "org.freedesktop.DBus.Properties", "Set",

@@ -71,7 +71,6 @@ TEST(EffectsPage, EditsTheStoredEqualiserByPresetResetPointerKeysAndAssistiveTec
   EffectsPage h;
   EXPECT_FALSE(h.find<QAbstractButton>("启用此设备的均衡器")->isChecked());
   EXPECT_EQ(h.presetText(), "预设 · 平直");
-  EXPECT_FALSE(h.band(80)->isEnabled()) << "inert while the equaliser is off";
   EXPECT_TRUE(h.shows("处理已暂停 · 设置已保存，尚未生效"));
 
   h.choose("柔和");

@@ -86,7 +86,6 @@ class PanelHarness : public ModelHarness {
 
   // A switch as seen and as read aloud.
   static void expectSwitch(const QAbstractButton* button, bool on, const QString& toolTip) {
-    ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->isChecked(), on) << button->accessibleName().toStdString();
     EXPECT_EQ(button->accessibleDescription(), on ? "已开启" : "已关闭");
     EXPECT_EQ(button->toolTip(), toolTip);

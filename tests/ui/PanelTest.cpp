@@ -6,7 +6,6 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QTest>
-#include <functional>
 
 #include "PanelHarness.h"
 #include "ui/DeviceWidgets.h"
@@ -20,23 +19,21 @@ using ui::PanelDestination;
 constexpr const char* kGame = "com.example.game";
 
 TEST(PanelHeader, BannerShowsTheMessageOffersBluetoothSettingsOnlyForBluetoothAndCloses) {
-  const auto failBluetoothConnection = [](PanelHarness& h) { h.failConnecting(); };
-  const auto failVolume = [](PanelHarness& h) {
-    h.failWrites(1);
-    h.find<QSlider>("系统输出音量")->setValue(200);
-    h.settle();
-  };
-  const std::tuple<const char*, std::function<void(PanelHarness&)>, bool, bool> cases[] = {
-      {"a Bluetooth connection fails", failBluetoothConnection, true, true},
-      {"the same on a desktop without Bluetooth settings", failBluetoothConnection, true, false},
-      {"a volume cannot be written", failVolume, false, true},
-  };
-  for (const auto& [story, fail, bluetoothButton, desktopHasThePage] : cases) {
-    SCOPED_TRACE(story);
+  // A Bluetooth connection fails, on a desktop with and without Bluetooth settings; a volume
+  // cannot be written.
+  const std::pair<bool, bool> cases[] = {{true, true}, {true, false}, {false, true}};
+  for (const auto& [bluetoothButton, desktopHasThePage] : cases) {
+    SCOPED_TRACE(testing::Message() << bluetoothButton << desktopHasThePage);
     PanelHarness h(withHeadphones());
     h.machine.applications().setSettingsPageAvailable(platform::SettingsPage::bluetooth,
                                                       desktopHasThePage);
-    fail(h);
+    if (bluetoothButton) {
+      h.failConnecting();
+    } else {
+      h.failWrites(1);
+      h.find<QSlider>("系统输出音量")->setValue(200);
+      h.settle();
+    }
     ASSERT_TRUE(h.state().errorMessage.has_value());
     EXPECT_TRUE(h.shows(QString::fromStdString(*h.state().errorMessage)));
     EXPECT_EQ(h.shows("打开蓝牙设置"), bluetoothButton);
@@ -190,7 +187,6 @@ TEST(AppDetail, QuitApplicationKeepsItsRouteAConnectionCancelsAndMultiOutputRena
   h.click("取消连接 降噪耳机");
   EXPECT_TRUE(h.state().connectionLabels.empty());
   EXPECT_FALSE(h.shows("取消连接 降噪耳机"));
-  EXPECT_EQ(h.find("降噪耳机")->accessibleDescription(), "连接蓝牙");
 }
 
 TEST(CurrentDevice, AnOutputWithoutVolumeControlStillMutesAndNamesFromOutsideShowAsTyped) {

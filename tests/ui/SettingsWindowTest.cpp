@@ -130,7 +130,6 @@ TEST(SettingsWindow, GeneralControlsChangeOnlyTheirFieldRememberSwitchesForgetHo
   EXPECT_FALSE(h.saved().rememberDevices);
 
   auto* recorder = h.find<QAbstractButton>("打开 / 关闭面板 录制快捷键");
-  ASSERT_NE(recorder, nullptr);
   EXPECT_EQ(recorder->text(), "Ctrl+Alt+M");
   h.click("打开 / 关闭面板 清除快捷键");
   EXPECT_EQ(recorder->text(), "点击设置");
@@ -165,7 +164,6 @@ TEST(SettingsWindow, DeviceTabScansOnEntryRenamesReordersAndSaysWhetherEachDevic
 
   QApplication::setActiveWindow(h.window.get());
   auto* field = h.find<QLineEdit>("重命名 USB DAC");
-  ASSERT_NE(field, nullptr);
   // Trimming and cutting names are the model's; the field commits, reverts and shows the result.
   const std::tuple<QString, Qt::Key, std::optional<std::string>, QString> names[] = {
       {"客厅音箱", Qt::Key_Return, "客厅音箱", "客厅音箱"},
@@ -234,7 +232,6 @@ TEST(SettingsWindow, DeviceTabScansOnEntryRenamesReordersAndSaysWhetherEachDevic
   EXPECT_TRUE(h.shows("刷新设备"));
   h.click("自动切换");
   auto* label = h.find<QLabel>(kTV);
-  ASSERT_NE(label, nullptr);
   EXPECT_EQ(label->textFormat(), Qt::PlainText);
 }
 
@@ -348,15 +345,14 @@ TEST(SceneViews, SavingFromTheFieldAddsAtTheEndAndCaptionsFollowTheConfiguration
 
 TEST(SceneViews, StoppingHalfWayKeepsTheSwitchMadeAndDeletingTheOpenSceneLeavesItGone) {
   SceneViews h;
-  auto& audio = h.machine.audio();
-  h.model->selectDevice(audio.deviceID("dac"), AudioDirection::output);
+  h.select("dac");
   h.model->setProcessing(true);
   h.model->saveScene("DAC", std::nullopt);
   const std::string id = h.scenes()[0].id;
-  h.model->selectDevice(audio.deviceID("speakers"), AudioDirection::output);
-  h.model->selectDevice(audio.deviceID("headset-mic"), AudioDirection::input);
+  h.select("speakers");
+  h.select("headset-mic", AudioDirection::input);
   h.model->setProcessing(false);
-  audio.removeDevice("dac");
+  h.machine.audio().removeDevice("dac");
   h.settle(1.5);
   h.click("DAC 详情");
   EXPECT_TRUE(h.shows("应用并恢复处理"));
