@@ -69,7 +69,7 @@ class SettingsHarness : public PanelHarness {
   std::unique_ptr<ui::SettingsWindow> window;
 };
 
-TEST(SettingsWindow, OpensWhereAskedKeepsItsFrameAndCentresAFrameMeetingNoScreen) {
+TEST(SettingsWindow, KeepsItsFrameAcrossRunsAndCentresAFrameMeetingNoScreen) {
   SettingsHarness h;
   h.open(SettingsSection::devices, DeviceSettingsTab::multi);
   const QRect frame(40, 30, 720, 560);
