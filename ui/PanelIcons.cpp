@@ -58,9 +58,10 @@ QByteArray tinted(const QString& file, const QColor& color) {
   return data;
 }
 
-}  // namespace
-
+// The file of the icon set that stands for `symbol`, or an empty string.
 QString iconFile(const QString& symbol) { return symbolFiles().value(symbol); }
+
+}  // namespace
 
 QPixmap panelIcon(const QString& symbol, const QColor& color, int size, qreal ratio) {
   static QHash<QString, QPixmap> cache;

@@ -8,9 +8,6 @@
 
 namespace velmora::ui {
 
-// The file of the icon set that stands for `symbol`, or an empty string.
-QString iconFile(const QString& symbol);
-
 // `symbol` at `size` logical pixels in `color`, for a device pixel ratio of `ratio`. Cached.
 QPixmap panelIcon(const QString& symbol, const QColor& color, int size, qreal ratio = 1.0);
 

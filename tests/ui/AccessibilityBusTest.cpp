@@ -34,14 +34,6 @@ QDBusMessage call(const QDBusConnection& bus, const Node& node, const QString& i
   return bus.call(message, QDBus::BlockWithGui, 5000);
 }
 
-QVariant property(const QDBusConnection& bus, const Node& node, const QString& interface,
-                  const QString& name) {
-  const QDBusMessage reply =
-      call(bus, node, "org.freedesktop.DBus.Properties", "Get", {interface, name});
-  if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return {};
-  return reply.arguments().first().value<QDBusVariant>().variant();
-}
-
 std::vector<Node> children(const QDBusConnection& bus, const Node& node) {
   const QDBusMessage reply = call(bus, node, "org.a11y.atspi.Accessible", "GetChildren");
   std::vector<Node> result;
@@ -65,8 +57,11 @@ void collect(const QDBusConnection& bus, const Node& root, std::map<QString, Nod
              int depth = 0) {
   if (depth > 30 || named.size() > 2000) return;
   for (const Node& child : children(bus, root)) {
-    const QString name = property(bus, child, "org.a11y.atspi.Accessible", "Name").toString();
-    if (!name.isEmpty()) named.emplace(name, child);
+    const QDBusMessage reply = call(bus, child, "org.freedesktop.DBus.Properties", "Get",
+                                    {"org.a11y.atspi.Accessible", "Name"});
+    if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty()) {
+      named.emplace(reply.arguments().first().value<QDBusVariant>().variant().toString(), child);
+    }
     collect(bus, child, named, depth + 1);
   }
 }
@@ -102,19 +97,12 @@ TEST(AccessibilityBus, PanelControlsAreFoundByNameAndWorkedThroughTheBus) {
   // A screen reader toggles the compact button without a click: a button's first action is its
   // press or toggle.
   call(bus, named.at("紧凑模式"), "org.a11y.atspi.Action", "DoAction", {0});
-  const auto compacted = [&] {
-    const auto& advanced = h.state().preferences.advanced;
-    return advanced && advanced->interface.compact;
-  };
-  EXPECT_TRUE(QTest::qWaitFor(compacted, 5000));
+  const auto& advanced = h.state().preferences.advanced;  // the model's, read as it changes
+  EXPECT_TRUE(QTest::qWaitFor([&] { return advanced && advanced->interface.compact; }, 5000));
 
   // ...and sets the output volume through the slider's value.
-  QDBusMessage set = QDBusMessage::createMethodCall(named.at("系统输出音量").service,
-                                                    named.at("系统输出音量").path,
-                                                    "org.freedesktop.DBus.Properties", "Set");
-  set << QString("org.a11y.atspi.Value") << QString("CurrentValue")
-      << QVariant::fromValue(QDBusVariant(250.0));
-  bus.call(set, QDBus::BlockWithGui, 5000);
+  call(bus, named.at("系统输出音量"), "org.freedesktop.DBus.Properties", "Set",
+       {"org.a11y.atspi.Value", "CurrentValue", QVariant::fromValue(QDBusVariant(250.0))});
   EXPECT_TRUE(QTest::qWaitFor([&] { return h.state().systemVolume == 0.25f; }, 5000));
   QDBusConnection::disconnectFromBus("velmora-accessibility-probe");
 }
@@ -125,43 +113,32 @@ int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
   velmora::test::ChildProcess xvfb, session, launcher;
   for (auto* child : {&xvfb, &session, &launcher}) child->quiet = true;
+  const auto failed = [](const char* what) {
+    std::cerr << "cannot start " << what << "\n";
+    return 1;
+  };
   const std::string display = xvfb.startAndReadLine(
       {"Xvfb", "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, "-displayfd");
-  if (display.empty()) {
-    std::cerr << "cannot start Xvfb\n";
-    return 1;
-  }
+  if (display.empty()) return failed("Xvfb");
   // main's own thread sets what the servers and Qt read before either starts a thread.
   // NOLINTBEGIN(concurrency-mt-unsafe)
   setenv("DISPLAY", (":" + display).c_str(), 1);
   const std::string address = session.startAndReadLine(
       {"dbus-daemon", "--session", "--nofork", "--nopidfile"}, "--print-address=");
-  if (address.empty()) {
-    std::cerr << "cannot start a session bus\n";
-    return 1;
-  }
+  if (address.empty()) return failed("a session bus");
   setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
   if (!launcher.start({"/usr/libexec/at-spi-bus-launcher", "--launch-immediately"})) {
-    std::cerr << "cannot start at-spi-bus-launcher\n";
-    return 1;
+    return failed("at-spi-bus-launcher");
   }
   setenv("QT_QPA_PLATFORM", "xcb", 1);
   setenv("QT_LINUX_ACCESSIBILITY_ALWAYS_ON", "1", 1);
   // NOLINTEND(concurrency-mt-unsafe)
-  int result = 0;
-  {
-    QApplication app(argc, argv);
-    // The launcher owns its bus name a moment after it starts.
-    const bool launched = QTest::qWaitFor(
-        [] {
-          return QDBusConnection::sessionBus()
-              .interface()
-              ->isServiceRegistered("org.a11y.Bus")
-              .value();
-        },
-        10000);
-    if (!launched) std::cerr << "at-spi-bus-launcher did not register org.a11y.Bus\n";
-    result = RUN_ALL_TESTS();
+  QApplication app(argc, argv);
+  // The launcher owns its bus name a moment after it starts.
+  const QDBusConnectionInterface* names = QDBusConnection::sessionBus().interface();
+  const auto registered = [names] { return names->isServiceRegistered("org.a11y.Bus").value(); };
+  if (!QTest::qWaitFor(registered, 10000)) {
+    std::cerr << "at-spi-bus-launcher did not register org.a11y.Bus\n";
   }
-  return result;
+  return RUN_ALL_TESTS();
 }

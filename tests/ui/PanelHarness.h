@@ -3,7 +3,6 @@
 #pragma once
 
 #include <QAbstractButton>
-#include <QAccessible>
 #include <QApplication>
 #include <QLabel>
 #include <QTextDocumentFragment>
@@ -14,7 +13,6 @@
 #include "tests/model/ModelHarness.h"
 #include "ui/MainPanel.h"
 #include "ui/ModelBridge.h"
-#include "ui/SettingsWindow.h"
 
 namespace velmora::test {
 
@@ -28,10 +26,6 @@ class PanelHarness : public ModelHarness {
         });
     panel->show();
     settle();
-  }
-  ~PanelHarness() {
-    panel.reset();  // the views go before the model they read
-    bridge.reset();
   }
 
   // Virtual time passes, then the views catch up and retired rows go.
@@ -63,30 +57,38 @@ class PanelHarness : public ModelHarness {
     }
     return found.front();
   }
-  QAccessibleInterface* accessible(const QString& key) const {
-    return QAccessible::queryAccessibleInterface(find(key));
-  }
   bool shows(const QString& key) const { return !all(key).empty(); }
-  // Clicks the one button found by `key`, and the views catch up.
+  // Clicks the first button found by `key` (list rows repeat theirs), and the views catch up.
   void click(const QString& key) {
-    auto* button = find<QAbstractButton>(key);
-    ASSERT_NE(button, nullptr) << key.toStdString();
-    button->click();
+    const auto buttons = all<QAbstractButton>(key);
+    ASSERT_FALSE(buttons.empty()) << key.toStdString();
+    buttons.front()->click();
+    settle();
+  }
+
+  // The paired headphones (see withHeadphones) shown in the output list, connections held open.
+  void showHeadphones() {
+    settle();  // the first scan's result
+    model->setDeviceVisible(bookmark(kHeadphonesID), AudioDirection::output, true);
+    machine.bluetooth().holdConnections(true);
+    settle();
+  }
+  void startConnecting() {
+    showHeadphones();
+    click("降噪耳机");
+  }
+  void failConnecting() {
+    machine.bluetooth().setConnectionOutcome(kHeadphonesAddress, 4);
+    startConnecting();
+    connect();
     settle();
   }
 
   // A switch as seen and as read aloud.
   static void expectSwitch(const QAbstractButton* button, bool on, const QString& toolTip) {
-    ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->isChecked(), on) << button->accessibleName().toStdString();
     EXPECT_EQ(button->accessibleDescription(), on ? "已开启" : "已关闭");
     EXPECT_EQ(button->toolTip(), toolTip);
-  }
-  QString appName(const std::string& id) const {
-    for (const auto& app : state().apps) {
-      if (app.id == id) return QString::fromStdString(app.name);
-    }
-    return QString::fromStdString(id);
   }
 
   static QString shownToolTip(const QWidget* widget) {
@@ -98,32 +100,12 @@ class PanelHarness : public ModelHarness {
     return {};
   }
 
+  // Declared in this order, the views go before the model they read.
   std::unique_ptr<ui::ModelBridge> bridge;
   std::unique_ptr<ui::MainPanel> panel;
   // Where controls are looked for; the panel unless a test sets another window.
   QWidget* scope = nullptr;
   std::vector<std::pair<ui::SettingsSection, ui::DeviceSettingsTab>> openedSettings;
-};
-
-// The settings window on the same machine; controls are looked for in it.
-class SettingsHarness : public PanelHarness {
- public:
-  explicit SettingsHarness(const Scenario& scenario)
-      : PanelHarness(scenario),
-        frameFile(QString::fromStdString((folder / "shell.conf").string())),
-        window(std::make_unique<ui::SettingsWindow>(*bridge, frameFile)) {
-    scope = window.get();
-  }
-  ~SettingsHarness() { window.reset(); }
-
-  void open(ui::SettingsSection section,
-            ui::DeviceSettingsTab tab = ui::DeviceSettingsTab::favorites) {
-    window->open(section, tab);
-    settle();
-  }
-
-  QString frameFile;
-  std::unique_ptr<ui::SettingsWindow> window;
 };
 
 }  // namespace velmora::test
