@@ -1,6 +1,6 @@
 // The tray program's own behaviour offscreen, on the simulated machine in virtual time: the first
 // launch opens the panel, scrolling on the icon steps the volume, compact resizes the pop-over,
-// the panel's buttons open the settings window, whose options reach the volume display.
+// the panel's buttons open the settings window, and the volume display comes and goes.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -12,6 +12,7 @@
 #include "platform/sim/SimulatedMachine.h"
 #include "shell/AppDelegate.h"
 #include "shell/Popover.h"
+#include "shell/VolumeHUD.h"
 #include "tests/model/ModelHarness.h"
 #include "ui/MainPanel.h"
 #include "ui/PanelTheme.h"
@@ -66,7 +67,7 @@ QAbstractButton* button(QWidget* root, const QString& name) {
   return nullptr;
 }
 
-TEST(AppDelegate, LaunchesScrollingTheSettingsWindowAndTheHUDOptions) {
+TEST(AppDelegate, LaunchesScrollingTheSettingsWindowAndTheVolumeDisplay) {
   Program program;
   // The first launch opens the panel; later ones only when asked.
   const std::pair<bool, bool> launches[] = {{false, true}, {false, false}, {true, true}};
@@ -112,20 +113,47 @@ TEST(AppDelegate, LaunchesScrollingTheSettingsWindowAndTheHUDOptions) {
   EXPECT_EQ(window->navigation().section(), ui::SettingsSection::devices);
   EXPECT_EQ(window->navigation().deviceTab(), ui::DeviceSettingsTab::multi);
 
-  // The HUD options in the window reach the HUD.
-  delegate.openSettings(ui::SettingsSection::general, ui::DeviceSettingsTab::favorites);
+  // The volume display stays while changes come and goes 1.3 s after the last; the same window
+  // shows the microphone's mute. It never takes the focus.
   delegate.model().setSystemVolume(0.3f);
-  ASSERT_TRUE(delegate.hud().window() && delegate.hud().window()->isVisible());
+  program.advance(1.0);
+  delegate.model().setSystemVolume(0.505f);
+  VolumeHUDView* hud = delegate.hud().window();
+  ASSERT_TRUE(hud && hud->isVisible());
+  EXPECT_EQ(hud->valueText(), "51%");
+  EXPECT_EQ(hud->windowFlags() & (Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus),
+            Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
+  program.advance(1.29);
+  EXPECT_TRUE(hud->isVisible());
+  program.advance(0.01);
+  EXPECT_FALSE(hud->isVisible());
+  delegate.model().toggleInputMute();
+  EXPECT_EQ(delegate.hud().window(), hud);
+  EXPECT_TRUE(hud->isVisible());
+  EXPECT_EQ(hud->valueText(), "静音");
+  EXPECT_EQ(hud->symbol(), "mic.slash.fill");
+
+  // The display's options in the settings window reach it.
+  delegate.openSettings(ui::SettingsSection::general, ui::DeviceSettingsTab::favorites);
   button(window, "显示音量浮窗")->click();
-  EXPECT_FALSE(delegate.hud().window()->isVisible()) << "switched off, gone at once";
+  EXPECT_FALSE(hud->isVisible()) << "switched off, gone at once";
+  delegate.model().setSystemVolume(0.4f);
+  EXPECT_FALSE(hud->isVisible()) << "switched off, nothing appears";
   button(window, "显示音量浮窗")->click();
   program.advance(0.0);
   button(window, "屏幕中央")->click();
   button(window, "预览浮窗")->click();
-  EXPECT_TRUE(delegate.hud().window()->isVisible());
-  EXPECT_TRUE(delegate.hud().window()->symbol().startsWith("speaker")) << "the output's volume";
-  EXPECT_EQ(delegate.hud().window()->geometry(),
+  EXPECT_TRUE(hud->isVisible());
+  EXPECT_TRUE(hud->symbol().startsWith("speaker")) << "the output's volume";
+  EXPECT_EQ(hud->geometry(),
             hudFrame(QGuiApplication::primaryScreen()->availableGeometry(), "center"));
+}
+
+TEST(VolumeHUD, PlacedCentredNearTheTopInTheMiddleOrAboveTheBottomOfAnyScreen) {
+  const QRect primary(0, 32, 1920, 1048), second(1920, 0, 1280, 1024);
+  EXPECT_EQ(hudFrame(second, "top"), QRect(2420, 36, 280, 84));
+  EXPECT_EQ(hudFrame(primary, "center"), QRect(820, 514, 280, 84));
+  EXPECT_EQ(hudFrame(primary, "sideways"), QRect(820, 936, 280, 84)) << "as at the bottom";
 }
 
 TEST(AppDelegate, AnOutputWithoutVolumeSaysSoAndOpensThePanel) {

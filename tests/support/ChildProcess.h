@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -116,4 +118,26 @@ inline bool eventually(const std::function<bool()>& condition,
   return condition();
 }
 
+// What `command` writes to its standard output ("" when it cannot run).
+inline std::string commandOutput(const std::string& command) {
+  std::string text;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return text;
+  char buffer[4096];
+  while (const size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
+  ::pclose(pipe);
+  return text;
+}
+
 }  // namespace velmora::test
+
+// Skips the calling test when the shell command `check` (the tools it needs) fails, or fails it
+// under VELMORA_REQUIRE_INTEGRATION=1: CI installs everything.
+#define VELMORA_REQUIRE_TOOLS(check)                                                         \
+  do {                                                                                       \
+    if (::velmora::test::commandOutput("(" check ") >/dev/null 2>&1 && echo yes").empty()) { \
+      const char* required = std::getenv("VELMORA_REQUIRE_INTEGRATION");                     \
+      if (required != nullptr && std::string(required) == "1") FAIL() << check << " failed"; \
+      GTEST_SKIP() << check << " failed";                                                    \
+    }                                                                                        \
+  } while (0)

@@ -4,7 +4,6 @@
 #include <xcb/xcb.h>
 
 #include <QByteArray>
-#include <cstdlib>
 
 #include "settings/Shortcut.h"
 #include "shell/KeyCodes.h"
@@ -18,11 +17,7 @@ using platform::HotKeyEventResult;
 using platform::HotKeyID;
 
 TEST(X11HotkeyService, RefusesWhatOthersHoldActsOncePerPressAndPausesForTheRecorder) {
-  if (std::system("command -v Xvfb >/dev/null && command -v xdotool >/dev/null") != 0) {
-    const char* required = std::getenv("VELMORA_REQUIRE_INTEGRATION");
-    if (required != nullptr && std::string(required) == "1") FAIL() << "Xvfb or xdotool missing";
-    GTEST_SKIP() << "Xvfb or xdotool missing";
-  }
+  VELMORA_REQUIRE_TOOLS("command -v Xvfb && command -v xdotool");
   test::ChildProcess xvfb;
   const std::string display =
       ":" + xvfb.startAndReadLine({"Xvfb", "-screen", "0", "640x480x24", "-nolisten", "tcp"},
