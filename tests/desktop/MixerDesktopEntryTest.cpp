@@ -17,13 +17,12 @@ TEST(MixerDesktopEntry, ARowShowsTheNameAndIconOfTheApplicationsDesktopEntry) {
   QIcon::setThemeSearchPaths({kFixtures + "/system/icons"});
   QIcon::setThemeName("hicolor");
   test::PanelHarness h;
-  DesktopApplicationServices applications(DesktopEntries(
-                                              {(kFixtures + "/system/applications").toStdString()},
-                                              "zh_CN.UTF-8"),
-                                          [](int32_t pid) {
-                                            return pid == 100 ? AudioClientApplication{"org.example.Player", "player", ""}
-                          : AudioClientApplication{};
-                                          });
+  const auto client = [](int32_t pid) {
+    return pid == 100 ? AudioClientApplication{"org.example.Player", "player", ""}
+                      : AudioClientApplication{};
+  };
+  DesktopApplicationServices applications(
+      DesktopEntries({(kFixtures + "/system/applications").toStdString()}, "zh_CN.UTF-8"), client);
   ApplicationServices* previous = installApplicationServices(&applications);
   h.settle(1.5);
   installApplicationServices(previous);
@@ -31,9 +30,8 @@ TEST(MixerDesktopEntry, ARowShowsTheNameAndIconOfTheApplicationsDesktopEntry) {
   QLabel* name = h.find<QLabel>("示例播放器");
   ASSERT_NE(name, nullptr);
   QImage icon;
-  for (const QLabel* label : name->parentWidget()->findChildren<QLabel*>()) {
+  for (const QLabel* label : name->parentWidget()->findChildren<QLabel*>())
     if (!label->pixmap().isNull()) icon = label->pixmap().toImage();
-  }
   ASSERT_FALSE(icon.isNull());
   // The entry's icon is a magenta tile; the generic application icon is grey.
   const QColor left = icon.pixelColor(icon.width() / 8, icon.height() / 2);

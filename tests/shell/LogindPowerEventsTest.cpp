@@ -16,8 +16,7 @@ namespace velmora::shell {
 namespace {
 
 TEST(LogindPowerEvents, ObserversRunBeforeTheSleepIsLetGoAndWakeHoldsItAgain) {
-  if (std::system("/usr/bin/python3 -c 'import dbusmock' 2>/dev/null") != 0)
-    GTEST_SKIP() << "python3-dbusmock missing";
+  VELMORA_REQUIRE_TOOLS("command -v dbus-daemon && /usr/bin/python3 -c 'import dbusmock'");
   test::ChildProcess bus, logind;
   const std::string address =
       bus.startAndReadLine({"dbus-daemon", "--session", "--nofork"}, "--print-address=");
