@@ -35,10 +35,6 @@ class BluezStandIn {
     if (adapter) call("/org/bluez", "org.bluez.Mock.AddAdapter", "hci0 velmora-test");
     return true;
   }
-  ~BluezStandIn() {
-    daemon_.stop();
-    dbus_.stop();
-  }
   const std::string& bus() const { return bus_; }
 
   // The reply of a method call, "" for an empty one.
@@ -76,7 +72,7 @@ class BluezStandIn {
 
  private:
   std::string bus_;
-  ChildProcess dbus_, daemon_;
+  ChildProcess dbus_, daemon_;  // ended in reverse: the daemon first
 };
 
 }  // namespace velmora::test

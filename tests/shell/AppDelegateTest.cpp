@@ -1,6 +1,7 @@
 // The tray program's own behaviour offscreen, on the simulated machine in virtual time: the first
 // launch opens the panel, scrolling on the icon steps the volume, compact resizes the pop-over,
-// the panel's buttons open the settings window, and the volume display comes and goes.
+// the panel's buttons open the settings window, the volume display comes and goes, and an output
+// without volume says so.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -23,8 +24,8 @@ namespace {
 
 class Program {
  public:
-  explicit Program(const platform::sim::Scenario& scenario = test::modelMachine())
-      : machine(scenario),
+  Program()
+      : machine(test::modelMachine()),
         folder(std::filesystem::temp_directory_path() /
                ("velmora-delegate-" + std::to_string(::getpid()))),
         queue(clock) {
@@ -67,7 +68,7 @@ QAbstractButton* button(QWidget* root, const QString& name) {
   return nullptr;
 }
 
-TEST(AppDelegate, LaunchesScrollingTheSettingsWindowAndTheVolumeDisplay) {
+TEST(AppDelegate, LaunchesScrollsOpensSettingsShowsTheVolumeAndMeetsAnOutputWithoutOne) {
   Program program;
   // The first launch opens the panel; later ones only when asked.
   const std::pair<bool, bool> launches[] = {{false, true}, {false, false}, {true, true}};
@@ -147,6 +148,17 @@ TEST(AppDelegate, LaunchesScrollingTheSettingsWindowAndTheVolumeDisplay) {
   EXPECT_TRUE(hud->symbol().startsWith("speaker")) << "the output's volume";
   EXPECT_EQ(hud->geometry(),
             hudFrame(QGuiApplication::primaryScreen()->availableGeometry(), "center"));
+
+  // An output without volume: scrolling says so and opens the panel.
+  program.machine.audio().addDevice(test::simDevice("plain", "Plain", {2}));
+  program.machine.audio().setDefaultDevice("plain", false);
+  delegate.model().updateAdvanced([](auto& advanced) { advanced.interface.scrollVolume = true; });
+  program.advance(1.0);
+  delegate.popover().hide();
+  delegate.scroll(120);
+  EXPECT_EQ(delegate.model().state().errorMessage,
+            "当前设备不支持系统音量调节，请使用设备自身的音量控制。");
+  EXPECT_TRUE(delegate.popover().isVisible());
 }
 
 TEST(VolumeHUD, PlacedCentredNearTheTopInTheMiddleOrAboveTheBottomOfAnyScreen) {
@@ -154,19 +166,6 @@ TEST(VolumeHUD, PlacedCentredNearTheTopInTheMiddleOrAboveTheBottomOfAnyScreen) {
   EXPECT_EQ(hudFrame(second, "top"), QRect(2420, 36, 280, 84));
   EXPECT_EQ(hudFrame(primary, "center"), QRect(820, 514, 280, 84));
   EXPECT_EQ(hudFrame(primary, "sideways"), QRect(820, 936, 280, 84)) << "as at the bottom";
-}
-
-TEST(AppDelegate, AnOutputWithoutVolumeSaysSoAndOpensThePanel) {
-  auto scenario = test::modelMachine();
-  scenario.devices[0].output.volume.clear();
-  Program program(scenario);
-  AppDelegate& delegate = program.start();
-  program.advance(1.0);
-  delegate.popover().hide();
-  delegate.scroll(120);
-  EXPECT_EQ(delegate.model().state().errorMessage,
-            "当前设备不支持系统音量调节，请使用设备自身的音量控制。");
-  EXPECT_TRUE(delegate.popover().isVisible());
 }
 
 }  // namespace
