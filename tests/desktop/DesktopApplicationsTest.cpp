@@ -1,13 +1,17 @@
 // Applications on a freedesktop session, from fixture folders: which desktop entry a running
 // process gets (Flatpak, Snap, the audio server's application id, StartupWMClass, Exec), what
-// hides an entry, translated names, icons, and which settings tool a page opens.
+// hides an entry, translated names, icons, and which settings tool a page opens; and the mixer's
+// row of such an application, with the entry's name and themed icon.
 #include <gtest/gtest.h>
 
+#include <QIcon>
+#include <QImage>
 #include <algorithm>
 #include <filesystem>
 
 #include "platform/desktop/DesktopApplicationServices.h"
 #include "platform/sim/SimulatedMachine.h"
+#include "tests/ui/PanelHarness.h"
 
 namespace velmora::platform {
 namespace {
@@ -101,6 +105,29 @@ TEST(DesktopSettingsPages, TheDesktopsOwnToolElseTheBluetoothManagerElseNothing)
     };
     EXPECT_EQ(settingsPageCommand(c.page, c.desktop, installed), c.command) << c.desktop;
   }
+}
+
+TEST(MixerDesktopEntry, ARowShowsTheNameAndIconOfTheApplicationsDesktopEntry) {
+  QIcon::setThemeSearchPaths({QString::fromStdString((kFixtures / "system/icons").string())});
+  QIcon::setThemeName("hicolor");
+  test::PanelHarness h;  // the music player runs as pid 100
+  const std::map<int32_t, AudioClientApplication> clients = {
+      {100, {"org.example.Player", "player", ""}}};
+  DesktopApplicationServices applications = services("zh_CN.UTF-8", clients);
+  ApplicationServices* previous = installApplicationServices(&applications);
+  h.settle(1.5);
+  installApplicationServices(previous);
+
+  QLabel* name = h.find<QLabel>("示例播放器");
+  ASSERT_NE(name, nullptr);
+  QImage icon;
+  for (const QLabel* label : name->parentWidget()->findChildren<QLabel*>())
+    if (!label->pixmap().isNull()) icon = label->pixmap().toImage();
+  ASSERT_FALSE(icon.isNull());
+  // The entry's icon is a magenta tile; the generic application icon is grey.
+  const QColor left = icon.pixelColor(icon.width() / 8, icon.height() / 2);
+  EXPECT_GT(left.red(), 160) << left.name().toStdString();
+  EXPECT_LT(left.green(), 100) << left.name().toStdString();
 }
 
 }  // namespace
