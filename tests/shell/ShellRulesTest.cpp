@@ -3,8 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <sstream>
-#include <tuple>
+#include <regex>
 
 #include "platform/sim/SimulatedMachine.h"
 #include "shell/AudioSystem.h"
@@ -18,7 +17,6 @@ namespace {
 
 TEST(AudioSystem, PipeWireWheneverTheSessionHasItAndTheSimulatedMachineOnlyWithout) {
   struct Case {
-    const char* what;
     std::string environment;  // NAME=value words
     std::string socket;       // the one path that exists
     AudioSystemKind kind;
@@ -26,26 +24,22 @@ TEST(AudioSystem, PipeWireWheneverTheSessionHasItAndTheSimulatedMachineOnlyWitho
   using enum AudioSystemKind;
   const std::string runtime = "XDG_RUNTIME_DIR=/run/user/1";
   const Case cases[] = {
-      {"runtime folder without a socket", runtime, "", simulated},
+      {runtime, "", simulated},
       // Socket activation: the server may not answer yet, the socket is enough.
-      {"socket in the runtime folder", runtime, "/run/user/1/pipewire-0", pipewire},
-      {"the server's own folder wins", runtime + " PIPEWIRE_RUNTIME_DIR=/srv/pw",
-       "/srv/pw/pipewire-0", pipewire},
-      {"a remote named", "PIPEWIRE_REMOTE=pipewire-1", "", pipewire},
-      {"forced on without a socket", "VELMORA_BACKEND=pipewire", "", pipewire},
-      {"forced off with a socket", runtime + " VELMORA_BACKEND=sim", "/run/user/1/pipewire-0",
-       simulated},
+      {runtime, "/run/user/1/pipewire-0", pipewire},
+      {runtime + " PIPEWIRE_RUNTIME_DIR=/srv/pw", "/srv/pw/pipewire-0", pipewire},
+      {"PIPEWIRE_REMOTE=pipewire-1", "", pipewire},
+      {"VELMORA_BACKEND=pipewire", "", pipewire},  // forced on without a socket
+      {runtime + " VELMORA_BACKEND=sim", "/run/user/1/pipewire-0", simulated},
   };
   for (const Case& c : cases) {
     const auto env = [&](const char* name) {
-      std::istringstream words(c.environment);
-      for (std::string word; words >> word;) {
-        if (word.rfind(std::string(name) + "=", 0) == 0) return word.substr(word.find('=') + 1);
-      }
-      return std::string();
+      std::smatch value;
+      const std::regex word(std::string("(^| )") + name + "=(\\S+)");
+      return std::regex_search(c.environment, value, word) ? value[2].str() : std::string();
     };
     const auto exists = [&](const std::string& path) { return path == c.socket; };
-    EXPECT_EQ(chooseAudioSystem(env, exists), c.kind) << c.what;
+    EXPECT_EQ(chooseAudioSystem(env, exists), c.kind) << c.environment;
   }
 }
 
@@ -77,25 +71,13 @@ TEST(DiagnosticReport, ListsDevicesThenApplicationsLineByLine) {
                 process(412) + ", " + process(9077) + "] playing=true\n");
 }
 
-TEST(KeyRepeatFilter, AHeldKeyActsOnceWhicheverWayXRepeatsIt) {
-  using Event = std::tuple<bool, uint8_t, uint32_t>;  // pressed or released, keycode, time
-  const std::vector<Event> detectable = {
-      {true, 58, 100}, {true, 58, 130}, {true, 58, 160}, {false, 58, 170}, {true, 58, 900}};
-  const std::vector<Event> pairs = {{true, 58, 100},  {false, 58, 130}, {true, 58, 130},
-                                    {false, 58, 160}, {true, 58, 160},  {false, 58, 170},
-                                    {true, 111, 171}, {true, 58, 900}};
-  for (const auto& events : {detectable, pairs}) {
-    KeyRepeatFilter filter;
-    int actions = 0;
-    for (const auto& [press, keycode, time] : events) {
-      if (!press) {
-        filter.release(keycode, time);
-      } else if (filter.press(keycode, time)) {
-        ++actions;
-      }
-    }
-    EXPECT_EQ(actions, events.size() == detectable.size() ? 2 : 3);
-  }
+// X's other form, a release and a press with the same time, is the hot-key test's on an X server.
+TEST(KeyRepeatFilter, AHeldKeyActsOnceWhenXRepeatsItAsFurtherPresses) {
+  KeyRepeatFilter filter;
+  EXPECT_TRUE(filter.press(58, 100));
+  EXPECT_FALSE(filter.press(58, 130)) << "repeated while held";
+  filter.release(58, 170);
+  EXPECT_TRUE(filter.press(58, 900));
 }
 
 TEST(ScrollVolumeGesture, StepsFromTheDeviceOrFromTheLastTargetOfAFastGesture) {

@@ -41,8 +41,7 @@ class DesktopSession : public testing::Test {
     display_ = ":" + xvfb_.startAndReadLine(
                          {"Xvfb", "-screen", "0", "1280x800x24", "-nolisten", "tcp"}, "-displayfd");
     bus_ = dbus_.startAndReadLine({"dbus-daemon", "--session", "--nofork"}, "--print-address=");
-    ASSERT_NE(display_, ":");
-    ASSERT_FALSE(bus_.empty());
+    ASSERT_TRUE(display_ != ":" && !bus_.empty()) << display_ << " " << bus_;
     // For the programs started below; no thread of this test reads the environment meanwhile.
     ::setenv("DBUS_SESSION_BUS_ADDRESS", bus_.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
     ::setenv("DISPLAY", display_.c_str(), 1);               // NOLINT(concurrency-mt-unsafe)
@@ -190,17 +189,15 @@ TEST_F(DesktopSession, HotkeysRefuseWhatOthersHoldActOncePerPressAndPauseForTheR
   const auto up = service.registerHotKey(126, ctrlAlt, 1, 4);
   ASSERT_TRUE(up.succeeded());
 
-  // What Qt's event loop would hand the filter: everything our connection receives.
-  const auto deliver = [&] {
+  // Types `keys`, then hands the filter what Qt's event loop would: everything our connection
+  // receives.
+  const auto type = [&](const std::string& keys) {
+    ASSERT_EQ(std::system(("xdotool " + keys).c_str()), 0);
     std::free(xcb_get_input_focus_reply(ours, xcb_get_input_focus(ours), nullptr));  // round trip
     while (xcb_generic_event_t* event = xcb_poll_for_event(ours)) {
       service.nativeEventFilter(QByteArray("xcb_generic_event_t"), event, nullptr);
       std::free(event);
     }
-  };
-  const auto type = [&](const std::string& keys) {
-    ASSERT_EQ(std::system(("xdotool " + keys).c_str()), 0);
-    deliver();
   };
   type("key ctrl+alt+Up");
   EXPECT_EQ(pressed, std::vector<uint32_t>{4});
