@@ -59,16 +59,15 @@ TEST(DiagnosticReport, ListsDevicesThenApplicationsLineByLine) {
       {9077, "com.example.tunes.helper", "/opt/x", {}, true, {}}};
   platform::sim::SimulatedMachine machine(s);
   const auto id = [&](const char* uid) { return std::to_string(machine.audio().deviceID(uid)); };
-  const auto process = [&](int32_t pid) {
-    return std::to_string(machine.audio().processObjectID(pid));
-  };
+  const auto process = [&](int32_t pid) { return machine.audio().processObjectID(pid); };
   EXPECT_EQ(diagnosticReport(),
             "Velmora diagnostics (read-only)\ndevice=" + id("DAC") +
                 " name=DAC input=0 output=2 volume=1.0\ndevice=" + id("Mic") +
                 " name=Mic input=1 output=0 volume=unsupported\ndevice=" + id("Speakers") +
                 " name=Speakers input=0 output=2 volume=0.35\napp=Tunes id=com.example.tunes "
                 "processes=[" +
-                process(412) + ", " + process(9077) + "] playing=true\n");
+                std::to_string(process(412)) + ", " + std::to_string(process(9077)) +
+                "] playing=true\n");
 }
 
 // X's other form, a release and a press with the same time, is the hot-key test's on an X server.

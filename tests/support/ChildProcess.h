@@ -126,11 +126,12 @@ inline std::string commandOutput(const std::string& command) {
 
 // Skips the calling test when the shell command `check` (the tools it needs) fails, or fails it
 // under VELMORA_REQUIRE_INTEGRATION=1: CI installs everything.
-#define VELMORA_REQUIRE_TOOLS(check)                                                         \
-  do {                                                                                       \
-    if (::velmora::test::commandOutput("(" check ") >/dev/null 2>&1 && echo yes").empty()) { \
-      const char* required = std::getenv("VELMORA_REQUIRE_INTEGRATION");                     \
-      if (required != nullptr && std::string(required) == "1") FAIL() << check << " failed"; \
-      GTEST_SKIP() << check << " failed";                                                    \
-    }                                                                                        \
+#define VELMORA_REQUIRE_TOOLS(check)                                                             \
+  do {                                                                                           \
+    const std::string tools = (check);                                                           \
+    if (::velmora::test::commandOutput("(" + tools + ") >/dev/null 2>&1 && echo yes").empty()) { \
+      const char* required = std::getenv("VELMORA_REQUIRE_INTEGRATION");                         \
+      if (required != nullptr && std::string(required) == "1") FAIL() << tools << " failed";     \
+      GTEST_SKIP() << tools << " failed";                                                        \
+    }                                                                                            \
   } while (0)
