@@ -9,8 +9,6 @@
 
 namespace velmora::shell {
 
-std::string volumeText(float volume) { return audio::decimalText(volume); }
-
 std::string diagnosticReport() {
   std::ostringstream report;
   report << "Velmora diagnostics (read-only)\n";
@@ -18,7 +16,7 @@ std::string diagnosticReport() {
     std::string volume = "unsupported";
     // The volume of the output scope, whatever the device's direction.
     if (const auto value = audio::HAL::volume(device.id, settings::AudioDirection::output))
-      volume = volumeText(*value);
+      volume = audio::decimalText(*value);
     report << "device=" << device.id << " name=" << device.name << " input=" << device.inputs
            << " output=" << device.outputs << " volume=" << volume << "\n";
   }

@@ -83,10 +83,7 @@ std::optional<std::vector<std::string>> settingsPageCommand(
 DesktopApplicationServices::DesktopApplicationServices(DesktopEntries entries,
                                                        ClientApplication client,
                                                        std::string procRoot)
-    : entries_(std::move(entries)),
-      client_(std::move(client)),
-      procRoot_(std::move(procRoot)),
-      launcher_(spawn) {}
+    : entries_(std::move(entries)), client_(std::move(client)), procRoot_(std::move(procRoot)) {}
 
 std::string DesktopApplicationServices::flatpakID(int32_t pid) const {
   const std::unique_ptr<GKeyFile, KeyFileDeleter> info(g_key_file_new());
@@ -195,7 +192,7 @@ bool DesktopApplicationServices::canOpenSettingsPage(SettingsPage page) {
 void DesktopApplicationServices::openSettingsPage(SettingsPage page) {
   const char* desktop = std::getenv("XDG_CURRENT_DESKTOP");
   if (const auto command = settingsPageCommand(page, desktop != nullptr ? desktop : "", onPath))
-    launcher_(*command);
+    spawn(*command);
 }
 
 }  // namespace velmora::platform

@@ -23,8 +23,6 @@ class DesktopApplicationServices final : public ApplicationServices {
  public:
   // What the audio server says about the application of a pid (empty fields when nothing).
   using ClientApplication = std::function<AudioClientApplication(int32_t pid)>;
-  // Starts a program with an argument list; false when it could not be started.
-  using Launcher = std::function<bool(const std::vector<std::string>& argv)>;
 
   // `procRoot` is where the processes' /proc folders are (tests use a fixture folder).
   DesktopApplicationServices(DesktopEntries entries, ClientApplication client,
@@ -50,9 +48,6 @@ class DesktopApplicationServices final : public ApplicationServices {
   bool canOpenSettingsPage(SettingsPage page) override;
   void openSettingsPage(SettingsPage page) override;
 
-  // Replaces the way settings tools are started (tests record the argument lists).
-  void setLauncher(Launcher launcher) { launcher_ = std::move(launcher); }
-
  private:
   const DesktopEntry* entryOf(int32_t pid, const AudioClientApplication& client);
   std::string flatpakID(int32_t pid) const;
@@ -61,7 +56,6 @@ class DesktopApplicationServices final : public ApplicationServices {
   DesktopEntries entries_;
   ClientApplication client_;
   std::string procRoot_;
-  Launcher launcher_;
 };
 
 // The argument list that shows `page` on this desktop: the settings tool of the desktop named

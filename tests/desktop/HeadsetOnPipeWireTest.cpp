@@ -60,16 +60,12 @@ TEST(HeadsetOnPipeWire, ChoosingThePairedHeadsetConnectsItAndMakesItsSinkTheOutp
                                "node.description = \"降噪耳机\" device.api = bluez5 "
                                "api.bluez5.address = \"" +
                                    std::string(kHeadset) + "\""));
-  AudioObjectID sink = 0;
   EXPECT_TRUE(pw::eventually([&] {
     advance(1.5);
-    sink = state.outputID;
     return state.connectionLabels.empty();
   }));
   EXPECT_FALSE(state.errorMessage) << *state.errorMessage;
-  EXPECT_EQ(sink, test::deviceID("bluez_output.AA:BB:CC:DD:EE:01.1"));
-  EXPECT_EQ(audio::HAL::value<uint32_t>(sink, kAudioDevicePropertyTransportType),
-            uint32_t(kAudioDeviceTransportTypeBluetooth));
+  EXPECT_EQ(state.outputID, test::deviceID("bluez_output.AA:BB:CC:DD:EE:01.1"));
 
   model.reset();
   platform::installBluetoothService(previous);

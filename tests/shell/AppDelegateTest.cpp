@@ -1,6 +1,7 @@
 // The tray program's own behaviour offscreen, on the simulated machine in virtual time: the first
 // launch opens the panel, scrolling on the icon steps the volume, compact resizes the pop-over,
-// the panel's buttons open the settings window, whose options reach the volume display.
+// the panel's buttons open the settings window, the volume display comes and goes, and an output
+// without volume says so.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -12,6 +13,7 @@
 #include "platform/sim/SimulatedMachine.h"
 #include "shell/AppDelegate.h"
 #include "shell/Popover.h"
+#include "shell/VolumeHUD.h"
 #include "tests/model/ModelHarness.h"
 #include "ui/MainPanel.h"
 #include "ui/PanelTheme.h"
@@ -22,8 +24,8 @@ namespace {
 
 class Program {
  public:
-  explicit Program(const platform::sim::Scenario& scenario = test::modelMachine())
-      : machine(scenario),
+  Program()
+      : machine(test::modelMachine()),
         folder(std::filesystem::temp_directory_path() /
                ("velmora-delegate-" + std::to_string(::getpid()))),
         queue(clock) {
@@ -33,7 +35,7 @@ class Program {
     delegate.reset();
     std::filesystem::remove_all(folder);
   }
-  AppDelegate& start(bool show = false) {
+  void start(bool show) {
     delegate.reset();
     AppDelegate::Options options;
     options.settingsFile = folder / "settings.json";
@@ -41,7 +43,6 @@ class Program {
     options.show = show;
     options.trayWaitMs = 1 << 30;  // no tray here, and no fallback either
     delegate = std::make_unique<AppDelegate>(queue, options);
-    return *delegate;
   }
   void advance(double seconds) {
     queue.advance(seconds);
@@ -66,16 +67,14 @@ QAbstractButton* button(QWidget* root, const QString& name) {
   return nullptr;
 }
 
-TEST(AppDelegate, LaunchesScrollingTheSettingsWindowAndTheHUDOptions) {
+TEST(AppDelegate, LaunchesScrollsOpensSettingsShowsTheVolumeAndMeetsAnOutputWithoutOne) {
   Program program;
   // The first launch opens the panel; later ones only when asked.
   const std::pair<bool, bool> launches[] = {{false, true}, {false, false}, {true, true}};
   for (const auto& [show, opens] : launches) {
-    AppDelegate& delegate = program.start(show);
-    program.advance(0.39);
-    EXPECT_FALSE(delegate.popover().isVisible());
-    program.advance(0.01);
-    EXPECT_EQ(delegate.popover().isVisible(), opens) << show;
+    program.start(show);
+    program.advance(0.4);
+    EXPECT_EQ(program.delegate->popover().isVisible(), opens) << show;
   }
   AppDelegate& delegate = *program.delegate;
   program.advance(1.0);
@@ -112,33 +111,58 @@ TEST(AppDelegate, LaunchesScrollingTheSettingsWindowAndTheHUDOptions) {
   EXPECT_EQ(window->navigation().section(), ui::SettingsSection::devices);
   EXPECT_EQ(window->navigation().deviceTab(), ui::DeviceSettingsTab::multi);
 
-  // The HUD options in the window reach the HUD.
-  delegate.openSettings(ui::SettingsSection::general, ui::DeviceSettingsTab::favorites);
+  // The volume display stays while changes come and goes 1.3 s after the last; the same window
+  // shows the microphone's mute. It never takes the focus.
   delegate.model().setSystemVolume(0.3f);
-  ASSERT_TRUE(delegate.hud().window() && delegate.hud().window()->isVisible());
+  program.advance(1.0);
+  delegate.model().setSystemVolume(0.505f);
+  VolumeHUDView* hud = delegate.hud().window();
+  ASSERT_TRUE(hud && hud->isVisible());
+  EXPECT_EQ(hud->valueText(), "51%");
+  EXPECT_EQ(hud->windowFlags() & (Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus),
+            Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus);
+  program.advance(1.29);
+  EXPECT_TRUE(hud->isVisible());
+  program.advance(0.01);
+  EXPECT_FALSE(hud->isVisible());
+  delegate.model().toggleInputMute();
+  EXPECT_EQ(delegate.hud().window(), hud);
+  EXPECT_TRUE(hud->isVisible());
+  EXPECT_EQ(hud->valueText(), "静音");
+  EXPECT_EQ(hud->symbol(), "mic.slash.fill");
+
+  // The display's options in the settings window reach it.
+  delegate.openSettings(ui::SettingsSection::general, ui::DeviceSettingsTab::favorites);
   button(window, "显示音量浮窗")->click();
-  EXPECT_FALSE(delegate.hud().window()->isVisible()) << "switched off, gone at once";
+  EXPECT_FALSE(hud->isVisible()) << "switched off, gone at once";
+  delegate.model().setSystemVolume(0.4f);
+  EXPECT_FALSE(hud->isVisible()) << "switched off, nothing appears";
   button(window, "显示音量浮窗")->click();
   program.advance(0.0);
   button(window, "屏幕中央")->click();
   button(window, "预览浮窗")->click();
-  EXPECT_TRUE(delegate.hud().window()->isVisible());
-  EXPECT_TRUE(delegate.hud().window()->symbol().startsWith("speaker")) << "the output's volume";
-  EXPECT_EQ(delegate.hud().window()->geometry(),
+  EXPECT_TRUE(hud->isVisible());
+  EXPECT_TRUE(hud->symbol().startsWith("speaker")) << "the output's volume";
+  EXPECT_EQ(hud->geometry(),
             hudFrame(QGuiApplication::primaryScreen()->availableGeometry(), "center"));
-}
 
-TEST(AppDelegate, AnOutputWithoutVolumeSaysSoAndOpensThePanel) {
-  auto scenario = test::modelMachine();
-  scenario.devices[0].output.volume.clear();
-  Program program(scenario);
-  AppDelegate& delegate = program.start();
+  // An output without volume: scrolling says so and opens the panel.
+  program.machine.audio().addDevice(test::simDevice("plain", "Plain", {2}));
+  program.machine.audio().setDefaultDevice("plain", false);
+  delegate.model().updateAdvanced([](auto& advanced) { advanced.interface.scrollVolume = true; });
   program.advance(1.0);
   delegate.popover().hide();
   delegate.scroll(120);
   EXPECT_EQ(delegate.model().state().errorMessage,
             "当前设备不支持系统音量调节，请使用设备自身的音量控制。");
   EXPECT_TRUE(delegate.popover().isVisible());
+}
+
+TEST(VolumeHUD, PlacedCentredNearTheTopInTheMiddleOrAboveTheBottomOfAnyScreen) {
+  const QRect primary(0, 32, 1920, 1048), second(1920, 0, 1280, 1024);
+  EXPECT_EQ(hudFrame(second, "top"), QRect(2420, 36, 280, 84));
+  EXPECT_EQ(hudFrame(primary, "center"), QRect(820, 514, 280, 84));
+  EXPECT_EQ(hudFrame(primary, "sideways"), QRect(820, 936, 280, 84)) << "as at the bottom";
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
-#include <QDBusMessage>
 #include <QTest>
 
 #include "shell/LogindPowerEvents.h"
@@ -16,8 +15,8 @@ namespace velmora::shell {
 namespace {
 
 TEST(LogindPowerEvents, ObserversRunBeforeTheSleepIsLetGoAndWakeHoldsItAgain) {
-  if (std::system("/usr/bin/python3 -c 'import dbusmock' 2>/dev/null") != 0)
-    GTEST_SKIP() << "python3-dbusmock missing";
+  VELMORA_REQUIRE_TOOLS(
+      "command -v dbus-daemon && command -v gdbus && /usr/bin/python3 -c 'import dbusmock'");
   test::ChildProcess bus, logind;
   const std::string address =
       bus.startAndReadLine({"dbus-daemon", "--session", "--nofork"}, "--print-address=");
@@ -35,19 +34,18 @@ TEST(LogindPowerEvents, ObserversRunBeforeTheSleepIsLetGoAndWakeHoldsItAgain) {
   std::vector<std::pair<std::string, bool>> seen;
   events.observe([&] { seen.emplace_back("sleep", events.holdsInhibitor()); },
                  [&] { seen.emplace_back("wake", events.holdsInhibitor()); });
-  const auto prepare = [&](bool sleeping) {
-    QDBusMessage message = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
-        QStringLiteral("org.freedesktop.DBus.Mock"), QStringLiteral("EmitSignal"));
-    message << QStringLiteral("org.freedesktop.login1.Manager") << QStringLiteral("PrepareForSleep")
-            << QStringLiteral("b") << QVariantList{sleeping};
-    connection.call(message);
+  const auto prepare = [&](const std::string& sleeping) {
+    test::commandOutput("gdbus call --address '" + address +
+                        "' -d org.freedesktop.login1 -o /org/freedesktop/login1 -m "
+                        "org.freedesktop.DBus.Mock.EmitSignal org.freedesktop.login1.Manager "
+                        "PrepareForSleep b '[<" +
+                        sleeping + ">]'");
   };
-  prepare(true);
+  prepare("true");
   ASSERT_TRUE(QTest::qWaitFor([&] { return seen.size() == 1; }, 20000));
   EXPECT_EQ(seen[0], std::make_pair(std::string("sleep"), true)) << "still held while stopping";
   EXPECT_FALSE(events.holdsInhibitor()) << "let go once the observers are done";
-  prepare(false);
+  prepare("false");
   ASSERT_TRUE(QTest::qWaitFor([&] { return seen.size() == 2; }, 20000));
   EXPECT_EQ(seen[1].first, "wake");
   EXPECT_TRUE(events.holdsInhibitor());

@@ -9,6 +9,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <thread>
@@ -25,12 +27,23 @@ class ChildProcess {
   ChildProcess& operator=(const ChildProcess&) = delete;
   ~ChildProcess() { stop(); }
 
-  // Starts `argv` with `environment` (entries "NAME=value") added to this process's own.
-  bool start(std::vector<std::string> argv, const std::vector<std::string>& environment = {}) {
-    std::vector<std::string> env;
-    for (char** entry = environ; *entry != nullptr; ++entry) env.emplace_back(*entry);
-    env.insert(env.end(), environment.begin(), environment.end());
-    return spawn(std::move(argv), env);
+  // Starts `argv` with `environment` (entries "NAME=value", which win over this process's own)
+  // added to this process's environment.
+  bool start(std::vector<std::string> argv, std::vector<std::string> environment = {}) {
+    std::vector<char*> args, envp;
+    for (std::string& arg : argv) args.push_back(arg.data());
+    for (std::string& entry : environment) envp.push_back(entry.data());
+    for (char** entry = environ; *entry != nullptr; ++entry) envp.push_back(*entry);
+    args.push_back(nullptr);
+    envp.push_back(nullptr);
+    exitStatus_ = -1;
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    for (int fd = 0; quiet && fd <= 2; ++fd)
+      ::posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
+    const int failed = ::posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data());
+    ::posix_spawn_file_actions_destroy(&actions);
+    return failed == 0;
   }
 
   // Starts `argv` with a pipe named by `flag` ("--print-address=" joins the descriptor,
@@ -69,8 +82,7 @@ class ChildProcess {
     return exitStatus_;
   }
   void stop() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
+    signal(SIGTERM);
     wait();
   }
 
@@ -82,23 +94,6 @@ class ChildProcess {
     exitStatus_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     pid_ = 0;
     return true;
-  }
-
-  bool spawn(std::vector<std::string> argv, std::vector<std::string> env) {
-    std::vector<char*> args, envp;
-    for (std::string& arg : argv) args.push_back(arg.data());
-    args.push_back(nullptr);
-    for (std::string& entry : env) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    exitStatus_ = -1;
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    for (int fd = 0; quiet && fd <= 2; ++fd) {
-      ::posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", O_RDWR, 0);
-    }
-    const int failed = ::posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), envp.data());
-    ::posix_spawn_file_actions_destroy(&actions);
-    return failed == 0;
   }
 
   pid_t pid_ = 0;
@@ -116,4 +111,27 @@ inline bool eventually(const std::function<bool()>& condition,
   return condition();
 }
 
+// What `command` writes to its standard output ("" when it cannot run).
+inline std::string commandOutput(const std::string& command) {
+  std::string text;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return text;
+  char buffer[4096];
+  while (const size_t n = std::fread(buffer, 1, sizeof buffer, pipe)) text.append(buffer, n);
+  ::pclose(pipe);
+  return text;
+}
+
 }  // namespace velmora::test
+
+// Skips the calling test when the shell command `check` (the tools it needs) fails, or fails it
+// under VELMORA_REQUIRE_INTEGRATION=1: CI installs everything.
+#define VELMORA_REQUIRE_TOOLS(check)                                                             \
+  do {                                                                                           \
+    const std::string tools = (check);                                                           \
+    if (::velmora::test::commandOutput("(" + tools + ") >/dev/null 2>&1 && echo yes").empty()) { \
+      const char* required = std::getenv("VELMORA_REQUIRE_INTEGRATION");                         \
+      if (required != nullptr && std::string(required) == "1") FAIL() << tools << " failed";     \
+      GTEST_SKIP() << tools << " failed";                                                        \
+    }                                                                                            \
+  } while (0)
