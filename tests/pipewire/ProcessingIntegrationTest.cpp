@@ -17,13 +17,6 @@ namespace {
 using audio::AudioApp;
 using audio::AudioDevice;
 
-settings::AppLevel level(float volume, std::optional<std::string> output = {}) {
-  settings::AppLevel level;
-  level.volume = volume;
-  level.outputDeviceID = std::move(output);
-  return level;
-}
-
 class Processing : public PipeWireTest {
  protected:
   void SetUp() override {
@@ -39,12 +32,10 @@ class Processing : public PipeWireTest {
   static AudioApp appOf(pid_t pid) {
     AudioApp found;
     EXPECT_TRUE(pw::eventually([&] {
-      for (const AudioApp& app : AudioApp::all()) {
-        for (AudioObjectID process : app.processes) {
-          if (app.audible && audio::HAL::value<int32_t>(process, kAudioProcessPropertyPID) == pid)
-            found = app;
-        }
-      }
+      const AudioObjectID process = processOf(pid);
+      for (const AudioApp& app : AudioApp::all())
+        if (app.audible && process != 0 && std::ranges::count(app.processes, process) > 0)
+          found = app;
       return !found.processes.empty();
     })) << "no application for pid "
         << pid;
@@ -84,7 +75,8 @@ TEST_F(Processing, ARouteTakesTheApplicationsLaterStreamsTooAndStopAllGivesThemB
   const AudioApp app = appOf(child);
   const std::string own = defaultSink();
   const std::string chosen = own == "test-sink-b" ? "test-sink-c" : "test-sink-b";
-  levels_[app.id] = level(0.5f, "audio:" + chosen);
+  levels_[app.id].volume = 0.5f;
+  levels_[app.id].outputDeviceID = "audio:" + chosen;
   const auto status = activeStatus(app);
   ASSERT_TRUE(status.active) << status.message << " " << status.error.value_or("");
   EXPECT_NEAR(dB(chosen), -6.02, 0.3);
@@ -105,7 +97,8 @@ TEST_F(Processing, ARouteTakesTheApplicationsLaterStreamsTooAndStopAllGivesThemB
   levels_.erase(app.id);
   const AudioApp refusing =
       appOf(play({"pw-play", "-P", "{ node.dont-reconnect = true }", pw::toneFile(660)}));
-  levels_[refusing.id] = level(0.5f, "audio:" + chosen);
+  levels_[refusing.id].volume = 0.5f;
+  levels_[refusing.id].outputDeviceID = "audio:" + chosen;
   update();
   EXPECT_EQ(statuses_[refusing.id].error,
             "启动音频处理（请检查系统音频录制权限）失败（PipeWire 1852797029）");
@@ -135,7 +128,7 @@ TEST_F(Processing, FourRoutesPlayAtTheirLevelsWithEffectsOnlyWhereSetAndSurviveA
   }
   advanced_.boostedOutputs = std::map<std::string, bool>{{"audio:test-sink-c", true}};
   advanced_.equalizers["audio:test-sink-mono"] = {true, {0, -12, -12, 0, 0}};
-  levels_[app.id] = level(0.5f);
+  levels_[app.id].volume = 0.5f;
   ASSERT_TRUE(activeStatus(app).active);
   for (const Route& route : routes) {
     if (route.sink == "test-sink-mono") {
@@ -208,11 +201,11 @@ TEST_F(Processing, AKilledProgramsApplicationComesBackAndTheNextStartRestoresIts
   ASSERT_TRUE(pw::eventually([] { return dB("test-sink-c") > -0.3; }));
 
   const std::string ready = ::testing::TempDir() + "velmora-held-" + std::to_string(child);
-  const pid_t holder = pw::spawn(
-      {VELMORA_PIPEWIRE_HELPER, "hold", "test-sink-b", ready, "0", std::to_string(child)});
+  const pid_t holder =
+      play({VELMORA_PIPEWIRE_HELPER, "hold", "test-sink-b", ready, "0", std::to_string(child)});
   ASSERT_TRUE(pw::eventually([&] { return std::filesystem::exists(ready); })) << holder;
   EXPECT_NEAR(dB("test-sink-b"), 0.0, 0.3);
-  pw::finish(holder, SIGKILL);
+  killChild(holder);
   EXPECT_TRUE(pw::eventually([&] { return dB(own) > -0.3; })) << "the server gave it back";
 
   platform::pipewire::PipeWireBackend next;
@@ -228,14 +221,12 @@ TEST_F(Processing, TheModelsVolumeMuteAndSoloAreHeardOnTheSink) {
   const std::string own = defaultSink();
   const auto folder = std::filesystem::path(::testing::TempDir()) / "velmora-model-on-pipewire";
   std::filesystem::remove_all(folder);
-  std::filesystem::create_directories(folder);
   auto model =
       std::make_unique<model::AppModel>(true, settings::PreferencesStore(folder / "settings.json"),
                                         model::AppModel::Services{mainQueue_});
-  // Refreshes until both applications' sessions run as set. Each rebuild waits for the server to
-  // move the streams, which a loaded machine under a sanitizer can stretch to many seconds.
-  constexpr double kHangLimitSeconds = 60.0;
-  // A failed start is not retried by itself: stop waiting at once and say why.
+  // Refreshes until both applications' sessions run as set, or one failed to start (a failed
+  // start is not retried by itself). Each rebuild waits for the server to move the streams, which
+  // a loaded machine under a sanitizer can stretch to many seconds.
   std::string failure;
   auto settle = [&] {
     return pw::eventually(
@@ -244,17 +235,17 @@ TEST_F(Processing, TheModelsVolumeMuteAndSoloAreHeardOnTheSink) {
                  model->utilityQueue().sync([] {});
                  model->engine().queue().sync([] {});
                  mainQueue_.runPending();
+                 const auto& statuses = model->state().statuses;
                  bool active = true;
                  for (const std::string& id : {music.id, other.id}) {
-                   const auto found = model->state().statuses.find(id);
-                   if (found != model->state().statuses.end() && found->second.error)
-                     failure = id + ": " + *found->second.error;
-                   active =
-                       active && found != model->state().statuses.end() && found->second.active;
+                   const auto status =
+                       statuses.contains(id) ? statuses.at(id) : audio::AppAudioStatus{};
+                   if (status.error) failure = id + ": " + *status.error;
+                   active = active && status.active;
                  }
                  return active || !failure.empty();
                },
-               kHangLimitSeconds) &&
+               std::chrono::seconds(60)) &&
            failure.empty();
   };
 
