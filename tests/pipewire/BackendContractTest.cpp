@@ -40,6 +40,15 @@ class BackendContract : public ::testing::TestWithParam<const char*> {
   static std::vector<AudioObjectID> devices() {
     return audio::HAL::objects(kAudioObjectSystemObject, kAudioHardwarePropertyDevices);
   }
+  template <class T>
+  static OSStatus set(AudioObjectID object, const AudioObjectPropertyAddress& address, T value) {
+    return backend().setPropertyData(object, address, 0, nullptr, sizeof value, &value);
+  }
+  template <class T>
+  static OSStatus get(AudioObjectID object, const AudioObjectPropertyAddress& address, T* value) {
+    uint32_t size = sizeof *value;
+    return backend().getPropertyData(object, address, &size, value);
+  }
   // Plugs a device in, or out again; its id once the list shows the change.
   AudioObjectID plug(const std::string& uid, bool in) {
     if (sim_ && in) {
@@ -84,10 +93,8 @@ TEST_P(BackendContract, ListsWritesMistakesAndReplugsKeepTheirPromises) {
   EXPECT_EQ(first[0], all[0]);
 
   uint16_t tooSmall = 0;
-  size = sizeof tooSmall;
-  EXPECT_EQ(backend().getPropertyData(
-                all[0], {kAudioDevicePropertyDeviceIsAlive, kAudioObjectPropertyScopeGlobal, 0},
-                &size, &tooSmall),
+  EXPECT_EQ(get(all[0], {kAudioDevicePropertyDeviceIsAlive, kAudioObjectPropertyScopeGlobal, 0},
+                &tooSmall),
             kAudioHardwareBadPropertySizeError);
 
   SCOPED_TRACE("writes are visible to the next read");
@@ -95,46 +102,31 @@ TEST_P(BackendContract, ListsWritesMistakesAndReplugsKeepTheirPromises) {
   ASSERT_EQ(backend().isPropertySettable(output, kVolume, &settable), 0);
   ASSERT_TRUE(settable);
   for (float written : {0.5f, 0.25f, 1.0f}) {
-    ASSERT_EQ(backend().setPropertyData(output, kVolume, 0, nullptr, sizeof written, &written), 0);
     float read = 0;
-    size = sizeof read;
-    ASSERT_EQ(backend().getPropertyData(output, kVolume, &size, &read), 0);
+    ASSERT_EQ(set(output, kVolume, written), 0);
+    ASSERT_EQ(get(output, kVolume, &read), 0);
     EXPECT_NEAR(read, written, 1e-5f);
   }
   for (uint32_t written : {1u, 0u}) {
-    ASSERT_EQ(backend().setPropertyData(output, kMute, 0, nullptr, sizeof written, &written), 0);
     uint32_t read = 7;
-    size = sizeof read;
-    ASSERT_EQ(backend().getPropertyData(output, kMute, &size, &read), 0);
+    ASSERT_EQ(set(output, kMute, written), 0);
+    ASSERT_EQ(get(output, kMute, &read), 0);
     EXPECT_EQ(read, written);
   }
 
   SCOPED_TRACE("the same mistake gives the same status");
   const AudioObjectID missing = 0x7fff0000;
-  const float nan = std::nanf("");
-  const float half = 0.5f;
-  const double wide = 0.5;
+  const AudioObjectPropertyAddress unknown{VELMORA_FOUR_CHAR_CODE('z', 'z', 'z', 'z'),
+                                           kAudioObjectPropertyScopeGlobal, 0};
   uint32_t value = 0;
-  size = sizeof value;
-  EXPECT_EQ(backend().getPropertyData(missing, kVolume, &size, &value),
-            kAudioHardwareBadObjectError);
-  EXPECT_EQ(
-      backend().getPropertyData(
-          output, {VELMORA_FOUR_CHAR_CODE('z', 'z', 'z', 'z'), kAudioObjectPropertyScopeGlobal, 0},
-          &size, &value),
-      kAudioHardwareUnknownPropertyError);
-  EXPECT_EQ(backend().setPropertyData(missing, kVolume, 0, nullptr, sizeof half, &half),
-            kAudioHardwareBadObjectError);
-  EXPECT_EQ(backend().setPropertyData(output, kVolume, 0, nullptr, sizeof nan, &nan),
-            kAudio_ParamError);
-  EXPECT_EQ(backend().setPropertyData(output, kVolume, 0, nullptr, sizeof wide, &wide),
-            kAudioHardwareBadPropertySizeError);
-  EXPECT_EQ(backend().setPropertyData(kAudioObjectSystemObject, kDefaultOutput, 0, nullptr,
-                                      sizeof input, &input),
+  EXPECT_EQ(get(missing, kVolume, &value), kAudioHardwareBadObjectError);
+  EXPECT_EQ(get(output, unknown, &value), kAudioHardwareUnknownPropertyError);
+  EXPECT_EQ(set(missing, kVolume, 0.5f), kAudioHardwareBadObjectError);
+  EXPECT_EQ(set(output, kVolume, std::nanf("")), kAudio_ParamError);
+  EXPECT_EQ(set(output, kVolume, 0.5), kAudioHardwareBadPropertySizeError);
+  EXPECT_EQ(set(kAudioObjectSystemObject, kDefaultOutput, input),
             kAudioHardwareIllegalOperationError);
-  EXPECT_EQ(backend().setPropertyData(kAudioObjectSystemObject, kDefaultOutput, 0, nullptr,
-                                      sizeof missing, &missing),
-            kAudioHardwareBadObjectError);
+  EXPECT_EQ(set(kAudioObjectSystemObject, kDefaultOutput, missing), kAudioHardwareBadObjectError);
   EXPECT_EQ(backend().isPropertySettable(missing, kVolume, &settable),
             kAudioHardwareBadObjectError);
 

