@@ -167,31 +167,15 @@ std::string toneFile(double frequency) {
 }
 
 std::vector<float> recordMonitor(const std::string& sink, int channels, double seconds) {
-  static int recordings = 0;
-  const fs::path path = folder / ("monitor-" + std::to_string(++recordings) + ".wav");
-  ChildProcess recorder;
-  recorder.start({"pw-record", "--target", sink, "-P", "{ stream.capture.sink = true }", "--rate",
-                  "48000", "--channels", std::to_string(channels), "--format", "f32", path});
-  // What is skipped and kept, in bytes, and the header.
+  // Raw samples on the pipe; the recorder ends when it closes. Skipped and kept, in bytes:
   const size_t frame = 4 * size_t(channels), skipped = size_t(0.3 * 48000) * frame;
-  const size_t kept = size_t(seconds * 48000) * frame;
-  test::eventually([&] {
-    std::error_code error;
-    return fs::file_size(path, error) >= skipped + kept + 4096 && !error;
-  });
-  recorder.signal(SIGINT);
-  recorder.wait();
-  std::ifstream in(path, std::ios::binary);
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const size_t data = bytes.find("data");
-  std::vector<float> samples;
-  for (size_t at = data + 8 + skipped;
-       data != std::string::npos && at + frame <= bytes.size() && at < data + 8 + skipped + kept;
-       at += frame) {
-    float sample = 0;
-    std::memcpy(&sample, bytes.data() + at, sizeof sample);
-    samples.push_back(sample);
-  }
+  std::vector<float> samples(size_t(seconds * 48000));
+  const std::string bytes =
+      output("pw-record --target " + sink + " -P '{ stream.capture.sink = true }' --rate 48000 " +
+             "--channels " + std::to_string(channels) + " --format f32 - 2>/dev/null | head -c " +
+             std::to_string(skipped + samples.size() * frame));
+  for (size_t i = 0; i < samples.size() && skipped + (i + 1) * frame <= bytes.size(); ++i)
+    std::memcpy(&samples[i], bytes.data() + skipped + i * frame, sizeof(float));
   return samples;
 }
 
