@@ -37,9 +37,6 @@ class BackendContract : public ::testing::TestWithParam<const char*> {
     if (sim_) platform::installAudioBackend(previous_);
   }
   static AudioBackend& backend() { return *platform::installedAudioBackend(); }
-  static std::vector<AudioObjectID> devices() {
-    return audio::HAL::objects(kAudioObjectSystemObject, kAudioHardwarePropertyDevices);
-  }
   template <class T>
   static OSStatus set(AudioObjectID object, const AudioObjectPropertyAddress& address, T value) {
     return backend().setPropertyData(object, address, 0, nullptr, sizeof value, &value);
@@ -79,7 +76,7 @@ TEST_P(BackendContract, ListsWritesMistakesAndReplugsKeepTheirPromises) {
   const AudioObjectID output = deviceID(sim_ ? "out" : "test-sink-a");
   const AudioObjectID input = deviceID(sim_ ? "in" : "test-source");
   SCOPED_TRACE("lists hand out what fits, fixed values must fit");
-  const auto all = devices();
+  const auto all = audio::HAL::objects(kAudioObjectSystemObject, kAudioHardwarePropertyDevices);
   ASSERT_GE(all.size(), 2u);
   const AudioObjectPropertyAddress list{kAudioHardwarePropertyDevices,
                                         kAudioObjectPropertyScopeGlobal, 0};
@@ -131,8 +128,7 @@ TEST_P(BackendContract, ListsWritesMistakesAndReplugsKeepTheirPromises) {
             kAudioHardwareBadObjectError);
 
   SCOPED_TRACE("an unplugged device comes back under an id never seen before");
-  std::set<AudioObjectID> seen;
-  for (AudioObjectID id : devices()) seen.insert(id);
+  std::set<AudioObjectID> seen(all.begin(), all.end());
   for (int round = 0; round < 3; ++round) {
     const AudioObjectID id = plug("contract-extra", true);
     ASSERT_NE(id, 0u);

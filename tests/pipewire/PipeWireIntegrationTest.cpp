@@ -58,8 +58,6 @@ TEST_F(PipeWireIntegration, DevicesApplicationsLevelsAndTheDefaultOutputUntilThe
     return std::find(app.processes.begin(), app.processes.end(), first) != app.processes.end() &&
            app.audible;
   }));
-  EXPECT_EQ(platform::installedAudioBackend()->processPath(child), "/usr/bin/pw-cat");
-  EXPECT_FALSE(platform::installedAudioBackend()->clientApplications().at(child).name.empty());
 
   const AudioObjectID sinkC = deviceID("test-sink-c");
   ASSERT_EQ(write(sinkC, kAudioDevicePropertyVolumeScalar, 0.5f), 0);

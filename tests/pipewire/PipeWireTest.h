@@ -59,9 +59,8 @@ inline AudioObjectID deviceID(const std::string& uid) {
 // The process object of `pid`, 0 while there is none.
 inline AudioObjectID processOf(pid_t pid) {
   for (AudioObjectID id :
-       audio::HAL::objects(kAudioObjectSystemObject, kAudioHardwarePropertyProcessObjectList)) {
+       audio::HAL::objects(kAudioObjectSystemObject, kAudioHardwarePropertyProcessObjectList))
     if (audio::HAL::value<int32_t>(id, kAudioProcessPropertyPID) == pid) return id;
-  }
   return 0;
 }
 

@@ -6,7 +6,6 @@
 
 #include "audio/AudioApp.h"
 #include "audio/AudioEngine.h"
-#include "model/AppModel.h"
 #include "platform/dispatch/Clock.h"
 #include "platform/dispatch/ManualScheduler.h"
 #include "tests/pipewire/PipeWireTest.h"
@@ -33,8 +32,7 @@ class Processing : public PipeWireTest {
         if (app.audible && process != 0 && std::ranges::count(app.processes, process) > 0)
           found = app;
       return !found.processes.empty();
-    })) << "no application for pid "
-        << pid;
+    }));
     return found;
   }
 
@@ -72,8 +70,7 @@ TEST_F(Processing, ARouteTakesTheApplicationsLaterStreamsTooAndStopAllGivesThemB
   const std::string chosen = own == "test-sink-b" ? "test-sink-c" : "test-sink-b";
   levels_[app.id].volume = 0.5f;
   levels_[app.id].outputDeviceID = "audio:" + chosen;
-  const auto status = activeStatus(app);
-  ASSERT_TRUE(status.active) << status.message << " " << status.error.value_or("");
+  ASSERT_TRUE(activeStatus(app).active) << statuses_[app.id].error.value_or("");
   EXPECT_NEAR(dB(chosen), -6.02, 0.3);
   EXPECT_LT(dB(own), -80.0);
   // The stream opened later takes a moment to be linked; it never plays on its own sink.
@@ -156,11 +153,6 @@ TEST_F(Processing, StopReturnsAfterTheProcsLastCallAndLeavesNothingBehind) {
   };
   AudioDeviceIOProcID proc = nullptr;
   ASSERT_EQ(AudioDeviceCreateIOProcID(aggregate, counting, nullptr, &proc), 0);
-  ASSERT_TRUE(pw::eventually([&] {
-    return !audio::HAL::objects(aggregate, kAudioDevicePropertyStreams,
-                                kAudioObjectPropertyScopeOutput)
-                .empty();
-  }));
   ASSERT_EQ(AudioDeviceStart(aggregate, proc), 0);
   ASSERT_TRUE(pw::eventually([] { return calls.load() > 10; }));
   ASSERT_EQ(AudioDeviceStop(aggregate, proc), 0);
@@ -179,7 +171,6 @@ TEST_F(Processing, AKilledProgramsApplicationComesBackAndTheNextStartRestoresIts
   const pid_t child = play({"pw-play", pw::toneFile(440)});
   appOf(child);
   const std::string own = defaultSink();
-  ASSERT_TRUE(own != "test-sink-b" && own != "test-sink-c") << own;
   // The user's own earlier choice for this stream.
   const auto streams = pw::backend().serverStreams(child);
   ASSERT_EQ(streams.size(), 1u);
@@ -200,48 +191,6 @@ TEST_F(Processing, AKilledProgramsApplicationComesBackAndTheNextStartRestoresIts
   EXPECT_TRUE(pw::eventually([] { return dB("test-sink-c") > -0.3; })) << "its target is back";
   EXPECT_TRUE(pw::eventually(nothingOfOurs));
   std::filesystem::remove(ready);
-}
-
-TEST_F(Processing, TheModelsVolumeAndMuteAreHeardOnTheSink) {
-  const AudioApp music = appOf(play({"pw-play", pw::toneFile(440)}));
-  const AudioApp other = appOf(play({VELMORA_PIPEWIRE_HELPER, "tone", "880"}));
-  const std::string own = defaultSink();
-  const auto folder = std::filesystem::path(::testing::TempDir()) / "velmora-model-on-pipewire";
-  std::filesystem::remove_all(folder);
-  auto model =
-      std::make_unique<model::AppModel>(true, settings::PreferencesStore(folder / "settings.json"),
-                                        model::AppModel::Services{mainQueue_});
-  model->setAppVolume(music.id, 0.5f);
-  model->toggleAppMute(other.id);
-  // Refreshes until both applications' sessions run as set, or one failed to start (a failed
-  // start is not retried by itself). Each rebuild waits for the server to move the streams, which
-  // a loaded machine under a sanitizer can stretch to many seconds.
-  std::string failure;
-  ASSERT_TRUE(pw::eventually(
-                  [&] {
-                    mainQueue_.advance(model::AppModel::kRefreshInterval);
-                    model->utilityQueue().sync([] {});
-                    model->engine().queue().sync([] {});
-                    mainQueue_.runPending();
-                    const auto& statuses = model->state().statuses;
-                    bool active = true;
-                    for (const std::string& id : {music.id, other.id}) {
-                      const auto status =
-                          statuses.contains(id) ? statuses.at(id) : audio::AppAudioStatus{};
-                      if (status.error) failure = id + ": " + *status.error;
-                      active = active && status.active;
-                    }
-                    return active || !failure.empty();
-                  },
-                  std::chrono::seconds(60)) &&
-              failure.empty())
-      << failure;
-  EXPECT_NEAR(dB(own, 440), -6.02, 0.3);
-  EXPECT_LT(dB(own, 880), -80.0);
-
-  model.reset();
-  EXPECT_TRUE(pw::eventually(nothingOfOurs)) << "the model stopped every session at its end";
-  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

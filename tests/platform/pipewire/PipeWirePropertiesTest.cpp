@@ -2,11 +2,11 @@
 // the volume scale, which process owns a stream, a process's id, a route's volume.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "platform/pipewire/DeviceProperties.h"
 #include "platform/pipewire/Mirror.h"
@@ -53,14 +53,12 @@ TEST(PipeWireDeviceRecord, UIDNameTransportAndChannelsFromTheProperties) {
       {{{"device.profile.name", "hdmi-stereo-extra1"}}, pci, "", 2, hdmi, 2},
       {{{"device.profile.description", "DisplayPort 2"}}, pci, "", 2, dp, 2},
   };
-  for (size_t row = 0; row < std::size(cases); ++row) {
-    const Case& c = cases[row];
+  for (const Case& c : cases) {
     Properties node = c.node;
     node.emplace("node.name", "n");
-    const DeviceRecord record = deviceRecord(node, c.device, c.route, c.paramChannels);
-    EXPECT_EQ(record.uid, c.uid) << "row " << row;
-    EXPECT_EQ(record.transport, c.transport) << "row " << row;
-    EXPECT_EQ(record.channels, c.channels) << "row " << row;
+    const DeviceRecord r = deviceRecord(node, c.device, c.route, c.paramChannels);
+    EXPECT_EQ(std::tie(r.uid, r.transport, r.channels), std::tie(c.uid, c.transport, c.channels))
+        << "row " << &c - cases;
   }
   const Properties nick{{"node.name", "n"}, {"node.nick", "k"}};
   EXPECT_EQ(deviceRecord(with(nick, "node.description", "D"), {}, "", 0).name, "D");
