@@ -42,6 +42,7 @@ TEST(PipeWireDeviceRecord, UIDNameTransportAndChannelsFromTheProperties) {
                         {"api.bluez5.profile", "a2dp-sink"}};
   const Properties bareBt{{"node.name", "bluez_sink"}, {"api.bluez5.address", address}};
   const Case cases[] = {
+      {{{"audio.position", "[ MONO ]"}}, {}, "", 0, virt, 1},
       {{{"audio.channels", "6"}}, {}, "", 2, virt, 2},  // the volume list wins
       {with(with(alsa, "node.virtual", "true"), "audio.channels", "2"), {}, "", 0, virt, 2},
       {a2dp, bluez, "", 2, bt, 2, btUID},  // the address back in colon form
