@@ -31,54 +31,38 @@ class BackendContract : public ::testing::TestWithParam<const char*> {
     scenario.devices = {output, simDevice("in", "In", {}, {2})};
     scenario.defaultOutputUID = "out";
     sim_ = std::make_unique<platform::sim::SimulatedAudioSystem>(scenario);
+    previous_ = platform::installAudioBackend(sim_.get());
   }
-  AudioBackend& backend() {
-    if (sim_) return *sim_;
-    return pw::backend();
+  void TearDown() override {
+    if (sim_) platform::installAudioBackend(previous_);
   }
-  AudioObjectID outputID() { return device(sim_ ? "out" : "test-sink-a"); }
-  AudioObjectID inputID() { return device(sim_ ? "in" : "test-source"); }
-  void plug(const std::string& uid) {
-    if (sim_) {
+  static AudioBackend& backend() { return *platform::installedAudioBackend(); }
+  template <class T>
+  static OSStatus set(AudioObjectID object, const AudioObjectPropertyAddress& address, T value) {
+    return backend().setPropertyData(object, address, 0, nullptr, sizeof value, &value);
+  }
+  template <class T>
+  static OSStatus get(AudioObjectID object, const AudioObjectPropertyAddress& address, T* value) {
+    uint32_t size = sizeof *value;
+    return backend().getPropertyData(object, address, &size, value);
+  }
+  // Plugs a device in, or out again; its id once the list shows the change.
+  AudioObjectID plug(const std::string& uid, bool in) {
+    if (sim_ && in) {
       sim_->addDevice(simDevice(uid, uid, {2}));
-    } else {
-      createSink(uid);
-      pw::eventually([&] { return device(uid) != 0; });
-    }
-  }
-  void unplug(const std::string& uid) {
-    if (sim_) {
+    } else if (sim_) {
       sim_->removeDevice(uid);
+    } else if (in) {
+      createSink(uid);
     } else {
-      destroyDevice(device(uid));
-      pw::eventually([&] { return device(uid) == 0; });
+      destroyDevice(deviceID(uid));
     }
-  }
-
-  AudioObjectID device(const std::string& uid) {
-    for (AudioObjectID id : devices()) {
-      std::string text;
-      if (backend().getPropertyString(
-              id, {kAudioDevicePropertyDeviceUID, kAudioObjectPropertyScopeGlobal, 0}, &text) ==
-              0 &&
-          text == uid)
-        return id;
-    }
-    return 0;
-  }
-  std::vector<AudioObjectID> devices() {
-    const AudioObjectPropertyAddress address{kAudioHardwarePropertyDevices,
-                                             kAudioObjectPropertyScopeGlobal, 0};
-    uint32_t size = 0;
-    if (backend().getPropertyDataSize(kAudioObjectSystemObject, address, &size) != 0) return {};
-    std::vector<AudioObjectID> ids(size / sizeof(AudioObjectID));
-    if (backend().getPropertyData(kAudioObjectSystemObject, address, &size, ids.data()) != 0)
-      return {};
-    ids.resize(size / sizeof(AudioObjectID));
-    return ids;
+    if (!sim_) pw::eventually([&] { return (deviceID(uid) != 0) == in; });
+    return deviceID(uid);
   }
 
   std::unique_ptr<platform::sim::SimulatedAudioSystem> sim_;
+  AudioBackend* previous_ = nullptr;
 };
 
 constexpr AudioObjectPropertyAddress kVolume{kAudioDevicePropertyVolumeScalar,
@@ -89,9 +73,10 @@ constexpr AudioObjectPropertyAddress kDefaultOutput{kAudioHardwarePropertyDefaul
                                                     kAudioObjectPropertyScopeGlobal, 0};
 
 TEST_P(BackendContract, ListsWritesMistakesAndReplugsKeepTheirPromises) {
-  const AudioObjectID output = outputID(), input = inputID();
+  const AudioObjectID output = deviceID(sim_ ? "out" : "test-sink-a");
+  const AudioObjectID input = deviceID(sim_ ? "in" : "test-source");
   SCOPED_TRACE("lists hand out what fits, fixed values must fit");
-  const auto all = devices();
+  const auto all = audio::HAL::objects(kAudioObjectSystemObject, kAudioHardwarePropertyDevices);
   ASSERT_GE(all.size(), 2u);
   const AudioObjectPropertyAddress list{kAudioHardwarePropertyDevices,
                                         kAudioObjectPropertyScopeGlobal, 0};
@@ -105,10 +90,8 @@ TEST_P(BackendContract, ListsWritesMistakesAndReplugsKeepTheirPromises) {
   EXPECT_EQ(first[0], all[0]);
 
   uint16_t tooSmall = 0;
-  size = sizeof tooSmall;
-  EXPECT_EQ(backend().getPropertyData(
-                all[0], {kAudioDevicePropertyDeviceIsAlive, kAudioObjectPropertyScopeGlobal, 0},
-                &size, &tooSmall),
+  EXPECT_EQ(get(all[0], {kAudioDevicePropertyDeviceIsAlive, kAudioObjectPropertyScopeGlobal, 0},
+                &tooSmall),
             kAudioHardwareBadPropertySizeError);
 
   SCOPED_TRACE("writes are visible to the next read");
@@ -116,59 +99,41 @@ TEST_P(BackendContract, ListsWritesMistakesAndReplugsKeepTheirPromises) {
   ASSERT_EQ(backend().isPropertySettable(output, kVolume, &settable), 0);
   ASSERT_TRUE(settable);
   for (float written : {0.5f, 0.25f, 1.0f}) {
-    ASSERT_EQ(backend().setPropertyData(output, kVolume, 0, nullptr, sizeof written, &written), 0);
     float read = 0;
-    size = sizeof read;
-    ASSERT_EQ(backend().getPropertyData(output, kVolume, &size, &read), 0);
+    ASSERT_EQ(set(output, kVolume, written), 0);
+    ASSERT_EQ(get(output, kVolume, &read), 0);
     EXPECT_NEAR(read, written, 1e-5f);
   }
   for (uint32_t written : {1u, 0u}) {
-    ASSERT_EQ(backend().setPropertyData(output, kMute, 0, nullptr, sizeof written, &written), 0);
     uint32_t read = 7;
-    size = sizeof read;
-    ASSERT_EQ(backend().getPropertyData(output, kMute, &size, &read), 0);
+    ASSERT_EQ(set(output, kMute, written), 0);
+    ASSERT_EQ(get(output, kMute, &read), 0);
     EXPECT_EQ(read, written);
   }
 
   SCOPED_TRACE("the same mistake gives the same status");
   const AudioObjectID missing = 0x7fff0000;
-  const float nan = std::nanf("");
-  const float half = 0.5f;
-  const double wide = 0.5;
+  const AudioObjectPropertyAddress unknown{VELMORA_FOUR_CHAR_CODE('z', 'z', 'z', 'z'),
+                                           kAudioObjectPropertyScopeGlobal, 0};
   uint32_t value = 0;
-  size = sizeof value;
-  EXPECT_EQ(backend().getPropertyData(missing, kVolume, &size, &value),
-            kAudioHardwareBadObjectError);
-  EXPECT_EQ(
-      backend().getPropertyData(
-          output, {VELMORA_FOUR_CHAR_CODE('z', 'z', 'z', 'z'), kAudioObjectPropertyScopeGlobal, 0},
-          &size, &value),
-      kAudioHardwareUnknownPropertyError);
-  EXPECT_EQ(backend().setPropertyData(missing, kVolume, 0, nullptr, sizeof half, &half),
-            kAudioHardwareBadObjectError);
-  EXPECT_EQ(backend().setPropertyData(output, kVolume, 0, nullptr, sizeof nan, &nan),
-            kAudio_ParamError);
-  EXPECT_EQ(backend().setPropertyData(output, kVolume, 0, nullptr, sizeof wide, &wide),
-            kAudioHardwareBadPropertySizeError);
-  EXPECT_EQ(backend().setPropertyData(kAudioObjectSystemObject, kDefaultOutput, 0, nullptr,
-                                      sizeof input, &input),
+  EXPECT_EQ(get(missing, kVolume, &value), kAudioHardwareBadObjectError);
+  EXPECT_EQ(get(output, unknown, &value), kAudioHardwareUnknownPropertyError);
+  EXPECT_EQ(set(missing, kVolume, 0.5f), kAudioHardwareBadObjectError);
+  EXPECT_EQ(set(output, kVolume, std::nanf("")), kAudio_ParamError);
+  EXPECT_EQ(set(output, kVolume, 0.5), kAudioHardwareBadPropertySizeError);
+  EXPECT_EQ(set(kAudioObjectSystemObject, kDefaultOutput, input),
             kAudioHardwareIllegalOperationError);
-  EXPECT_EQ(backend().setPropertyData(kAudioObjectSystemObject, kDefaultOutput, 0, nullptr,
-                                      sizeof missing, &missing),
-            kAudioHardwareBadObjectError);
+  EXPECT_EQ(set(kAudioObjectSystemObject, kDefaultOutput, missing), kAudioHardwareBadObjectError);
   EXPECT_EQ(backend().isPropertySettable(missing, kVolume, &settable),
             kAudioHardwareBadObjectError);
 
   SCOPED_TRACE("an unplugged device comes back under an id never seen before");
-  std::set<AudioObjectID> seen;
-  for (AudioObjectID id : devices()) seen.insert(id);
+  std::set<AudioObjectID> seen(all.begin(), all.end());
   for (int round = 0; round < 3; ++round) {
-    plug("contract-extra");
-    const AudioObjectID id = device("contract-extra");
+    const AudioObjectID id = plug("contract-extra", true);
     ASSERT_NE(id, 0u);
     EXPECT_TRUE(seen.insert(id).second) << "id " << id << " handed out twice";
-    unplug("contract-extra");
-    ASSERT_EQ(device("contract-extra"), 0u);
+    ASSERT_EQ(plug("contract-extra", false), 0u);
   }
 }
 

