@@ -181,6 +181,15 @@ TEST(DeviceSelection, ASceneOnHeadphonesConnectsThemFirstThenAppliesItsSettings)
   h.advance(3.0);
   EXPECT_EQ(h.state().outputID, h.id("speakers"));
   EXPECT_EQ(h.state().preferences.apps.at(kMusic).volume, 0.9f);
+
+  // The same when the user picks the headphones themselves: they come, the scene's volume not.
+  backOnSpeakers();
+  h.model->applyScene(scene);
+  h.model->selectBookmark(h.bookmark(kHeadphonesID), AudioDirection::output);
+  h.connect();
+  h.advance(3.0);
+  EXPECT_EQ(h.state().outputID, h.id(kHeadphonesUID));
+  EXPECT_EQ(h.state().preferences.apps.at(kMusic).volume, 0.9f);
 }
 
 }  // namespace
