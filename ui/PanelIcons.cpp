@@ -58,9 +58,6 @@ QByteArray tinted(const QString& file, const QColor& color) {
   return data;
 }
 
-// The file of the icon set that stands for `symbol`, or an empty string.
-QString iconFile(const QString& symbol) { return symbolFiles().value(symbol); }
-
 }  // namespace
 
 QPixmap panelIcon(const QString& symbol, const QColor& color, int size, qreal ratio) {
@@ -74,7 +71,7 @@ QPixmap panelIcon(const QString& symbol, const QColor& color, int size, qreal ra
   pixmap.fill(Qt::transparent);
   QPainter painter(&pixmap);
   painter.setRenderHint(QPainter::Antialiasing);
-  const QString file = iconFile(symbol);
+  const QString file = symbolFiles().value(symbol);
   QSvgRenderer renderer(file.isEmpty() ? QByteArray() : tinted(file, color));
   if (renderer.isValid()) {
     renderer.render(&painter, QRectF(0, 0, size, size));

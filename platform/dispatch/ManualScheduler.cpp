@@ -71,11 +71,6 @@ void ManualScheduler::advanceToNanoseconds(std::int64_t target) {
   runPosted();
 }
 
-std::size_t ManualScheduler::pendingTasks() const {
-  std::lock_guard lock(postedMutex_);
-  return posted_.size();
-}
-
 void ManualScheduler::runPosted() {
   for (;;) {
     Task task;

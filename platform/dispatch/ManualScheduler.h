@@ -41,8 +41,6 @@ class ManualScheduler final : public MainQueue {
   void advance(double seconds);
   void advanceTo(double time);
 
-  std::size_t pendingTasks() const;  // posted and not yet run
-
  private:
   void advanceToNanoseconds(std::int64_t target);
   void runPosted();

@@ -82,7 +82,7 @@ TEST_F(PipeWireIntegration, DevicesApplicationsLevelsAndTheDefaultOutputUntilThe
 #ifdef VELMORA_PROGRAM
   if (access(VELMORA_PROGRAM, X_OK) == 0) {
     SCOPED_TRACE("the program's report");
-    const std::string report = pw::output(VELMORA_PROGRAM " --diagnose 2>&1");
+    const std::string report = commandOutput(VELMORA_PROGRAM " --diagnose 2>&1");
     EXPECT_NE(report.find("name=Test Mono input=0 output=1"), std::string::npos) << report;
     // No desktop entry names pw-cat, so the name is the one the stream gives the server.
     EXPECT_NE(report.find("app=pw-play id=process:/usr/bin/pw-cat"), std::string::npos) << report;

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -62,13 +61,15 @@ void configure() {
 
 const std::string& startSession() {
   if (connected || !reason.empty()) return reason;
-  if (std::system("for tool in pipewire wireplumber pipewire-pulse pw-play pw-record pw-cli "
-                  "paplay; do command -v $tool >/dev/null || exit 1; done") != 0)
+  if (commandOutput("for tool in pipewire wireplumber pipewire-pulse pw-play pw-record pw-cli "
+                    "paplay; do command -v $tool >/dev/null || exit 1; done && echo yes")
+          .empty())
     return reason =
                "PipeWire integration tests need PipeWire's daemons and tools and paplay "
                "(scripts/install-deps.sh installs them)";
   char name[] = "/tmp/velmora-pw-XXXXXX";
-  folder = mkdtemp(name);
+  if (mkdtemp(name) == nullptr) return reason = "no temporary folder for the PipeWire session";
+  folder = name;
   fs::create_directories(folder / "run");
   chmod((folder / "run").c_str(), 0700);
   // The test process's own environment, set before its PipeWire threads start.
@@ -136,16 +137,6 @@ int run(std::vector<std::string> args) {
   return child.start(std::move(args)) ? child.wait() : -1;
 }
 
-std::string output(const std::string& command) {
-  FILE* pipe = popen(command.c_str(), "r");
-  std::string text;
-  char buffer[4096];
-  while (size_t read = pipe != nullptr ? fread(buffer, 1, sizeof buffer, pipe) : 0)
-    text.append(buffer, read);
-  if (pipe != nullptr) pclose(pipe);
-  return text;
-}
-
 std::string toneFile(double frequency) {
   const fs::path path = folder / ("tone-" + std::to_string(int(frequency)) + ".wav");
   if (fs::exists(path)) return path;
@@ -170,10 +161,10 @@ std::vector<float> recordMonitor(const std::string& sink, int channels, double s
   // Raw samples on the pipe; the recorder ends when it closes. Skipped and kept, in bytes:
   const size_t frame = 4 * size_t(channels), skipped = size_t(0.3 * 48000) * frame;
   std::vector<float> samples(size_t(seconds * 48000));
-  const std::string bytes =
-      output("pw-record --target " + sink + " -P '{ stream.capture.sink = true }' --rate 48000 " +
-             "--channels " + std::to_string(channels) + " --format f32 - 2>/dev/null | head -c " +
-             std::to_string(skipped + samples.size() * frame));
+  const std::string bytes = commandOutput(
+      "pw-record --target " + sink + " -P '{ stream.capture.sink = true }' --rate 48000 " +
+      "--channels " + std::to_string(channels) + " --format f32 - 2>/dev/null | head -c " +
+      std::to_string(skipped + samples.size() * frame));
   for (size_t i = 0; i < samples.size() && skipped + (i + 1) * frame <= bytes.size(); ++i)
     std::memcpy(&samples[i], bytes.data() + skipped + i * frame, sizeof(float));
   return samples;

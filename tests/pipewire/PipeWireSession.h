@@ -25,9 +25,8 @@ platform::pipewire::PipeWireBackend& backend();
 void stopServer();
 std::string startServer();
 
-// Runs a program to completion: its exit status. `output` runs a shell command: what it printed.
+// Runs a program to completion: its exit status.
 int run(std::vector<std::string> args);
-std::string output(const std::string& command);
 
 // A 30 s mono WAV of a sine at peak 0.5, made once per frequency.
 std::string toneFile(double frequency);

@@ -17,19 +17,9 @@
 
 namespace velmora::test {
 
-inline bool integrationRequired() {
-  const char* required = std::getenv("VELMORA_REQUIRE_INTEGRATION");
-  return required != nullptr && std::string(required) == "1";
-}
 // Skips the calling test when the session is not there, or fails it when
 // VELMORA_REQUIRE_INTEGRATION=1.
-#define VELMORA_REQUIRE_PIPEWIRE()                                                          \
-  do {                                                                                      \
-    if (const std::string& reason = ::velmora::test::pw::startSession(); !reason.empty()) { \
-      if (::velmora::test::integrationRequired()) FAIL() << reason;                         \
-      GTEST_SKIP() << reason;                                                               \
-    }                                                                                       \
-  } while (0)
+#define VELMORA_REQUIRE_PIPEWIRE() VELMORA_REQUIRE(::velmora::test::pw::startSession())
 
 class PipeWireTest : public ::testing::Test {
  protected:
@@ -81,7 +71,7 @@ inline double dB(const std::string& sink, double frequency = 440.0) {
 
 // Anything of ours the server still holds: nodes, and marks in the metadata.
 inline bool nothingOfOurs() {
-  return pw::output("pw-dump").find("com.local.Ombrel") == std::string::npos;
+  return commandOutput("pw-dump").find("com.local.Ombrel") == std::string::npos;
 }
 
 // A stereo null sink made (or destroyed) with the server's own tool; `extra` adds properties.

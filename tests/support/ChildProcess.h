@@ -124,14 +124,21 @@ inline std::string commandOutput(const std::string& command) {
 
 }  // namespace velmora::test
 
-// Skips the calling test when the shell command `check` (the tools it needs) fails, or fails it
-// under VELMORA_REQUIRE_INTEGRATION=1: CI installs everything.
-#define VELMORA_REQUIRE_TOOLS(check)                                                             \
-  do {                                                                                           \
-    const std::string tools = (check);                                                           \
-    if (::velmora::test::commandOutput("(" + tools + ") >/dev/null 2>&1 && echo yes").empty()) { \
-      const char* required = std::getenv("VELMORA_REQUIRE_INTEGRATION");                         \
-      if (required != nullptr && std::string(required) == "1") FAIL() << tools << " failed";     \
-      GTEST_SKIP() << tools << " failed";                                                        \
-    }                                                                                            \
+// Skips the calling test for `reason` when there is one, or fails it under
+// VELMORA_REQUIRE_INTEGRATION=1: CI installs every server and tool.
+#define VELMORA_REQUIRE(reason)                                               \
+  do {                                                                        \
+    if (const std::string why = (reason); !why.empty()) {                     \
+      const char* required = std::getenv("VELMORA_REQUIRE_INTEGRATION");      \
+      if (required != nullptr && std::string(required) == "1") FAIL() << why; \
+      GTEST_SKIP() << why;                                                    \
+    }                                                                         \
   } while (0)
+
+// Requires that the shell command `check` (the tools a test needs) succeeds.
+#define VELMORA_REQUIRE_TOOLS(check)                                                             \
+  VELMORA_REQUIRE(                                                                               \
+      ::velmora::test::commandOutput("(" + std::string(check) + ") >/dev/null 2>&1 && echo yes") \
+              .empty()                                                                           \
+          ? std::string(check) + " failed"                                                       \
+          : std::string())
