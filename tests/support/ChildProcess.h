@@ -128,7 +128,7 @@ inline std::string commandOutput(const std::string& command) {
 // VELMORA_REQUIRE_INTEGRATION=1: CI installs every server and tool.
 #define VELMORA_REQUIRE(reason)                                               \
   do {                                                                        \
-    if (const std::string why = (reason); !why.empty()) {                     \
+    if (const std::string& why = (reason); !why.empty()) {                    \
       const char* required = std::getenv("VELMORA_REQUIRE_INTEGRATION");      \
       if (required != nullptr && std::string(required) == "1") FAIL() << why; \
       GTEST_SKIP() << why;                                                    \
